@@ -1,0 +1,47 @@
+#pragma once
+// Pass/Fail against the user's high and low limits, and the guards on the two
+// limit edits. Numbers are parsed with the separator passed in.
+
+#include <string>
+#include <string_view>
+
+namespace meterlink {
+
+// The parse default: a text that is not a number yields this, and a result
+// equal to it counts as not a number.
+constexpr double kNotANumber = -999999.0;
+
+// Parses a signed decimal number (optional exponent) with the given decimal
+// separator; surrounding blanks are allowed. Returns kNotANumber otherwise.
+double parseNumber(std::string_view text, std::string_view decimalSep);
+bool isNumber(std::string_view text, std::string_view decimalSep);
+
+enum class Verdict { Unchanged, Pass, Fail };
+
+// Unchanged when a limit is not a number; Fail when the value is not a number
+// (overload); otherwise Pass exactly when low <= value <= high.
+Verdict judge(std::string_view valueText, std::string_view highText,
+              std::string_view lowText, std::string_view decimalSep);
+
+// "pass" (lower case, as logged) or "Fail"; empty for Unchanged.
+const char* judgeText(Verdict v);
+// The caption of the verdict circle: "Pass" or "Fail".
+const char* judgeCaption(Verdict v);
+
+// Rewrites the first foreign separator in a limit text to the user's
+// separator ("," is foreign when the separator is ".", "." otherwise).
+// Returns true when the text changed.
+bool fixSeparator(std::string& text, std::string_view decimalSep);
+
+// Key filter of the limit edits. key is one character (UTF-8); "\b" is
+// backspace. systemSep and userSep are separator texts; their first
+// character is what counts.
+bool acceptLimitKey(std::string_view editText, std::string_view key,
+                    std::string_view systemSep, std::string_view userSep);
+
+// The 500 ms validation: a text that is not a number is replaced by the last
+// valid one; whatever stands afterwards becomes the last valid text.
+// Returns true when the text was restored.
+bool validateLimit(std::string& text, std::string& goodText, std::string_view decimalSep);
+
+}  // namespace meterlink

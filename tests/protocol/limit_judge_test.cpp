@@ -1,0 +1,111 @@
+#include "protocol/limit_judge.h"
+
+#include <gtest/gtest.h>
+
+namespace meterlink {
+namespace {
+
+TEST(ParseNumber, AcceptsSignedDecimalsWithTheGivenSeparatorOnly) {
+    struct Case {
+        const char* text;
+        const char* sep;
+        double want;
+    };
+    const Case cases[] = {
+        {"6000", ".", 6000}, {"-6000", ".", -6000}, {"+1.5", ".", 1.5}, {" 2.25 ", ".", 2.25},
+        {"5.", ".", 5}, {".5", ".", 0.5}, {"1e3", ".", 1000}, {"1,5", ",", 1.5}, {"0.L", ".", kNotANumber},
+        {"1,5", ".", kNotANumber}, {"1.5", ",", kNotANumber}, {"", ".", kNotANumber}, {"-", ".", kNotANumber},
+        {".", ".", kNotANumber}, {"1.2.3", ".", kNotANumber}, {"6'000", ".", kNotANumber},
+        {"1e", ".", kNotANumber}, {"inf", ".", kNotANumber}, {"nan", ".", kNotANumber},
+        {"0x10", ".", kNotANumber}, {"-999999", ".", kNotANumber}, {"1\u066B5", "\u066B", 1.5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseNumber(c.text, c.sep), c.want) << '"' << c.text << "\" sep " << c.sep;
+    }
+    EXPECT_FALSE(isNumber("-999999", "."));   // the sentinel itself is not a number
+    EXPECT_FALSE(isNumber(std::string(500, '9'), "."));
+}
+
+TEST(Judge, VerdictAgainstInclusiveLimits) {
+    struct Case {
+        const char* value;
+        const char* high;
+        const char* low;
+        Verdict want;
+    };
+    const Case cases[] = {
+        {"5.999", "6000", "-6000", Verdict::Pass},
+        {"6000", "6000", "-6000", Verdict::Pass},      // equal to high
+        {"-6000", "6000", "-6000", Verdict::Pass},     // equal to low
+        {"6000.1", "6000", "-6000", Verdict::Fail},
+        {"-01.23", "0", "-2", Verdict::Pass},
+        {"0.L", "6000", "-6000", Verdict::Fail},       // overload
+        {".0L", "6000", "-6000", Verdict::Fail},
+        {"1", "", "-6000", Verdict::Unchanged},        // high emptied: no judging
+        {"1", "6000", "abc", Verdict::Unchanged},
+        {"1", "-999999", "-6000", Verdict::Unchanged}, // the sentinel is not a number
+        {"1", "-5", "5", Verdict::Fail},               // low above high: everything fails
+        {"5", "-5", "5", Verdict::Fail},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(judge(c.value, c.high, c.low, "."), c.want) << c.value << " in [" << c.low << ", " << c.high << "]";
+    EXPECT_EQ(judge("5,999", "6", "5,5", ","), Verdict::Pass);
+    EXPECT_STREQ(judgeText(Verdict::Pass), "pass");
+    EXPECT_STREQ(judgeText(Verdict::Fail), "Fail");
+    EXPECT_STREQ(judgeCaption(Verdict::Pass), "Pass");
+}
+
+TEST(FixSeparator, RewritesOnlyTheFirstForeignSeparator) {
+    struct Case {
+        const char* text;
+        const char* sep;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"1.5", ",", "1,5"}, {"1,5", ".", "1.5"}, {"1.5.5", ",", "1,5.5"}, {"1,5", ",", "1,5"},
+        {"15", ",", "15"},   {"1.5", "\u066B", "1\u066B5"},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.text;
+        fixSeparator(text, c.sep);
+        EXPECT_EQ(text, c.want) << c.text << " sep " << c.sep;
+    }
+}
+
+TEST(LimitKeyFilter, AdmitsOnlyCharactersOfANumber) {
+    struct Case {
+        const char* text;
+        const char* key;
+        bool accept;
+    };
+    // System separator "," and user separator ",".
+    const Case cases[] = {
+        {"12", "3", true},   {"12", "-", true}, {"12", "+", true}, {"12", "\b", true},
+        {"12", "'", true},   {"12", "`", true}, {"12", ",", true}, {"1,2", ",", false},
+        {"12", ".", false},  {"12", "a", false}, {"12", " ", false}, {"12", "e", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(acceptLimitKey(c.text, c.key, " , ", ","), c.accept) << c.text << " + " << c.key;
+    // System and user separators differ: a second system one is refused,
+    // the user's is allowed.
+    EXPECT_FALSE(acceptLimitKey("1.2", ".", ".", ","));
+    EXPECT_TRUE(acceptLimitKey("1.2", ",", ".", ","));
+    // Empty separator texts do not crash and admit no separator.
+    EXPECT_FALSE(acceptLimitKey("1", ".", "", ""));
+}
+
+TEST(ValidateLimit, RestoresTheLastValidText) {
+    std::string good = "6000";
+    std::string text = "";
+    EXPECT_TRUE(validateLimit(text, good, "."));
+    EXPECT_EQ(text, "6000");
+    text = "12.5";
+    EXPECT_FALSE(validateLimit(text, good, "."));
+    EXPECT_EQ(good, "12.5");
+    text = "-999999";
+    EXPECT_TRUE(validateLimit(text, good, "."));
+    EXPECT_EQ(text, "12.5");
+}
+
+}  // namespace
+}  // namespace meterlink

@@ -1,0 +1,97 @@
+// meterlink-cli decode, run as a child process on streams written to a file.
+#include "protocol/frame_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(const std::string& args) {
+    const std::string errFile = ::testing::TempDir() + "decode_stderr.txt";
+    const std::string cmd = std::string(METERLINK_CLI) + " decode " + args + " 2>" + errFile;
+    CliRun run;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return run;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) run.out.append(buf, n);
+    const int status = pclose(p);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    return run;
+}
+
+std::string writeStream(const std::string& name, const std::vector<std::string>& lines, bool leadingLf = true) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream out(path, std::ios::binary);
+    if (leadingLf) out.put('\n');
+    for (const std::string& line : lines) {
+        meterlink::DisplaySpec spec;
+        std::string error;
+        if (!meterlink::parseDisplaySpec(line, spec, error)) ADD_FAILURE() << line << ": " << error;
+        const auto w = meterlink::encodeFrame(meterlink::fieldsFor(spec));
+        out.write(reinterpret_cast<const char*>(w.data()), static_cast<std::streamsize>(w.size()));
+    }
+    out.write("\x01\x02garbage\r", 10);
+    return path;
+}
+
+TEST(DecodeCommand, PrintsOneTabSeparatedLinePerFrame) {
+    const std::string file = writeStream("decode_basic.bin",
+                                         {"DCV 5.999", "DCV m 123.4", "OHM k OL", "TEMPC 25", "DCV -OL", "DUTY 50.0"});
+    const CliRun run = runCli(file);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "5.999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\tpass\n"
+              "123.4\tDC\tmV\tAUTO\t1234\t123.4\t600\t6000\tpass\n"
+              "0L\tOHM\tk*\tAUTO\t6001\t6001\t600\t6000\tFail\n"
+              "0025\tTMP\t#\tAUTO\t25\t25\t1000\t1000\tpass\n"
+              "0L\tDC\tV\tAUTO\t-1001\t-1001\t1000\t6000\tFail\n"
+              "050.0\tDutyCycle\t%\tAUTO\t500\t50.0\t100\t100\tpass\n");
+    EXPECT_EQ(run.err, "6 frames decoded, 1 rejected\n");
+}
+
+TEST(DecodeCommand, LimitsAndSeparatorFromTheCommandLine) {
+    const std::string file = writeStream("decode_sep.bin", {"DCV 5.999", "DCV 1.500"});
+    const CliRun run = runCli("--separator , --high 2.5 --low 1 " + file);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "5,999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\tFail\n"
+              "1,500\tDC\tV\tAUTO\t1500\t1.500\t6\t6000\tpass\n");
+    // Invalid limits judge nothing, so the verdict stays empty.
+    const CliRun invalid = runCli("--high abc " + file);
+    EXPECT_EQ(invalid.out.substr(0, invalid.out.find('\n')), "5.999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\t");
+}
+
+TEST(DecodeCommand, ReadsStandardInputAndCountsRejectedFrames) {
+    // No LF before the first frame: it cannot be aligned and is rejected.
+    const std::string file = writeStream("decode_stdin.bin", {"ACV 59.99", "ACV 59.98"}, false);
+    const CliRun run = runCli("< " + file);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "59.98\tAC\tV\tAUTO\t5998\t59.98\t60\t6000\tpass\n");
+    EXPECT_EQ(run.err, "1 frames decoded, 2 rejected\n");
+}
+
+TEST(DecodeCommand, UnreadableFileExitsTwoWithAMessage) {
+    const CliRun missing = runCli("/nonexistent/meter.bin");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("cannot read /nonexistent/meter.bin"), std::string::npos) << missing.err;
+    const CliRun directory = runCli("/");
+    EXPECT_EQ(directory.exitCode, 2);
+    EXPECT_EQ(runCli("--frobnicate").exitCode, 2);
+}
+
+}  // namespace

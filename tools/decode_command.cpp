@@ -1,0 +1,132 @@
+#include "decode_command.h"
+
+#include "protocol/reading_pipeline.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+using meterlink::ReadingPipeline;
+
+void decodeUsage(std::ostream& out) {
+    out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
+           "Reads the meter's raw byte stream from FILE (or standard input) and prints one\n"
+           "line per accepted frame, fields separated by TAB:\n"
+           "  ValueText FunctionText UnitText AutoText ReadingValue ChartValue\n"
+           "  AxisMaximum FullCount JudgeText\n"
+           "Limits default to 6000 and -6000; the separator (default '.') is the decimal\n"
+           "separator the values and limits are written with.\n";
+}
+
+void appendInteger(std::string& out, double v) {
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(v));
+    out.append(buf, res.ptr);
+}
+
+void appendFixed(std::string& out, double v, int decimals) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    out.append(buf, res.ptr);
+}
+
+void printReading(const ReadingPipeline& p, std::string& line) {
+    const meterlink::MeterReading& r = p.reading();
+    line.clear();
+    line += r.ValueText;
+    line += '\t';
+    line += r.FunctionText;
+    line += '\t';
+    line += r.UnitText;
+    line += '\t';
+    line += r.AutoText;
+    line += '\t';
+    appendInteger(line, r.ReadingValue);
+    line += '\t';
+    appendFixed(line, r.ChartValue, p.decoder().lastScale().factorDecimals);
+    line += '\t';
+    appendInteger(line, p.decoder().axis().maximum);
+    line += '\t';
+    appendInteger(line, r.FullCount);
+    line += '\t';
+    line += r.JudgeText;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+}  // namespace
+
+int runDecode(int argc, char** argv) {
+    ReadingPipeline::Settings settings;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::cerr << "meterlink-cli decode: " << name << " needs a value\n";
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (arg == "--high" || arg == "--low" || arg == "--separator") {
+            const char* v = value(arg.c_str());
+            if (!v) return 2;
+            if (arg == "--high") settings.highLimit = v;
+            else if (arg == "--low") settings.lowLimit = v;
+            else if (*v == '\0') {
+                std::cerr << "meterlink-cli decode: --separator must not be empty\n";
+                return 2;
+            } else settings.decimalSep = v;
+        } else if (arg == "--help" || arg == "-h") {
+            decodeUsage(std::cout);
+            return 0;
+        } else if (arg != "-" && arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "meterlink-cli decode: unknown option '" << arg << "'\n";
+            decodeUsage(std::cerr);
+            return 2;
+        } else if (path) {
+            std::cerr << "meterlink-cli decode: only one FILE may be given\n";
+            return 2;
+        } else {
+            path = argv[i];
+        }
+    }
+
+    std::FILE* in = stdin;
+    const bool fromFile = path && std::strcmp(path, "-") != 0;
+    if (fromFile) {
+        in = std::fopen(path, "rb");
+        if (!in) {
+            std::cerr << "meterlink-cli decode: cannot read " << path << ": " << std::strerror(errno) << "\n";
+            return 2;
+        }
+    }
+
+    std::string line;
+    ReadingPipeline pipeline(settings, [&line](const ReadingPipeline& p) { printReading(p, line); });
+    unsigned char buf[4096];
+    bool readError = false;
+    for (;;) {
+        const std::size_t n = std::fread(buf, 1, sizeof buf, in);
+        if (n > 0) pipeline.feed(buf, n);
+        if (n < sizeof buf) {
+            readError = std::ferror(in) != 0;
+            break;
+        }
+    }
+    const int readErrno = errno;
+    if (fromFile) std::fclose(in);
+    std::fflush(stdout);
+    if (readError) {
+        std::cerr << "meterlink-cli decode: cannot read " << (fromFile ? path : "standard input") << ": "
+                  << std::strerror(readErrno) << "\n";
+        return 2;
+    }
+    std::cerr << pipeline.decodedCount() << " frames decoded, " << pipeline.rejectedCount() << " rejected\n";
+    return 0;
+}

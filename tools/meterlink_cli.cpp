@@ -1,0 +1,35 @@
+// meterlink-cli: command-line companion of the meter link program.
+#include "decode_command.h"
+#include "simulate_command.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+void usage(std::ostream& out) {
+    out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
+           "       meterlink-cli simulate [--rate N] [--scenario FILE]\n"
+           "\n"
+           "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
+           "          prints one tab-separated line per accepted frame.\n"
+           "simulate  streams meter frames on a new pseudo-terminal whose path it prints.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage(std::cerr);
+        return 2;
+    }
+    if (std::strcmp(argv[1], "decode") == 0) return runDecode(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "simulate") == 0) return runSimulate(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        usage(std::cout);
+        return 0;
+    }
+    std::cerr << "meterlink-cli: unknown command '" << argv[1] << "'\n";
+    usage(std::cerr);
+    return 2;
+}
