@@ -1,0 +1,316 @@
+#include "app/lcd_panel.h"
+
+#include "app/link_pictures.h"
+
+#include <QFont>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QStringList>
+#include <QTransform>
+
+#include <array>
+
+using meterlink::Lcd;
+using meterlink::LcdState;
+
+namespace {
+
+// Digit geometry. The boxes sit on the same baseline as the decimal marks
+// (y 121) and leave the row above free for the small annunciators.
+constexpr std::array<int, 4> kDigitLeft{41, 88, 136, 184};
+constexpr int kDigitTop = 38;
+constexpr int kDigitHeight = 83;
+constexpr int kDigitBoxWidth = 38;
+constexpr qreal kDigitWidth = 32.0;    // one row of a digit, without the slant
+constexpr qreal kSlant = 6.0;          // how far the top leans right of the bottom
+constexpr qreal kSegment = 8.0;        // segment thickness
+constexpr qreal kSegmentGap = 1.2;
+
+// Segment bits: a top, b top right, c bottom right, d bottom, e bottom left,
+// f top left, g middle.
+enum Segment : unsigned { SegA = 1, SegB = 2, SegC = 4, SegD = 8, SegE = 16, SegF = 32, SegG = 64 };
+
+unsigned segmentsOf(char digit) {
+    switch (digit) {
+    case '0': return SegA | SegB | SegC | SegD | SegE | SegF;
+    case '1': return SegB | SegC;
+    case '2': return SegA | SegB | SegG | SegE | SegD;
+    case '3': return SegA | SegB | SegG | SegC | SegD;
+    case '4': return SegF | SegG | SegB | SegC;
+    case '5': return SegA | SegF | SegG | SegC | SegD;
+    case '6': return SegA | SegF | SegG | SegE | SegC | SegD;
+    case '7': return SegA | SegB | SegC;
+    case '8': return SegA | SegB | SegC | SegD | SegE | SegF | SegG;
+    case '9': return SegA | SegB | SegC | SegD | SegF | SegG;
+    case '@': return SegF | SegE | SegD;   // the overload letter L
+    default: return 0;
+    }
+}
+
+// A segment as a stretched hexagon along its centre line, pointed at both
+// ends so neighbours meet at a mitre like on the glass.
+QPolygonF horizontalSegment(qreal u1, qreal u2, qreal v) {
+    const qreal h = kSegment / 2;
+    return QPolygonF({{u1, v}, {u1 + h, v - h}, {u2 - h, v - h}, {u2, v}, {u2 - h, v + h}, {u1 + h, v + h}});
+}
+
+QPolygonF verticalSegment(qreal u, qreal v1, qreal v2) {
+    const qreal h = kSegment / 2;
+    return QPolygonF({{u, v1}, {u + h, v1 + h}, {u + h, v2 - h}, {u, v2}, {u - h, v2 - h}, {u - h, v1 + h}});
+}
+
+QPainterPath digitPath(unsigned segments) {
+    const qreal h = kSegment / 2;
+    const qreal left = h, right = kDigitWidth - h;
+    const qreal top = h, middle = kDigitHeight / 2.0, bottom = kDigitHeight - h;
+    const qreal g = kSegmentGap;
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    auto add = [&](unsigned bit, const QPolygonF& polygon) {
+        if (segments & bit) path.addPolygon(polygon);
+    };
+    add(SegA, horizontalSegment(left + g, right - g, top));
+    add(SegG, horizontalSegment(left + g, right - g, middle));
+    add(SegD, horizontalSegment(left + g, right - g, bottom));
+    add(SegF, verticalSegment(left, top + g, middle - g));
+    add(SegB, verticalSegment(right, top + g, middle - g));
+    add(SegE, verticalSegment(left, middle + g, bottom - g));
+    add(SegC, verticalSegment(right, middle + g, bottom - g));
+    return path;
+}
+
+// Maps digit coordinates (u right, v down from the top of the digit) to the
+// panel, leaning the top right by kSlant.
+QTransform digitTransform(int place) {
+    const qreal k = kSlant / kDigitHeight;
+    return QTransform(1, 0, -k, 1, kDigitLeft[static_cast<std::size_t>(place)] + kSlant, kDigitTop);
+}
+
+struct TextLook {
+    QString text;
+    int pixelSize;
+    bool bold;
+    int baseline;        // panel y of the text's baseline
+    Qt::Alignment align;  // horizontal placement inside the element's box
+    bool arial = false;
+};
+
+bool textLook(Lcd element, TextLook& look) {
+    const Qt::Alignment left = Qt::AlignLeft, right = Qt::AlignRight;
+    switch (element) {
+    case Lcd::Dc1: look = {QStringLiteral("DC"), 21, true, 64, left}; return true;
+    case Lcd::AC: look = {QStringLiteral("AC"), 21, true, 64, left}; return true;
+    case Lcd::Auto: look = {QStringLiteral("Auto range"), 16, true, 146, left}; return true;
+    case Lcd::Max: look = {QStringLiteral("MAX"), 16, true, 32, left, true}; return true;
+    case Lcd::Min: look = {QStringLiteral("MIN"), 16, true, 32, left, true}; return true;
+    // prefixes hug the unit sign on their right
+    case Lcd::Nano: look = {QStringLiteral("n"), 24, true, 31, right}; return true;
+    case Lcd::Micro: look = {QString(QChar(0x00B5)), 24, true, 31, right}; return true;
+    case Lcd::Milli: look = {QStringLiteral("m"), 24, true, 31, right}; return true;
+    // kilo and mega stand right next to the ohm sign so they read as one unit
+    case Lcd::Kilo: look = {QStringLiteral("k"), 24, true, 98, right}; return true;
+    case Lcd::Mega: look = {QStringLiteral("M"), 19, true, 98, right}; return true;
+    case Lcd::Ohm: look = {QString(QChar(0x2126)), 20, true, 98, left}; return true;
+    case Lcd::BF: look = {QStringLiteral("%"), 21, true, 57, left}; return true;
+    case Lcd::V: look = {QStringLiteral("V"), 24, true, 31, left}; return true;
+    case Lcd::A: look = {QStringLiteral("A"), 24, true, 31, left}; return true;
+    case Lcd::F: look = {QStringLiteral("F"), 24, true, 31, left}; return true;
+    case Lcd::Hz: look = {QStringLiteral("Hz"), 24, true, 120, left}; return true;
+    case Lcd::CS: look = {QStringLiteral("\u00B0C"), 22, true, 78, left}; return true;
+    case Lcd::FS: look = {QStringLiteral("\u00B0F"), 22, true, 78, left}; return true;
+    default: return false;
+    }
+}
+
+QFont lookFont(const TextLook& look) {
+    QFont font;
+    font.setFamilies(look.arial ? QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                                              QStringLiteral("DejaVu Sans")}
+                                : QStringList{QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(look.pixelSize);
+    font.setBold(look.bold);
+    // MAX and MIN stand only 40 px apart
+    if (look.arial) font.setStretch(QFont::SemiCondensed);
+    return font;
+}
+
+void paintText(QPainter& p, const QRect& box, const TextLook& look) {
+    QPainterPath path;
+    path.addText(0, 0, lookFont(look), look.text);
+    const QRectF ink = path.boundingRect();
+    const qreal x = (look.align & Qt::AlignRight) ? box.right() + 1 - ink.right()
+                                                   : box.left() - ink.left();
+    p.drawPath(path.translated(x, look.baseline));
+}
+
+void paintMinus(QPainter& p) {
+    // Same thickness as the digits' middle segment, on the digits' centre line.
+    const qreal v = kDigitTop + kDigitHeight / 2.0;
+    p.drawPolygon(horizontalSegment(7, 33, v));
+}
+
+void paintHold(QPainter& p, const QRect& box) {
+    // A boxed H, the usual hold mark on a meter's glass.
+    const QRectF frame = QRectF(box).adjusted(1, 1, -1, -1);
+    p.setPen(QPen(Qt::black, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(frame, 3, 3);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    const qreal stem = 3.5, inset = 6.5, vInset = 5.0;
+    const QRectF inner = frame.adjusted(inset, vInset, -inset, -vInset);
+    p.drawRect(QRectF(inner.left(), inner.top(), stem, inner.height()));
+    p.drawRect(QRectF(inner.right() - stem, inner.top(), stem, inner.height()));
+    p.drawRect(QRectF(inner.left(), inner.center().y() - stem / 2, inner.width(), stem));
+}
+
+void paintBattery(QPainter& p, const QRect& box) {
+    const QRectF body(box.left() + 1, box.top() + 2, box.width() - 6, box.height() - 4);
+    p.setPen(QPen(Qt::black, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(body);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    const qreal nub = body.height() * 0.45;
+    p.drawRect(QRectF(body.right() + 1, body.center().y() - nub / 2, 3, nub));
+    // one low bar on the left: nearly empty
+    p.drawRect(QRectF(body.left() + 3, body.top() + 3, 5, body.height() - 6));
+}
+
+void paintBeep(QPainter& p, const QRect& box) {
+    // A loudspeaker with sound waves, in the upper part of its tall box.
+    const qreal cy = box.top() + 14;
+    const qreal x0 = box.left() + 1;
+    QPainterPath speaker;
+    speaker.addPolygon(QPolygonF({{x0, cy - 4}, {x0 + 4.5, cy - 4}, {x0 + 11, cy - 10},
+                                  {x0 + 11, cy + 10}, {x0 + 4.5, cy + 4}, {x0, cy + 4}}));
+    speaker.closeSubpath();
+    p.drawPath(speaker);
+    p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    for (qreal r : {5.5, 10.0}) {
+        const QRectF arc(x0 + 12 - r, cy - r, 2 * r, 2 * r);
+        p.drawArc(arc, -45 * 16, 90 * 16);
+    }
+}
+
+void paintDiode(QPainter& p, const QRect& box) {
+    const qreal cy = box.top() + 12;
+    const qreal l = box.left(), r = box.right() + 1;
+    const qreal half = 8.0;
+    const qreal base = l + 7, tip = base + 14;
+    p.setPen(QPen(Qt::black, 2));
+    p.drawLine(QPointF(l, cy), QPointF(r, cy));
+    p.setPen(Qt::NoPen);
+    p.drawPolygon(QPolygonF({{base, cy - half}, {tip, cy}, {base, cy + half}}));
+    p.drawRect(QRectF(tip, cy - half, 2.5, 2 * half));
+}
+
+void paintPicture(QPainter& p, const QRect& box, QPixmap (*draw)(QSize)) {
+    const qreal dpr = p.device()->devicePixelRatioF();
+    QPixmap pixmap = draw(QSize(qRound(box.width() * dpr), qRound(box.height() * dpr)));
+    pixmap.setDevicePixelRatio(dpr);
+    p.drawPixmap(box.topLeft(), pixmap);
+}
+
+}  // namespace
+
+LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent), state_(LcdState::initial()) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    setFixedSize(302, 162);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+}
+
+void LcdPanel::setState(const LcdState& state) {
+    state_ = state;
+    update();
+}
+
+QRect LcdPanel::digitRect(int place) {
+    if (place < 0 || place > 3) return {};
+    return {kDigitLeft[static_cast<std::size_t>(place)], kDigitTop, kDigitBoxWidth, kDigitHeight};
+}
+
+QRect LcdPanel::elementRect(Lcd element) {
+    switch (element) {
+    case Lcd::FH: return {5, 36, 28, 112};
+    case Lcd::P1: return {79, 113, 7, 8};
+    case Lcd::P2: return {127, 113, 7, 8};
+    case Lcd::P3: return {176, 113, 9, 8};
+    case Lcd::AC: return {6, 46, 34, 22};
+    case Lcd::Dc1: return {5, 46, 34, 22};
+    case Lcd::Auto: return {56, 131, 104, 20};
+    case Lcd::REL: return {129, 10, 24, 24};
+    case Lcd::Hold: return {8, 100, 26, 24};
+    case Lcd::Max: return {52, 18, 38, 16};
+    case Lcd::Min: return {92, 18, 34, 16};
+    case Lcd::Batt: return {258, 5, 38, 20};
+    case Lcd::Nano: return {208, 14, 24, 20};
+    case Lcd::Micro: return {208, 14, 24, 24};
+    case Lcd::Milli: return {208, 14, 24, 20};
+    case Lcd::Kilo: return {238, 76, 24, 24};
+    case Lcd::Mega: return {238, 81, 24, 19};
+    case Lcd::Fm: return {176, 8, 25, 36};
+    case Lcd::DI: return {176, 10, 29, 24};
+    case Lcd::BF: return {248, 40, 24, 20};
+    case Lcd::V:
+    case Lcd::A:
+    case Lcd::F: return {232, 10, 22, 24};
+    case Lcd::Ohm: return {264, 81, 20, 19};
+    case Lcd::Hz: return {248, 98, 36, 24};
+    case Lcd::CS: return {240, 57, 30, 24};
+    case Lcd::FS: return {256, 57, 30, 24};
+    case Lcd::Send: return {5, 4, 36, 29};
+    case Lcd::Count: break;
+    }
+    return {};
+}
+
+void LcdPanel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);   // background and bevel
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+
+    for (int place = 0; place < 4; ++place) {
+        const unsigned segments = segmentsOf(state_.digits[static_cast<std::size_t>(place)]);
+        if (segments) p.drawPath(digitTransform(place).map(digitPath(segments)));
+    }
+
+    for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i) {
+        const auto element = static_cast<Lcd>(i);
+        if (!state_.shown(element)) continue;
+        const QRect box = elementRect(element);
+        p.save();
+        TextLook look;
+        if (textLook(element, look)) {
+            paintText(p, box, look);
+        } else {
+            switch (element) {
+            case Lcd::FH: paintMinus(p); break;
+            case Lcd::P1:
+            case Lcd::P2:
+            case Lcd::P3:
+                // the same square for all three; the third box is wider but
+                // its right edge would touch the last digit
+                p.fillRect(QRect(box.topLeft(), QSize(7, box.height())), Qt::black);
+                break;
+            case Lcd::Hold: paintHold(p, box); break;
+            case Lcd::Batt: paintBattery(p, box); break;
+            case Lcd::Fm: paintBeep(p, box); break;
+            case Lcd::DI: paintDiode(p, box); break;
+            case Lcd::REL: paintPicture(p, box, deltaPicture); break;
+            case Lcd::Send: paintPicture(p, box, sendPicture); break;
+            default: break;
+            }
+        }
+        p.restore();
+    }
+}

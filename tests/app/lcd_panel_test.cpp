@@ -1,0 +1,182 @@
+#include "app/lcd_panel.h"
+#include "app/link_pictures.h"
+#include "app/unit_text.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+using meterlink::Lcd;
+using meterlink::LcdState;
+
+namespace {
+
+TEST(UnitDisplayText, ShowsStoredUnitSignsAsPeopleReadThem) {
+    const struct {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"*", "\u2126"},  {"k*", "k\u2126"}, {"M*", "M\u2126"}, {"#", "\u00B0C"},
+        {"?", "\u00B0F"}, {"uA", "\u00B5A"}, {"uF", "\u00B5F"}, {"uV", "\u00B5V"},
+        {"mV", "mV"},     {"nF", "nF"},      {"Hz", "Hz"},      {"%", "%"},
+        {"V", "V"},       {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(unitDisplayText(QString::fromUtf8(c.stored)), QString::fromUtf8(c.shown)) << c.stored;
+}
+
+bool isDark(QRgb pixel) { return qGray(pixel) < 128; }
+
+bool anyDark(const QImage& image, const QRect& area) {
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (isDark(image.pixel(x, y))) return true;
+    return false;
+}
+
+// Screenshots for a person to look at; the tests judge the pixels themselves.
+QString artifact(const QString& fileName) {
+    QDir().mkpath(QStringLiteral(METERLINK_ARTIFACTS));
+    return QStringLiteral(METERLINK_ARTIFACTS "/") + fileName;
+}
+
+QImage render(const LcdState& state, const std::string& name = {}) {
+    LcdPanel panel;
+    panel.setState(state);
+    const QImage image = panel.grab().toImage();
+    if (!name.empty()) image.save(artifact(QStringLiteral("lcd_%1.png").arg(QString::fromStdString(name))));
+    return image;
+}
+
+LcdState makeState(std::initializer_list<Lcd> shown, std::array<char, 4> digits) {
+    LcdState s;
+    for (Lcd element : shown) s.set(element);
+    s.digits = digits;
+    return s;
+}
+
+struct NamedState {
+    std::string name;
+    LcdState state;
+};
+
+std::vector<NamedState> sampleStates() {
+    std::vector<NamedState> states;
+    states.push_back({"initial", LcdState::initial()});
+    states.push_back({"dc_volt_auto", makeState({Lcd::Send, Lcd::Dc1, Lcd::Auto, Lcd::V, Lcd::P1}, {'5', '9', '9', '9'})});
+    states.push_back({"kohm_hold_rel_max_batt",
+                      makeState({Lcd::Send, Lcd::Kilo, Lcd::Ohm, Lcd::P2, Lcd::Hold, Lcd::REL, Lcd::Max, Lcd::Batt},
+                                {'1', '2', '3', '4'})});
+    states.push_back({"overload", makeState({Lcd::Send, Lcd::Mega, Lcd::Ohm, Lcd::P2, Lcd::Auto, Lcd::FH},
+                                            {'\0', '0', '@', '\0'})});
+    states.push_back({"diode", makeState({Lcd::Send, Lcd::DI, Lcd::V, Lcd::P1}, {'0', '5', '6', '2'})});
+    states.push_back({"micro_amp_ac_min", makeState({Lcd::Send, Lcd::AC, Lcd::Micro, Lcd::A, Lcd::Min, Lcd::P3},
+                                                    {'3', '4', '7', '0'})});
+    states.push_back({"celsius_beep", makeState({Lcd::Send, Lcd::CS, Lcd::Fm}, {'0', '0', '2', '5'})});
+    LcdState all;
+    all.on.set();
+    all.digits = {'8', '8', '8', '8'};
+    states.push_back({"all", all});
+    return states;
+}
+
+// Every shown element leaves ink inside its own box, and nothing is drawn
+// outside the boxes of what is shown: a symbol painted at the wrong place, or
+// a hidden one painted anyway, lands on white.
+void expectInkOnlyWhereShown(const QImage& image, const LcdState& state) {
+    ASSERT_EQ(image.size(), QSize(302, 162));
+    std::vector<QRect> inked;
+    for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i) {
+        const auto element = static_cast<Lcd>(i);
+        if (!state.shown(element)) continue;
+        EXPECT_TRUE(anyDark(image, LcdPanel::elementRect(element))) << "element " << i << " not drawn";
+        inked.push_back(LcdPanel::elementRect(element).adjusted(-1, -1, 1, 1));
+    }
+    for (int place = 0; place < 4; ++place) {
+        const bool blank = state.digits[static_cast<std::size_t>(place)] == '\0';
+        if (blank) continue;
+        EXPECT_TRUE(anyDark(image, LcdPanel::digitRect(place))) << "digit place " << place;
+        inked.push_back(LcdPanel::digitRect(place).adjusted(-1, -1, 1, 1));
+    }
+
+    const QRect inside = image.rect().adjusted(2, 2, -2, -2);   // within the bevel
+    int stray = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) > 230) continue;
+            bool covered = false;
+            for (const QRect& r : inked) covered = covered || r.contains(x, y);
+            if (!covered) ++stray;
+        }
+    EXPECT_EQ(stray, 0) << "ink outside the shown elements";
+}
+
+TEST(LcdPanel, DrawsEachIndicatorAloneInsideItsBox) {
+    for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i) {
+        SCOPED_TRACE("element " + std::to_string(i));
+        LcdState state;
+        state.set(static_cast<Lcd>(i));
+        expectInkOnlyWhereShown(render(state), state);
+    }
+}
+
+TEST(LcdPanel, DrawsReadingsAtTheirPlacesAndNothingElse) {
+    for (const auto& [name, state] : sampleStates()) {
+        SCOPED_TRACE(name);
+        expectInkOnlyWhereShown(render(state, name), state);
+    }
+}
+
+// Rows through a digit box cut the segments apart: the top, middle and bottom
+// bars in the central third, the upper and lower verticals in the left or
+// right half.
+TEST(LcdPanel, DigitsLightTheirSevenSegments) {
+    const struct {
+        char digit;
+        const char* segments;   // of "abcdefg" those that are lit
+    } cases[] = {
+        {'0', "abcdef"}, {'1', "bc"},    {'2', "abdeg"},  {'3', "abcdg"},   {'4', "bcfg"}, {'5', "acdfg"},
+        {'6', "acdefg"}, {'7', "abc"},   {'8', "abcdefg"}, {'9', "abcdfg"}, {'@', "def"},  {'\0', ""},
+    };
+    for (const auto& c : cases) {
+        const QImage image = render(makeState({}, {c.digit, c.digit, c.digit, c.digit}));
+        for (int place = 0; place < 4; ++place) {
+            const QRect r = LcdPanel::digitRect(place);
+            const int w = r.width(), h = r.height();
+            auto row = [&](int dy, int x0, int x1) { return anyDark(image, QRect(r.left() + x0, r.top() + dy, x1 - x0, 1)); };
+            const std::string expected = c.segments;
+            std::string lit;
+            if (row(2, w / 3, 2 * w / 3)) lit += 'a';
+            if (row(h / 4, w / 2, w)) lit += 'b';
+            if (row(3 * h / 4, w / 2, w)) lit += 'c';
+            if (row(h - 3, w / 3, 2 * w / 3)) lit += 'd';
+            if (row(3 * h / 4, 0, w / 2)) lit += 'e';
+            if (row(h / 4, 0, w / 2)) lit += 'f';
+            if (row(h / 2, w / 3, 2 * w / 3)) lit += 'g';
+            EXPECT_EQ(lit, expected) << "digit '" << c.digit << "' at place " << place;
+        }
+    }
+}
+
+TEST(LinkPictures, IdleAndActiveLinkDifferAndPicturesHaveTheAskedSize) {
+    const QImage active = linkPicture(true).toImage();
+    const QImage idle = linkPicture(false).toImage();
+    EXPECT_EQ(active.size(), QSize(36, 29));
+    EXPECT_NE(active, idle);
+    EXPECT_EQ(sendPicture(QSize(72, 58)).size(), QSize(72, 58));
+    EXPECT_EQ(applicationIcon(48).size(), QSize(48, 48));
+    linkPicture(true, {144, 116}).save(artifact(QStringLiteral("link_active.png")));
+    linkPicture(false, {144, 116}).save(artifact(QStringLiteral("link_idle.png")));
+    sendPicture({144, 116}).save(artifact(QStringLiteral("send.png")));
+    applicationIcon(128).save(artifact(QStringLiteral("app_icon.png")));
+}
+
+}  // namespace
