@@ -1,0 +1,108 @@
+#pragma once
+// The polled serial port driver: opens one of four ports exclusively, sets the
+// meter's line up and, from a timer on the GUI thread, hands whatever bytes
+// arrived to its receive handler. It only receives.
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TSerialPortDriver : public QObject {
+    Q_OBJECT
+public:
+    enum TComPortNumber { pnCOM1, pnCOM2, pnCOM3, pnCOM4 };
+    enum TComPortBaudRate { br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
+                            br19200, br38400, br56000, br57600, br115200 };
+    enum TComPortDataBits { db5BITS, db6BITS, db7BITS, db8BITS };
+    enum TComPortStopBits { sb1BITS, sb1HALFBITS, sb2BITS };
+    enum TComPortParity { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };
+    enum TComPortHwHandshaking { hhNONE, hhRTSCTS };
+    enum TComPortSwHandshaking { shNONE, shXONXOFF };
+
+    // Sender, first byte, count (at least 1). The bytes are valid during the call only.
+    using TComPortReceiveDataEvent =
+        std::function<void(TSerialPortDriver* sender, const std::uint8_t* data, int size)>;
+
+    explicit TSerialPortDriver(QObject* parent = nullptr);
+    ~TSerialPortDriver() override;
+
+    // The device a port number opens: "COM1".."COM4" on Windows; elsewhere
+    // $METERLINK_COM1..4 when set, else /dev/ttyS0..3.
+    static QString deviceName(TComPortNumber port);
+    static int baudRateValue(TComPortBaudRate rate);
+
+    bool Connect();
+    void Disconnect();
+    bool Connected() const;
+    void PurgeBuffers(bool input, bool output);
+    void ApplySettings();
+
+    // Why the last Connect failed, in the system's words; empty after a success.
+    QString lastError() const { return lastError_; }
+    // True once the open port has reported it is gone (device unplugged, far
+    // side of a pty closed). Reading stops then; Connected stays true until
+    // Disconnect, as for any silent port.
+    bool portLost() const { return portLost_; }
+
+    TComPortNumber ComPort() const { return comPort_; }
+    void setComPort(TComPortNumber port);
+    TComPortBaudRate ComPortSpeed() const { return speed_; }
+    void setComPortSpeed(TComPortBaudRate v);
+    TComPortDataBits ComPortDataBits() const { return dataBits_; }
+    void setComPortDataBits(TComPortDataBits v);
+    TComPortStopBits ComPortStopBits() const { return stopBits_; }
+    void setComPortStopBits(TComPortStopBits v);
+    TComPortParity ComPortParity() const { return parity_; }
+    void setComPortParity(TComPortParity v);
+    TComPortHwHandshaking ComPortHwHandshaking() const { return hw_; }
+    void setComPortHwHandshaking(TComPortHwHandshaking v);
+    TComPortSwHandshaking ComPortSwHandshaking() const { return sw_; }
+    void setComPortSwHandshaking(TComPortSwHandshaking v);
+    quint16 ComPortInBufSize() const { return inBufSize_; }
+    void setComPortInBufSize(quint16 v);
+    quint16 ComPortOutBufSize() const { return outBufSize_; }
+    void setComPortOutBufSize(quint16 v);
+    quint16 ComPortPollingDelay() const { return pollingDelay_; }
+    void setComPortPollingDelay(quint16 v);
+    bool EnableDTROnOpen() const { return enableDtr_; }
+    void setEnableDTROnOpen(bool v);
+    void setOnReceiveData(TComPortReceiveDataEvent handler) { onReceiveData_ = std::move(handler); }
+
+signals:
+    // Emitted once when an open port is lost (see portLost()).
+    void portLostDetected(const QString& reason);
+
+private:
+    void PollTick();
+    void onPortError(QSerialPort::SerialPortError error);
+    // Open and not lost: the handle may be read and set up.
+    bool reading() const { return connected_ && !portLost_; }
+    void startPolling();
+
+    // Declared before the buffer, which is sized from inBufSize_.
+    TComPortNumber comPort_ = pnCOM2;
+    TComPortBaudRate speed_ = br9600;
+    TComPortDataBits dataBits_ = db8BITS;
+    TComPortStopBits stopBits_ = sb1BITS;
+    TComPortParity parity_ = ptNONE;
+    TComPortHwHandshaking hw_ = hhNONE;
+    TComPortSwHandshaking sw_ = shNONE;
+    quint16 inBufSize_ = 2048;
+    quint16 outBufSize_ = 2048;
+    quint16 pollingDelay_ = 50;
+    bool enableDtr_ = true;
+
+    QSerialPort* port_;
+    QTimer* pollTimer_;
+    // Every tick reads into this one buffer; its content is valid only during OnReceiveData.
+    std::vector<std::uint8_t> receiveBuffer_;
+    TComPortReceiveDataEvent onReceiveData_;
+    QString lastError_;
+    bool connected_ = false;
+    bool portLost_ = false;
+};

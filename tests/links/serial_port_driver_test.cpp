@@ -1,0 +1,339 @@
+#include "links/serial_port_driver.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// Long enough that no tick falls inside a step that must run without one.
+constexpr quint16 kNoTicks = 60000;
+constexpr int kWaitMs = 5000;
+
+// A pseudo-terminal pair: the driver opens the slave by path, the test plays
+// the meter on the master.
+class Pty {
+public:
+    Pty() {
+        if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        termios raw{};
+        ::tcgetattr(master_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(master_, TCSANOW, &raw);
+        path_ = QString::fromLocal8Bit(::ttyname(slave_));
+    }
+    ~Pty() {
+        closeMaster();
+        ::close(slave_);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    QString path() const { return path_; }
+
+    void write(const QByteArray& bytes) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.constData() + done,
+                                      static_cast<size_t>(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            ASSERT_GT(n, 0) << "write to pty master failed";
+            done += n;
+        }
+    }
+
+    void closeMaster() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+};
+
+QByteArray pattern(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+// A driver on COM1 wired to a fresh pty, recording what each event hands over.
+struct Bench {
+    explicit Bench(quint16 pollingDelay = 10) {
+        qputenv("METERLINK_COM1", pty.path().toLocal8Bit());
+        driver.setComPort(TSerialPortDriver::pnCOM1);
+        driver.setComPortSpeed(TSerialPortDriver::br2400);
+        driver.setComPortPollingDelay(pollingDelay);
+        driver.setOnReceiveData([this](TSerialPortDriver* sender, const std::uint8_t* data, int size) {
+            EXPECT_EQ(sender, &driver);
+            EXPECT_GE(size, 1);
+            events.emplace_back(reinterpret_cast<const char*>(data), size);
+        });
+    }
+
+    QByteArray received() const {
+        QByteArray all;
+        for (const auto& e : events)
+            all += e;
+        return all;
+    }
+    bool waitForBytes(qsizetype count) const {
+        return QTest::qWaitFor([&] { return received().size() >= count; }, kWaitMs);
+    }
+    // The driver's own port and timer, to look at what it holds queued and whether it polls.
+    QSerialPort* serial() const { return driver.findChild<QSerialPort*>(); }
+    QTimer* timer() const { return driver.findChild<QTimer*>(); }
+    bool waitForQueued(qint64 count) const {
+        return QTest::qWaitFor([&] { return serial()->bytesAvailable() == count; }, kWaitMs);
+    }
+
+    Pty pty;
+    TSerialPortDriver driver;
+    std::vector<QByteArray> events;
+};
+
+TEST(SerialPortDriverNames, EnvironmentOverridesTheFixedDevice) {
+    const auto ports = {TSerialPortDriver::pnCOM1, TSerialPortDriver::pnCOM2,
+                        TSerialPortDriver::pnCOM3, TSerialPortDriver::pnCOM4};
+    for (const auto port : ports) {
+        const int n = static_cast<int>(port);
+        const QByteArray var = "METERLINK_COM" + QByteArray::number(n + 1);
+        const QByteArray saved = qgetenv(var.constData());
+        const QString fixed = QStringLiteral("/dev/ttyS%1").arg(n);
+
+        qunsetenv(var.constData());
+        EXPECT_EQ(TSerialPortDriver::deviceName(port), fixed);
+        qputenv(var.constData(), QByteArray());
+        EXPECT_EQ(TSerialPortDriver::deviceName(port), fixed);
+        qputenv(var.constData(), "/dev/pts/77");
+        EXPECT_EQ(TSerialPortDriver::deviceName(port), QStringLiteral("/dev/pts/77"));
+
+        qputenv(var.constData(), saved);
+    }
+}
+
+TEST(SerialPortDriver, MissingPortFailsWithReasonAndNeverPolls) {
+    Bench b;
+    qputenv("METERLINK_COM2", "/dev/meterlink-no-such-port");
+    b.driver.setComPort(TSerialPortDriver::pnCOM2);
+
+    EXPECT_FALSE(b.driver.Connect());
+    EXPECT_FALSE(b.driver.Connected());
+    EXPECT_FALSE(b.driver.lastError().isEmpty());
+    EXPECT_FALSE(b.timer()->isActive());
+    b.driver.Disconnect();
+    EXPECT_FALSE(b.driver.Connected());
+
+    // The port turns up: the next Connect tries again and clears the reason.
+    qputenv("METERLINK_COM2", b.pty.path().toLocal8Bit());
+    ASSERT_TRUE(b.driver.Connect());
+    EXPECT_TRUE(b.driver.lastError().isEmpty());
+    b.pty.write("ok");
+    ASSERT_TRUE(b.waitForBytes(2));
+    EXPECT_EQ(b.received(), "ok");
+}
+
+TEST(SerialPortDriver, DeliversEveryByteValueInOrder) {
+    Bench b;
+    ASSERT_TRUE(b.driver.Connect());
+    // All 256 values twice: a line left cooked would turn CR into LF or swallow
+    // control characters, and the meter's frames are binary.
+    QByteArray bytes;
+    for (int round = 0; round < 2; ++round)
+        for (int v = 0; v < 256; ++v)
+            bytes.append(static_cast<char>(v));
+    b.pty.write(bytes.left(100));
+    b.pty.write(bytes.mid(100));
+    ASSERT_TRUE(b.waitForBytes(bytes.size()));
+    EXPECT_EQ(b.received(), bytes);
+}
+
+TEST(SerialPortDriver, TickWithNothingQueuedFiresNoEvent) {
+    Bench b;
+    int ticks = 0;
+    ASSERT_TRUE(b.driver.Connect());
+    QObject::connect(b.timer(), &QTimer::timeout, [&] { ++ticks; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, kWaitMs));
+    EXPECT_TRUE(b.events.empty());
+}
+
+TEST(SerialPortDriver, SecondConnectKeepsQueueAndTimer) {
+    Bench b(kNoTicks);
+    ASSERT_TRUE(b.driver.Connect());
+    b.pty.write("abc");
+    ASSERT_TRUE(b.waitForQueued(3));
+
+    EXPECT_TRUE(b.driver.Connect());
+    EXPECT_EQ(b.serial()->bytesAvailable(), 3);
+    EXPECT_TRUE(b.timer()->isActive());
+    EXPECT_EQ(b.timer()->interval(), kNoTicks);
+
+    // A new period restarts polling at once, and the queued bytes come through.
+    b.driver.setComPortPollingDelay(10);
+    EXPECT_EQ(b.timer()->interval(), 10);
+    ASSERT_TRUE(b.waitForBytes(3));
+    EXPECT_EQ(b.received(), "abc");
+}
+
+TEST(SerialPortDriver, BacklogComesInBufferSizedEventsInOrder) {
+    struct Case {
+        quint16 bufSize;  // 0: left at its default
+        int backlog;
+    };
+    for (const Case c : {Case{0, 3000}, Case{100, 1000}}) {
+        SCOPED_TRACE(c.bufSize);
+        Bench b(kNoTicks);
+        if (c.bufSize != 0)
+            b.driver.setComPortInBufSize(c.bufSize);
+        const int bufSize = b.driver.ComPortInBufSize();
+        ASSERT_TRUE(b.driver.Connect());
+        const QByteArray backlog = pattern(c.backlog);
+        b.pty.write(backlog);
+        // Only one buffer's worth is pulled from the system; the rest waits there.
+        ASSERT_TRUE(b.waitForQueued(bufSize));
+
+        b.driver.setComPortPollingDelay(10);
+        ASSERT_TRUE(b.waitForBytes(backlog.size()));
+        EXPECT_EQ(b.received(), backlog);
+        EXPECT_EQ(b.events.front().size(), bufSize);
+        for (const auto& e : b.events)
+            EXPECT_LE(e.size(), bufSize);
+    }
+}
+
+TEST(SerialPortDriver, PortAndBufferSizeSetWhileOpenAreLost) {
+    Bench b;
+    ASSERT_TRUE(b.driver.Connect());
+    b.driver.setComPort(TSerialPortDriver::pnCOM3);
+    b.driver.setComPortInBufSize(16);
+    EXPECT_EQ(b.driver.ComPort(), TSerialPortDriver::pnCOM1);
+    EXPECT_EQ(b.driver.ComPortInBufSize(), 2048);
+
+    b.driver.Disconnect();
+    EXPECT_FALSE(b.driver.Connected());
+    EXPECT_FALSE(b.timer()->isActive());
+    EXPECT_EQ(b.driver.ComPort(), TSerialPortDriver::pnCOM1);
+    EXPECT_EQ(b.driver.ComPortInBufSize(), 2048);
+
+    // COM1 is opened again.
+    ASSERT_TRUE(b.driver.Connect());
+    b.pty.write("again");
+    ASSERT_TRUE(b.waitForBytes(5));
+    EXPECT_EQ(b.received(), "again");
+}
+
+TEST(SerialPortDriver, DegenerateSizesKeepThePortUsable) {
+    Bench b(0);
+    b.driver.setComPortInBufSize(0);
+    EXPECT_EQ(b.driver.ComPortInBufSize(), 2048);
+    ASSERT_TRUE(b.driver.Connect());
+    // A zero period must not turn the poll into a busy loop.
+    EXPECT_GT(b.timer()->interval(), 0);
+    b.pty.write("xyz");
+    ASSERT_TRUE(b.waitForBytes(3));
+    EXPECT_EQ(b.received(), "xyz");
+}
+
+TEST(SerialPortDriver, LineChangeWhileOpenPurgesQueuedInput) {
+    using D = TSerialPortDriver;
+    const std::vector<std::pair<const char*, std::function<void(D&)>>> changes = {
+        {"speed", [](D& d) { d.setComPortSpeed(D::br9600); }},
+        {"same speed", [](D& d) { d.setComPortSpeed(D::br2400); }},
+        {"data bits", [](D& d) { d.setComPortDataBits(D::db7BITS); }},
+        {"stop bits", [](D& d) { d.setComPortStopBits(D::sb2BITS); }},
+        {"parity", [](D& d) { d.setComPortParity(D::ptEVEN); }},
+        {"hardware handshake", [](D& d) { d.setComPortHwHandshaking(D::hhRTSCTS); }},
+        {"software handshake", [](D& d) { d.setComPortSwHandshaking(D::shXONXOFF); }},
+        {"apply", [](D& d) { d.ApplySettings(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        Bench b(kNoTicks);
+        ASSERT_TRUE(b.driver.Connect());
+        b.pty.write("old");
+        ASSERT_TRUE(b.waitForQueued(3));
+
+        change(b.driver);
+        EXPECT_EQ(b.serial()->bytesAvailable(), 0);
+        EXPECT_TRUE(b.driver.Connected());
+
+        b.pty.write("new");
+        b.driver.setComPortPollingDelay(10);
+        ASSERT_TRUE(b.waitForBytes(3));
+        EXPECT_EQ(b.received(), "new");
+    }
+}
+
+TEST(SerialPortDriver, VanishedFarSideIsReportedOnceAndNotPolled) {
+    Bench b;
+    QSignalSpy lost(&b.driver, &TSerialPortDriver::portLostDetected);
+    ASSERT_TRUE(b.driver.Connect());
+    int errors = 0;
+    QObject::connect(b.serial(), &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError e) {
+        if (e != QSerialPort::NoError)
+            ++errors;
+    });
+    b.pty.write("abc");
+    ASSERT_TRUE(b.waitForBytes(3));
+
+    b.pty.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.driver.portLost(); }, kWaitMs));
+    // A handle still read after the loss reports an error on every event-loop pass.
+    QTest::qWait(200);
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_FALSE(lost.at(0).at(0).toString().isEmpty());
+    EXPECT_LE(errors, 2);
+    EXPECT_FALSE(b.timer()->isActive());
+    EXPECT_TRUE(b.driver.Connected());
+    EXPECT_EQ(b.received(), "abc");
+
+    const int errorsBeforeDisconnect = errors;
+    b.driver.Disconnect();
+    EXPECT_FALSE(b.driver.Connected());
+    EXPECT_FALSE(b.driver.portLost());
+    EXPECT_EQ(errors, errorsBeforeDisconnect);
+
+    // The meter comes back on another device: a new Connect reads it.
+    Pty again;
+    qputenv("METERLINK_COM1", again.path().toLocal8Bit());
+    ASSERT_TRUE(b.driver.Connect());
+    EXPECT_FALSE(b.driver.portLost());
+    again.write("def");
+    ASSERT_TRUE(b.waitForBytes(6));
+    EXPECT_EQ(b.received(), "abcdef");
+    EXPECT_EQ(lost.count(), 1);
+}
+
+TEST(SerialPortDriver, PortIsExclusiveAndFreedByDestruction) {
+    Bench b;
+    auto first = std::make_unique<TSerialPortDriver>();
+    first->setComPort(TSerialPortDriver::pnCOM1);
+    ASSERT_TRUE(first->Connect());
+
+    EXPECT_FALSE(b.driver.Connect());
+    EXPECT_FALSE(b.driver.lastError().isEmpty());
+
+    first.reset();
+    ASSERT_TRUE(b.driver.Connect());
+    b.pty.write("z");
+    ASSERT_TRUE(b.waitForBytes(1));
+}
+
+} // namespace
