@@ -1,19 +1,44 @@
 #include "chart_scaling.h"
 
 #include <array>
+#include <utility>
 
 namespace meterlink {
 
 namespace {
 
 enum class Tri : std::uint8_t { Any, On, Off };
+
+// The texts the rules test, mapped once per frame so the rule loop compares
+// small integers.
+enum class Fn : std::uint8_t { Any, DC, AC, CAP, OHM, Freq, Other };
+enum class Un : std::uint8_t { Any, V, mV, uA, mA, A, nF, uF, Ohm, kOhm, MOhm, DegC, DegF, Hz, Percent, Other };
+
+Fn functionCode(std::string_view f) {
+    if (f == "DC") return Fn::DC;
+    if (f == "AC") return Fn::AC;
+    if (f == "CAP") return Fn::CAP;
+    if (f == "OHM") return Fn::OHM;
+    if (f == "Freq") return Fn::Freq;
+    return Fn::Other;
+}
+
+Un unitCode(std::string_view u) {
+    static constexpr std::pair<std::string_view, Un> kUnits[] = {
+        {"V", Un::V},     {"mV", Un::mV},     {"uA", Un::uA},   {"mA", Un::mA},   {"A", Un::A},
+        {"nF", Un::nF},   {"uF", Un::uF},     {"*", Un::Ohm},   {"k*", Un::kOhm}, {"M*", Un::MOhm},
+        {"#", Un::DegC},  {"?", Un::DegF},    {"Hz", Un::Hz},   {"%", Un::Percent}};
+    for (const auto& [text, code] : kUnits)
+        if (u == text) return code;
+    return Un::Other;
+}
 // Decimal point condition: a specific mark, no mark, or any.
 enum class Pt : std::uint8_t { Any, None, P1, P2, P3 };
 
 struct RangeRule {
     Tri ac;               // the AC indicator itself, not the function text
-    std::string_view function;  // kAny: any
-    std::string_view unit;      // kAny: any
+    Fn function;
+    Un unit;
     Pt point;
     Tri fm;               // continuity indicator
     Tri kilo;
@@ -25,7 +50,6 @@ struct RangeRule {
     int decimals;
 };
 
-constexpr std::string_view kAny{};   // a null view, distinct from any real text
 constexpr Tri A = Tri::Any;
 constexpr Tri Y = Tri::On;
 constexpr Tri N = Tri::Off;
@@ -37,51 +61,51 @@ constexpr Tri N = Tri::Off;
 
 // Tested in order on every frame; every match applies, so the last one wins.
 constexpr std::array<RangeRule, 45> kRangeRules{{
-    /*  1 */ {Y, kAny, kAny, Pt::P1, A, A, A, A, A, 6, F3},
-    /*  2 */ {Y, kAny, kAny, Pt::P2, A, A, A, A, A, 60, F2},
-    /*  3 */ {Y, kAny, kAny, Pt::P3, A, A, A, A, A, 600, F1},
-    /*  4 */ {Y, kAny, kAny, Pt::None, A, A, A, A, A, 750, F0},
-    /*  5 */ {A, "DC", "mV", Pt::Any, A, A, A, A, A, 600, F1},
-    /*  6 */ {A, "DC", "V", Pt::P1, A, A, A, A, A, 6, F3},
-    /*  7 */ {A, "DC", "V", Pt::P2, A, A, A, A, A, 60, F2},
-    /*  8 */ {A, "DC", "V", Pt::P3, A, A, A, A, A, 600, F1},
-    /*  9 */ {A, "DC", kAny, Pt::None, A, A, A, A, A, 1000, F0},
-    /* 10 */ {A, "CAP", "nF", Pt::Any, A, A, A, A, A, 40, F2},
-    /* 11 */ {A, "CAP", "nF", Pt::P3, A, A, A, A, A, 400, F1},
-    /* 12 */ {A, "CAP", "uF", Pt::P1, A, A, A, A, A, 4, F3},
-    /* 13 */ {A, "CAP", "uF", Pt::P2, A, A, A, A, A, 40, F2},
-    /* 14 */ {A, "CAP", "uF", Pt::P3, A, A, A, A, A, 400, F1},
-    /* 15 */ {A, "CAP", kAny, Pt::None, A, A, A, A, A, 4000, F0},
-    /* 16 */ {A, kAny, kAny, Pt::Any, A, A, A, Y, A, 60, F1},
-    /* 17 */ {A, "OHM", "*", Pt::P3, N, A, A, A, A, 600, F1},
-    /* 18 */ {A, "OHM", "k*", Pt::P1, A, A, A, A, A, 6, F3},
-    /* 19 */ {A, "OHM", "k*", Pt::P2, A, A, A, A, A, 60, F2},
-    /* 20 */ {A, "OHM", "k*", Pt::P3, A, A, A, A, A, 600, F1},
-    /* 21 */ {A, "OHM", "M*", Pt::P1, A, A, A, A, A, 6, F3},
-    /* 22 */ {A, "OHM", "M*", Pt::P2, A, A, A, A, A, 60, F2},
-    /* 23 */ {A, kAny, kAny, Pt::Any, A, A, A, A, Y, 6, F3},
-    /* 24 */ {A, kAny, "#", Pt::Any, A, A, A, A, A, 1000, F0},
-    /* 25 */ {A, kAny, "?", Pt::Any, A, A, A, A, A, 1832, F0},
-    /* 26 */ {A, "Freq", "Hz", Pt::P1, A, N, N, A, A, 10, F3},
-    /* 27 */ {A, "Freq", "Hz", Pt::P2, A, N, N, A, A, 100, F2},
-    /* 28 */ {A, "Freq", "Hz", Pt::P3, A, N, N, A, A, 1000, F1},
-    /* 29 */ {A, "Freq", "Hz", Pt::P1, A, Y, N, A, A, 10, F3},
-    /* 30 */ {A, "Freq", "Hz", Pt::P2, A, Y, N, A, A, 100, F2},
-    /* 31 */ {A, "Freq", "Hz", Pt::P3, A, Y, N, A, A, 1000, F1},
-    /* 32 */ {A, "Freq", "Hz", Pt::P1, A, N, Y, A, A, 10, F3},
-    /* 33 */ {A, kAny, "%", Pt::Any, A, A, A, A, A, 100, F1},
-    /* 34 */ {A, "DC", "uA", Pt::P3, A, A, A, A, A, 600, F1},
-    /* 35 */ {A, "DC", "uA", Pt::None, A, A, A, A, A, 6000, F0},
-    /* 36 */ {A, "AC", "uA", Pt::P3, A, A, A, A, A, 600, F1},
-    /* 37 */ {A, "AC", "uA", Pt::None, A, A, A, A, A, 6000, F0},
-    /* 38 */ {A, "DC", "mA", Pt::P2, A, A, A, A, A, 60, F2},
-    /* 39 */ {A, "DC", "mA", Pt::P3, A, A, A, A, A, 600, F1},
-    /* 40 */ {A, "AC", "mA", Pt::P2, A, A, A, A, A, 60, F2},
-    /* 41 */ {A, "AC", "mA", Pt::P3, A, A, A, A, A, 600, F1},
-    /* 42 */ {A, "DC", "A", Pt::P1, A, A, A, A, A, 6, F3},
-    /* 43 */ {A, "DC", "A", Pt::P2, A, A, A, A, A, 10, F2},
-    /* 44 */ {A, "AC", "A", Pt::P1, A, A, A, A, A, 6, F3},
-    /* 45 */ {A, "AC", "A", Pt::P2, A, A, A, A, A, 10, F2},
+    /*  1 */ {Y, Fn::Any, Un::Any, Pt::P1, A, A, A, A, A, 6, F3},
+    /*  2 */ {Y, Fn::Any, Un::Any, Pt::P2, A, A, A, A, A, 60, F2},
+    /*  3 */ {Y, Fn::Any, Un::Any, Pt::P3, A, A, A, A, A, 600, F1},
+    /*  4 */ {Y, Fn::Any, Un::Any, Pt::None, A, A, A, A, A, 750, F0},
+    /*  5 */ {A, Fn::DC, Un::mV, Pt::Any, A, A, A, A, A, 600, F1},
+    /*  6 */ {A, Fn::DC, Un::V, Pt::P1, A, A, A, A, A, 6, F3},
+    /*  7 */ {A, Fn::DC, Un::V, Pt::P2, A, A, A, A, A, 60, F2},
+    /*  8 */ {A, Fn::DC, Un::V, Pt::P3, A, A, A, A, A, 600, F1},
+    /*  9 */ {A, Fn::DC, Un::Any, Pt::None, A, A, A, A, A, 1000, F0},
+    /* 10 */ {A, Fn::CAP, Un::nF, Pt::Any, A, A, A, A, A, 40, F2},
+    /* 11 */ {A, Fn::CAP, Un::nF, Pt::P3, A, A, A, A, A, 400, F1},
+    /* 12 */ {A, Fn::CAP, Un::uF, Pt::P1, A, A, A, A, A, 4, F3},
+    /* 13 */ {A, Fn::CAP, Un::uF, Pt::P2, A, A, A, A, A, 40, F2},
+    /* 14 */ {A, Fn::CAP, Un::uF, Pt::P3, A, A, A, A, A, 400, F1},
+    /* 15 */ {A, Fn::CAP, Un::Any, Pt::None, A, A, A, A, A, 4000, F0},
+    /* 16 */ {A, Fn::Any, Un::Any, Pt::Any, A, A, A, Y, A, 60, F1},
+    /* 17 */ {A, Fn::OHM, Un::Ohm, Pt::P3, N, A, A, A, A, 600, F1},
+    /* 18 */ {A, Fn::OHM, Un::kOhm, Pt::P1, A, A, A, A, A, 6, F3},
+    /* 19 */ {A, Fn::OHM, Un::kOhm, Pt::P2, A, A, A, A, A, 60, F2},
+    /* 20 */ {A, Fn::OHM, Un::kOhm, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 21 */ {A, Fn::OHM, Un::MOhm, Pt::P1, A, A, A, A, A, 6, F3},
+    /* 22 */ {A, Fn::OHM, Un::MOhm, Pt::P2, A, A, A, A, A, 60, F2},
+    /* 23 */ {A, Fn::Any, Un::Any, Pt::Any, A, A, A, A, Y, 6, F3},
+    /* 24 */ {A, Fn::Any, Un::DegC, Pt::Any, A, A, A, A, A, 1000, F0},
+    /* 25 */ {A, Fn::Any, Un::DegF, Pt::Any, A, A, A, A, A, 1832, F0},
+    /* 26 */ {A, Fn::Freq, Un::Hz, Pt::P1, A, N, N, A, A, 10, F3},
+    /* 27 */ {A, Fn::Freq, Un::Hz, Pt::P2, A, N, N, A, A, 100, F2},
+    /* 28 */ {A, Fn::Freq, Un::Hz, Pt::P3, A, N, N, A, A, 1000, F1},
+    /* 29 */ {A, Fn::Freq, Un::Hz, Pt::P1, A, Y, N, A, A, 10, F3},
+    /* 30 */ {A, Fn::Freq, Un::Hz, Pt::P2, A, Y, N, A, A, 100, F2},
+    /* 31 */ {A, Fn::Freq, Un::Hz, Pt::P3, A, Y, N, A, A, 1000, F1},
+    /* 32 */ {A, Fn::Freq, Un::Hz, Pt::P1, A, N, Y, A, A, 10, F3},
+    /* 33 */ {A, Fn::Any, Un::Percent, Pt::Any, A, A, A, A, A, 100, F1},
+    /* 34 */ {A, Fn::DC, Un::uA, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 35 */ {A, Fn::DC, Un::uA, Pt::None, A, A, A, A, A, 6000, F0},
+    /* 36 */ {A, Fn::AC, Un::uA, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 37 */ {A, Fn::AC, Un::uA, Pt::None, A, A, A, A, A, 6000, F0},
+    /* 38 */ {A, Fn::DC, Un::mA, Pt::P2, A, A, A, A, A, 60, F2},
+    /* 39 */ {A, Fn::DC, Un::mA, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 40 */ {A, Fn::AC, Un::mA, Pt::P2, A, A, A, A, A, 60, F2},
+    /* 41 */ {A, Fn::AC, Un::mA, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 42 */ {A, Fn::DC, Un::A, Pt::P1, A, A, A, A, A, 6, F3},
+    /* 43 */ {A, Fn::DC, Un::A, Pt::P2, A, A, A, A, A, 10, F2},
+    /* 44 */ {A, Fn::AC, Un::A, Pt::P1, A, A, A, A, A, 6, F3},
+    /* 45 */ {A, Fn::AC, Un::A, Pt::P2, A, A, A, A, A, 10, F2},
 }};
 
 #undef F3
@@ -104,8 +128,9 @@ bool pointHolds(Pt p, int point) {
     return false;
 }
 
-bool textHolds(std::string_view want, std::string_view have) {
-    return want.data() == nullptr || have == want;
+template <typename Code>
+bool codeHolds(Code want, Code have) {
+    return want == Code::Any || want == have;
 }
 
 }  // namespace
@@ -127,11 +152,13 @@ std::int32_t fullCountForUnit(std::string_view unit) {
 ChartScale chooseChartScale(const ScaleInput& in) {
     const LcdState& lcd = *in.lcd;
     const int point = decimalPoint(lcd);
+    const Fn function = functionCode(in.function);
+    const Un unit = unitCode(in.unit);
     ChartScale out;
     for (std::size_t i = 0; i < kRangeRules.size(); ++i) {
         const RangeRule& r = kRangeRules[i];
-        if (holds(r.ac, lcd.shown(Lcd::AC)) && textHolds(r.function, in.function) &&
-            textHolds(r.unit, in.unit) && pointHolds(r.point, point) &&
+        if (holds(r.ac, lcd.shown(Lcd::AC)) && codeHolds(r.function, function) &&
+            codeHolds(r.unit, unit) && pointHolds(r.point, point) &&
             holds(r.fm, lcd.shown(Lcd::Fm)) && holds(r.kilo, lcd.shown(Lcd::Kilo)) &&
             holds(r.mega, lcd.shown(Lcd::Mega)) && holds(r.continuityBit, in.continuityBit) &&
             holds(r.flag97, in.flag97)) {

@@ -117,7 +117,10 @@ Verdict judge(std::string_view valueText, std::string_view highText, std::string
     if (high == kNotANumber) return Verdict::Unchanged;
     const double low = parseNumber(lowText, sep);
     if (low == kNotANumber) return Verdict::Unchanged;
-    const double value = parseNumber(valueText, sep);
+    return judgeValues(parseNumber(valueText, sep), high, low);
+}
+
+Verdict judgeValues(double value, double high, double low) {
     if (value == kNotANumber) return Verdict::Fail;
     if (low > value || value > high) return Verdict::Fail;
     return Verdict::Pass;

@@ -23,6 +23,10 @@ enum class Verdict { Unchanged, Pass, Fail };
 Verdict judge(std::string_view valueText, std::string_view highText,
               std::string_view lowText, std::string_view decimalSep);
 
+// The same with the three numbers already parsed (none is kNotANumber
+// except possibly value, which then fails).
+Verdict judgeValues(double value, double high, double low);
+
 // "pass" (lower case, as logged) or "Fail"; empty for Unchanged.
 const char* judgeText(Verdict v);
 // The caption of the verdict circle: "Pass" or "Fail".

@@ -25,6 +25,11 @@ void resetIndicators(LcdState& lcd) {
     lcd.set(Lcd::P3, p3);
 }
 
+// Most frames repeat the previous texts; comparing is cheaper than copying.
+void setText(std::string& field, std::string_view value) {
+    if (field != value) field.assign(value.data(), value.size());
+}
+
 }  // namespace
 
 ReadingDecoder::ReadingDecoder(std::int32_t fullCount) : lcd_(LcdState::initial()) {
@@ -49,9 +54,9 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
 
     // Reset.
     resetIndicators(lcd_);
-    r.FunctionText.clear();
-    r.AutoText.clear();
-    r.UnitText.clear();
+    // The texts are worked out as literals and stored once at the end.
+    const char* function = "";
+    const char* unit = "";
     lcd_.set(Lcd::Send);
 
     // Digits and decimal point.
@@ -71,18 +76,18 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
         lcd_.set(s.indicator);
         switch (s.indicator) {
         case Lcd::DI:
-            r.FunctionText = "Diode";
-            r.UnitText = "V";
+            function = "Diode";
+            unit = "V";
             lcd_.set(Lcd::V);
             break;
-        case Lcd::Fm: r.FunctionText = "CTN"; break;
-        case Lcd::Ohm: r.FunctionText = "OHM"; break;
+        case Lcd::Fm: function = "CTN"; break;
+        case Lcd::Ohm: function = "OHM"; break;
         default: break;
         }
     }
     const bool autoRange = statusSet(f, kAutoRangeBit.byte, kAutoRangeBit.mask);
     lcd_.set(Lcd::Auto, autoRange);
-    r.AutoText = autoRange ? "AUTO" : "MANU";
+    const char* autoText = autoRange ? "AUTO" : "MANU";
 
     // Overload shows "0L" in the middle places.
     if (overload) {
@@ -95,16 +100,16 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
     lcd_.set(Lcd::FH, negative);
 
     // Function and unit texts; each later line overrides an earlier one.
-    if (lcd_.shown(Lcd::AC)) r.FunctionText = "AC";
-    if (lcd_.shown(Lcd::Dc1)) r.FunctionText = "DC";
-    if (lcd_.shown(Lcd::V)) r.UnitText = "V";
-    if (lcd_.shown(Lcd::A)) r.UnitText = "A";
-    if (lcd_.shown(Lcd::Ohm)) r.UnitText = "*";
-    if (lcd_.shown(Lcd::F)) { r.UnitText = "F"; r.FunctionText = "CAP"; }
-    if (lcd_.shown(Lcd::CS)) { r.UnitText = "#"; r.FunctionText = "TMP"; }
-    if (lcd_.shown(Lcd::FS)) { r.UnitText = "?"; r.FunctionText = "TMP"; }
-    if (lcd_.shown(Lcd::Hz)) { r.UnitText = "Hz"; r.FunctionText = "Freq"; }
-    if (lcd_.shown(Lcd::BF)) { r.UnitText = "%"; r.FunctionText = "DutyCycle"; }
+    if (lcd_.shown(Lcd::AC)) function = "AC";
+    if (lcd_.shown(Lcd::Dc1)) function = "DC";
+    if (lcd_.shown(Lcd::V)) unit = "V";
+    if (lcd_.shown(Lcd::A)) unit = "A";
+    if (lcd_.shown(Lcd::Ohm)) unit = "*";
+    if (lcd_.shown(Lcd::F)) { unit = "F"; function = "CAP"; }
+    if (lcd_.shown(Lcd::CS)) { unit = "#"; function = "TMP"; }
+    if (lcd_.shown(Lcd::FS)) { unit = "?"; function = "TMP"; }
+    if (lcd_.shown(Lcd::Hz)) { unit = "Hz"; function = "Freq"; }
+    if (lcd_.shown(Lcd::BF)) { unit = "%"; function = "DutyCycle"; }
 
     const bool nano = lcd_.shown(Lcd::Nano), milli = lcd_.shown(Lcd::Milli),
                micro = lcd_.shown(Lcd::Micro);
@@ -113,14 +118,18 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
         {Lcd::V, "nV", "mV", "uV"}, {Lcd::A, "nA", "mA", "uA"}, {Lcd::F, "nF", "mF", "uF"}};
     for (const Prefixed& p : kPrefixed) {
         if (!lcd_.shown(p.unit)) continue;
-        if (nano) r.UnitText = p.n;
-        if (milli) r.UnitText = p.m;
-        if (micro) r.UnitText = p.u;
+        if (nano) unit = p.n;
+        if (milli) unit = p.m;
+        if (micro) unit = p.u;
     }
     if (lcd_.shown(Lcd::Ohm)) {
-        if (lcd_.shown(Lcd::Kilo)) r.UnitText = "k*";
-        if (lcd_.shown(Lcd::Mega)) r.UnitText = "M*";
+        if (lcd_.shown(Lcd::Kilo)) unit = "k*";
+        if (lcd_.shown(Lcd::Mega)) unit = "M*";
     }
+
+    setText(r.FunctionText, function);
+    setText(r.UnitText, unit);
+    setText(r.AutoText, autoText);
 
     // Value text: built in a fixed buffer so a frame allocates nothing.
     char text[64];
@@ -146,7 +155,7 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
         mark(pointCode == 4);
         put({&d[3], 1});
     }
-    r.ValueText.assign(text, n);
+    setText(r.ValueText, {text, n});
 
     // The count, with the full-scale count of the previous frame for overload.
     if (overload) {

@@ -6,7 +6,14 @@ ReadingPipeline::ReadingPipeline(Settings settings, ReadingHandler onReading)
     : settings_(std::move(settings)),
       onReading_(std::move(onReading)),
       assembler_([this](const MeterFrame& f) { onFrame(f); }),
-      decoder_(settings_.fullCount) {}
+      decoder_(settings_.fullCount) {
+    parseLimits();
+}
+
+void ReadingPipeline::parseLimits() {
+    high_ = parseNumber(settings_.highLimit, settings_.decimalSep);
+    low_ = parseNumber(settings_.lowLimit, settings_.decimalSep);
+}
 
 void ReadingPipeline::feed(const std::uint8_t* data, std::size_t size) { assembler_.feed(data, size); }
 
@@ -17,9 +24,11 @@ void ReadingPipeline::onFrame(const MeterFrame& frame) {
         return;
     }
     // The limit texts follow the user's separator before they are judged.
-    fixSeparator(settings_.highLimit, sep);
-    fixSeparator(settings_.lowLimit, sep);
-    verdict_ = judge(decoder_.reading().ValueText, settings_.highLimit, settings_.lowLimit, sep);
+    const bool highFixed = fixSeparator(settings_.highLimit, sep);
+    if (fixSeparator(settings_.lowLimit, sep) || highFixed) parseLimits();
+    verdict_ = high_ == kNotANumber || low_ == kNotANumber
+                   ? Verdict::Unchanged
+                   : judgeValues(parseNumber(decoder_.reading().ValueText, sep), high_, low_);
     if (verdict_ != Verdict::Unchanged)
         decoder_.mutableReading().JudgeText = judgeText(verdict_);
     ++decoded_;

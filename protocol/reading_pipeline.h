@@ -38,12 +38,17 @@ public:
 
 private:
     void onFrame(const MeterFrame& frame);
+    void parseLimits();
 
     Settings settings_;
     ReadingHandler onReading_;
     FrameAssembler assembler_;
     ReadingDecoder decoder_;
     Verdict verdict_ = Verdict::Unchanged;
+    // The limits change only through the separator fix-up, so they are parsed
+    // then and not at every frame.
+    double high_ = kNotANumber;
+    double low_ = kNotANumber;
     std::size_t decoded_ = 0;
     std::size_t badDigits_ = 0;
 };
