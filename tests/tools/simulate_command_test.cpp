@@ -1,0 +1,278 @@
+// Runs `meterlink-cli simulate` as a child process and reads its port the way
+// the program does: through the frame assembler and the reading decoder.
+
+#include "protocol/frame_assembler.h"
+#include "protocol/reading_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using meterlink::Lcd;
+
+// Long enough for a loaded machine; only reached when something hangs.
+constexpr auto kHangGuard = std::chrono::seconds(20);
+
+struct Decoded {
+    meterlink::MeterReading reading;
+    meterlink::LcdState lcd;
+};
+
+// A running simulator with its standard output and error on pipes.
+class Simulator {
+public:
+    explicit Simulator(const std::vector<std::string>& args) {
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(err[1], STDERR_FILENO);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::close(err[0]);
+            ::close(err[1]);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(METERLINK_CLI));
+            argv.push_back(const_cast<char*>("simulate"));
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(METERLINK_CLI, argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+    }
+
+    ~Simulator() {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (int fd : {out_, err_, port_})
+            if (fd >= 0) ::close(fd);
+    }
+
+    bool started() const { return pid_ > 0; }
+
+    // The first line of standard output: the port's path (empty at EOF).
+    std::string readLine() {
+        std::string line;
+        char c;
+        while (waitReadable(out_) && ::read(out_, &c, 1) == 1 && c != '\n') line += c;
+        return line;
+    }
+
+    bool openPort(const std::string& path) {
+        port_ = ::open(path.c_str(), O_RDONLY | O_NOCTTY);
+        return port_ >= 0;
+    }
+
+    // Reads the port until `wanted` frames are decoded, the port closes or the
+    // hang guard runs out.
+    std::vector<Decoded> readFrames(std::size_t wanted) {
+        std::vector<Decoded> frames;
+        meterlink::ReadingDecoder decoder;
+        meterlink::FrameAssembler assembler([&](const meterlink::MeterFrame& frame) {
+            if (frames.size() >= wanted) return;
+            if (decoder.decode(frame, ".") != meterlink::DecodeResult::Decoded) {
+                ++badFrames;
+                return;
+            }
+            frames.push_back({decoder.reading(), decoder.lcd()});
+        });
+        std::uint8_t buf[256];
+        const auto giveUp = std::chrono::steady_clock::now() + kHangGuard;
+        while (frames.size() < wanted && std::chrono::steady_clock::now() < giveUp && waitReadable(port_)) {
+            const ssize_t n = ::read(port_, buf, sizeof buf);
+            if (n <= 0) break;   // hung up
+            assembler.feed(buf, static_cast<std::size_t>(n));
+        }
+        rejectedFrames = assembler.rejectedCount();
+        return frames;
+    }
+
+    // The exit status, or -1 when the process did not end in time (it is then killed).
+    int waitExit() {
+        const auto giveUp = std::chrono::steady_clock::now() + kHangGuard;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > giveUp) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        exited_ = true;
+        if (WIFSIGNALED(status)) return 1000 + WTERMSIG(status);
+        return WEXITSTATUS(status);
+    }
+
+    int stop(int signal) {
+        ::kill(pid_, signal);
+        return waitExit();
+    }
+
+    std::string readAll(bool fromStderr) {
+        const int fd = fromStderr ? err_ : out_;
+        std::string text;
+        char buf[256];
+        ssize_t n;
+        while (waitReadable(fd) && (n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+        return text;
+    }
+
+    std::size_t rejectedFrames = 0;
+    std::size_t badFrames = 0;
+
+private:
+    static bool waitReadable(int fd) {
+        pollfd p{fd, POLLIN, 0};
+        const int ms = static_cast<int>(std::chrono::milliseconds(kHangGuard).count());
+        return ::poll(&p, 1, ms) == 1;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    int port_ = -1;
+    bool exited_ = false;
+};
+
+std::string writeTempFile(const std::string& name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+TEST(SimulateCommand, BuiltInTourShowsEveryIndicatorAndDecodesCleanly) {
+    Simulator sim({"--rate", "200"});
+    ASSERT_TRUE(sim.started());
+    const std::string path = sim.readLine();
+    ASSERT_FALSE(path.empty());
+    ASSERT_TRUE(sim.openPort(path)) << path;
+
+    // A little more than one round of the tour.
+    const std::vector<Decoded> frames = sim.readFrames(200);
+    ASSERT_EQ(frames.size(), 200u);
+    EXPECT_EQ(sim.rejectedFrames, 0u) << "the stream must be frame-aligned from its first byte";
+    EXPECT_EQ(sim.badFrames, 0u);
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
+
+    std::vector<bool> seen(meterlink::kLcdIndicatorCount, false);
+    std::set<std::string> units, functions, autoTexts, values;
+    bool overloadUp = false, overloadDown = false, overloadDigit = false;
+    for (const Decoded& f : frames) {
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            if (f.lcd.on.test(i)) seen[i] = true;
+        units.insert(f.reading.UnitText);
+        functions.insert(f.reading.FunctionText);
+        autoTexts.insert(f.reading.AutoText);
+        values.insert(f.reading.ValueText);
+        overloadUp |= f.reading.ReadingValue == f.reading.FullCount + 1;
+        overloadDown |= f.reading.ReadingValue == -(f.reading.FullCount + 1);
+        overloadDigit |= f.lcd.digits[2] == '@';
+    }
+    for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i]) << "LCD indicator " << i << " never shown";
+    for (const char* unit : {"V", "mV", "A", "mA", "uA", "*", "k*", "M*", "nF", "uF", "#", "?", "Hz", "%"})
+        EXPECT_EQ(units.count(unit), 1u) << "unit " << unit;
+    for (const char* function : {"DC", "AC", "OHM", "Diode", "CAP", "TMP", "Freq", "DutyCycle"})
+        EXPECT_EQ(functions.count(function), 1u) << "function " << function;
+    EXPECT_EQ(autoTexts, (std::set<std::string>{"AUTO", "MANU"}));
+    EXPECT_TRUE(overloadUp);
+    EXPECT_TRUE(overloadDown);
+    EXPECT_TRUE(overloadDigit);
+    // Drifting values: many more distinct readings than tour steps.
+    EXPECT_GT(values.size(), 60u);
+}
+
+TEST(SimulateCommand, ScenarioFilePlaysItsReadingsInOrderAndStopsAfterCount) {
+    const std::string file = writeTempFile("sim_scenario.txt",
+                                           "# bench check\n"
+                                           "DCV 5.999\r\n"
+                                           "\n"
+                                           "   # indented comment\n"
+                                           "OHM k -OL\n"
+                                           "CAP u 1.234 manual hold\n");
+    Simulator sim({"--rate", "100", "--count", "7", "--scenario", file});
+    ASSERT_TRUE(sim.started());
+    const std::string path = sim.readLine();
+    ASSERT_FALSE(path.empty());
+    ASSERT_TRUE(sim.openPort(path)) << path;
+
+    const std::vector<Decoded> frames = sim.readFrames(7);
+    ASSERT_EQ(frames.size(), 7u);
+    EXPECT_EQ(sim.waitExit(), 0);
+
+    struct Expected {
+        const char* value;
+        const char* unit;
+        const char* autoText;
+        bool hold;
+    };
+    const Expected cycle[] = {{"5.999", "V", "AUTO", false}, {"0L", "k*", "AUTO", false}, {"1.234", "uF", "MANU", true}};
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Expected& e = cycle[i % 3];
+        SCOPED_TRACE("frame " + std::to_string(i));
+        EXPECT_EQ(frames[i].reading.ValueText, e.value);
+        EXPECT_EQ(frames[i].reading.UnitText, e.unit);
+        EXPECT_EQ(frames[i].reading.AutoText, e.autoText);
+        EXPECT_EQ(frames[i].lcd.shown(Lcd::Hold), e.hold);
+    }
+    EXPECT_LT(frames[1].reading.ReadingValue, 0) << "-OL is the negative overload";
+}
+
+TEST(SimulateCommand, RefusesBadInvocationsBeforeOpeningAPort) {
+    const std::string bad = writeTempFile("sim_bad.txt", "DCV 1.000\n# fine so far\nVOLTS 12\n");
+    const std::string empty = writeTempFile("sim_empty.txt", "# nothing\n\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--rate", "0"}, "--rate"},
+        {{"--rate", "fast"}, "--rate"},
+        {{"--count", "0"}, "--count"},
+        {{"--count", "3x"}, "--count"},
+        {{"--rate"}, "needs a value"},
+        {{"--loud"}, "unknown argument"},
+        {{"--scenario", ::testing::TempDir() + "no_such_file.txt"}, "no_such_file.txt"},
+        {{"--scenario", bad}, bad + ":3: unknown function 'VOLTS'"},
+        {{"--scenario", empty}, "no readings"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
+        Simulator sim(c.args);
+        ASSERT_TRUE(sim.started());
+        EXPECT_EQ(sim.waitExit(), 2);
+        EXPECT_EQ(sim.readAll(false), "") << "no port path for a refused run";
+        EXPECT_NE(sim.readAll(true).find(c.message), std::string::npos);
+    }
+}
+
+// At one frame per 100 s the simulator is asleep when the signal comes; it
+// must wake and exit cleanly rather than wait for the next frame.
+TEST(SimulateCommand, StopSignalEndsASleepingSimulatorCleanly) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        Simulator sim({"--rate", "0.01"});
+        ASSERT_TRUE(sim.started());
+        ASSERT_FALSE(sim.readLine().empty());
+        EXPECT_EQ(sim.stop(signal), 0);
+    }
+}
+
+}  // namespace
