@@ -228,6 +228,9 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent), state_(LcdState::initial()
 }
 
 void LcdPanel::setState(const LcdState& state) {
+    // A steady reading repeats the same frame several times a second.
+    if (state.on == state_.on && state.digits == state_.digits)
+        return;
     state_ = state;
     update();
 }

@@ -1,0 +1,33 @@
+#pragma once
+// The two pictures that tell whether frames are arriving: lit screens while
+// they do, dark ones from the third idle tick of the 100 ms link timer on.
+
+#include <QObject>
+#include <QPoint>
+
+class QLabel;
+class QWidget;
+
+class LinkIndicator : public QObject {
+    Q_OBJECT
+public:
+    LinkIndicator(QWidget* parent, QPoint at);
+
+    QLabel* CONok() const { return CONok_; }
+    QLabel* CONokN() const { return CONokN_; }
+    bool active() const;
+    int LinkIdleTicks() const { return LinkIdleTicks_; }
+
+    // A frame was decoded.
+    void frameDecoded();
+    // Counts one timer tick; true when this tick finds the link idle (the
+    // third one since the last frame or the last idle tick).
+    bool countTick();
+    // Shows the idle picture and starts counting afresh.
+    void showIdle();
+
+private:
+    QLabel* CONok_ = nullptr;
+    QLabel* CONokN_ = nullptr;
+    int LinkIdleTicks_ = 0;
+};
