@@ -1,0 +1,76 @@
+// meterlink-snapshot: opens the main window, clicks "COM Connection", lets the
+// link run for a while and saves a picture of the window. For machines without
+// a display (run it under xvfb-run or with QT_QPA_PLATFORM=offscreen).
+
+#include "app/tfcomm.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void usage(FILE* out) {
+    std::fputs("usage: meterlink-snapshot SECONDS PNG\n"
+               "Shows the main window, connects COM 1 (set METERLINK_COM1 to the port's path),\n"
+               "waits SECONDS and writes a picture of the window to PNG.\n",
+               out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
+    if (argc != 3) {
+        usage(stderr);
+        return 2;
+    }
+    char* end = nullptr;
+    const double seconds = std::strtod(argv[1], &end);
+    if (end == argv[1] || *end != '\0' || !(seconds >= 0) || seconds > 3600) {
+        std::fprintf(stderr, "meterlink-snapshot: SECONDS must be a number from 0 to 3600\n");
+        return 2;
+    }
+    const QString pngPath = QString::fromLocal8Bit(argv[2]);
+
+    QApplication app(argc, argv);
+    TFCOMM window;
+    window.show();
+
+    auto* comCon = window.findChild<QAbstractButton*>(QStringLiteral("COMCon"));
+    if (!comCon) {
+        std::fprintf(stderr, "meterlink-snapshot: the window has no COMCon button\n");
+        return 1;
+    }
+    // Click once the window is up, as a user would.
+    QTimer::singleShot(0, comCon, [comCon] { comCon->click(); });
+
+    int result = 1;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &window, [&] {
+        // A port that would not open shows as a message box, outside the picture.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                std::fprintf(stderr, "meterlink-snapshot: the window says: %s\n", qPrintable(box->text()));
+        const QPixmap picture = window.grab();
+        if (picture.isNull()) {
+            std::fprintf(stderr, "meterlink-snapshot: could not grab the window\n");
+        } else if (!picture.save(pngPath, "PNG")) {
+            std::fprintf(stderr, "meterlink-snapshot: could not write %s\n", argv[2]);
+        } else {
+            result = 0;
+        }
+        // Leaves every event loop, a message box's included.
+        QApplication::exit(result);
+    });
+    app.exec();
+    return result;
+}
