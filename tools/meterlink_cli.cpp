@@ -9,7 +9,7 @@ namespace {
 
 void usage(std::ostream& out) {
     out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
-           "       meterlink-cli simulate [--rate N] [--scenario FILE]\n"
+           "       meterlink-cli simulate [--rate N] [--scenario FILE] [--count N]\n"
            "\n"
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
            "          prints one tab-separated line per accepted frame.\n"
