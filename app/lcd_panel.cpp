@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
 #include <QPolygonF>
 #include <QStringList>
 #include <QTransform>
@@ -60,6 +61,9 @@ QPolygonF verticalSegment(qreal u, qreal v1, qreal v2) {
     const qreal h = kSegment / 2;
     return QPolygonF({{u, v1}, {u + h, v1 + h}, {u + h, v2 - h}, {u, v2}, {u - h, v2 - h}, {u - h, v1 + h}});
 }
+
+// Ink keys: indicators use their index, digits start here.
+constexpr quint32 kDigitInkKey = 0x1000;
 
 QPainterPath digitPath(unsigned segments) {
     const qreal h = kSegment / 2;
@@ -136,13 +140,14 @@ QFont lookFont(const TextLook& look) {
     return font;
 }
 
-void paintText(QPainter& p, const QRect& box, const TextLook& look) {
+// The text's outline placed in its box, ready to fill.
+QPainterPath textPath(const QRect& box, const TextLook& look) {
     QPainterPath path;
     path.addText(0, 0, lookFont(look), look.text);
     const QRectF ink = path.boundingRect();
     const qreal x = (look.align & Qt::AlignRight) ? box.right() + 1 - ink.right()
                                                    : box.left() - ink.left();
-    p.drawPath(path.translated(x, look.baseline));
+    return path.translated(x, look.baseline);
 }
 
 void paintMinus(QPainter& p) {
@@ -208,11 +213,15 @@ void paintDiode(QPainter& p, const QRect& box) {
     p.drawRect(QRectF(tip, cy - half, 2.5, 2 * half));
 }
 
-void paintPicture(QPainter& p, const QRect& box, QPixmap (*draw)(QSize)) {
+// A picture drawn for the box at the device's pixel ratio, kept in
+// "cached" until the ratio changes.
+void paintPicture(QPainter& p, const QRect& box, QPixmap (*draw)(QSize), QPixmap& cached) {
     const qreal dpr = p.device()->devicePixelRatioF();
-    QPixmap pixmap = draw(QSize(qRound(box.width() * dpr), qRound(box.height() * dpr)));
-    pixmap.setDevicePixelRatio(dpr);
-    p.drawPixmap(box.topLeft(), pixmap);
+    if (cached.isNull() || !qFuzzyCompare(cached.devicePixelRatio(), dpr)) {
+        cached = draw(QSize(qRound(box.width() * dpr), qRound(box.height() * dpr)));
+        cached.setDevicePixelRatio(dpr);
+    }
+    p.drawPixmap(box.topLeft(), cached);
 }
 
 }  // namespace
@@ -275,6 +284,26 @@ QRect LcdPanel::elementRect(Lcd element) {
     return {};
 }
 
+void LcdPanel::drawInk(QPainter& p, quint32 key, const std::function<QPainterPath()>& makePath) {
+    const qreal dpr = p.device()->devicePixelRatioF();
+    Ink& ink = ink_[key];
+    if (ink.raster.isNull() || !qFuzzyCompare(ink.raster.devicePixelRatio(), dpr)) {
+        const QPainterPath path = makePath();
+        // A whole-pixel origin keeps the outline at its sub-pixel position.
+        const QRectF bounds = path.boundingRect();
+        ink.origin = QPoint(qFloor(bounds.left()), qFloor(bounds.top()));
+        const QSize size(qCeil(bounds.right()) - ink.origin.x() + 1, qCeil(bounds.bottom()) - ink.origin.y() + 1);
+        ink.raster = QPixmap(size * dpr);
+        ink.raster.setDevicePixelRatio(dpr);
+        ink.raster.fill(Qt::transparent);
+        QPainter rp(&ink.raster);
+        rp.setRenderHint(QPainter::Antialiasing);
+        rp.translate(-ink.origin);
+        rp.fillPath(path, Qt::black);
+    }
+    p.drawPixmap(ink.origin, ink.raster);
+}
+
 void LcdPanel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);   // background and bevel
     QPainter p(this);
@@ -284,7 +313,9 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
 
     for (int place = 0; place < 4; ++place) {
         const unsigned segments = segmentsOf(state_.digits[static_cast<std::size_t>(place)]);
-        if (segments) p.drawPath(digitTransform(place).map(digitPath(segments)));
+        if (segments)
+            drawInk(p, kDigitInkKey + static_cast<quint32>(place) * 128u + segments,
+                    [&] { return digitTransform(place).map(digitPath(segments)); });
     }
 
     for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i) {
@@ -294,7 +325,7 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
         p.save();
         TextLook look;
         if (textLook(element, look)) {
-            paintText(p, box, look);
+            drawInk(p, static_cast<quint32>(i), [&] { return textPath(box, look); });
         } else {
             switch (element) {
             case Lcd::FH: paintMinus(p); break;
@@ -309,8 +340,8 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
             case Lcd::Batt: paintBattery(p, box); break;
             case Lcd::Fm: paintBeep(p, box); break;
             case Lcd::DI: paintDiode(p, box); break;
-            case Lcd::REL: paintPicture(p, box, deltaPicture); break;
-            case Lcd::Send: paintPicture(p, box, sendPicture); break;
+            case Lcd::REL: paintPicture(p, box, deltaPicture, pictures_[i]); break;
+            case Lcd::Send: paintPicture(p, box, sendPicture, pictures_[i]); break;
             default: break;
             }
         }

@@ -7,7 +7,13 @@
 #include "protocol/lcd_state.h"
 
 #include <QFrame>
+#include <QHash>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QRect>
+
+#include <array>
+#include <functional>
 
 class LcdPanel : public QFrame {
     Q_OBJECT
@@ -28,5 +34,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Fills the path made by makePath, from a raster made on first use: the
+    // panel repaints with every new reading, and shaping text and
+    // antialiasing outlines cost far more than copying their pixels.
+    void drawInk(QPainter& p, quint32 key, const std::function<QPainterPath()>& makePath);
+
+    struct Ink {
+        QPixmap raster;
+        QPoint origin;   // panel position of the raster's top-left pixel
+    };
+
     meterlink::LcdState state_;
+    QHash<quint32, Ink> ink_;
+    std::array<QPixmap, meterlink::kLcdIndicatorCount> pictures_;
 };

@@ -76,4 +76,9 @@ void MeterChart::showSeries(int index) {
         series(i)->setVisible(i == index);
 }
 
-void MeterChart::setValueRange(double minimum, double maximum) { valueAxis_->setRange(minimum, maximum); }
+void MeterChart::setValueRange(double minimum, double maximum) {
+    // Every frame sets the range; only a real change should re-lay the chart out.
+    if (valueAxis_->min() == minimum && valueAxis_->max() == maximum)
+        return;
+    valueAxis_->setRange(minimum, maximum);
+}
