@@ -270,5 +270,11 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
 void TFCOMM::INDataToTable() {
     // A bar never shows more than full, whatever the value.
     const double magnitude = std::trunc(std::fabs(decoder_.reading().ChartValue));
-    PBar2_->setValue(magnitude >= PBar2_->maximum() ? PBar2_->maximum() : static_cast<int>(magnitude));
+    const int position = magnitude >= PBar2_->maximum() ? PBar2_->maximum() : static_cast<int>(magnitude);
+    if (position == PBar2_->value()) return;
+    // QProgressBar repaints at once on a visible change; held back, the bar is
+    // painted with the rest of the frame's changes in one pass.
+    PBar2_->setUpdatesEnabled(false);
+    PBar2_->setValue(position);
+    PBar2_->setUpdatesEnabled(true);
 }
