@@ -172,6 +172,4 @@ ChartScale chooseChartScale(const ScaleInput& in) {
     return out;
 }
 
-int rangeRuleCount() { return static_cast<int>(kRangeRules.size()); }
-
 }  // namespace meterlink

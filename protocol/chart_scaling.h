@@ -42,6 +42,4 @@ std::int32_t fullCountForUnit(std::string_view unit);
 // Runs the range rules in order; the last matching one wins.
 ChartScale chooseChartScale(const ScaleInput& in);
 
-int rangeRuleCount();
-
 }  // namespace meterlink

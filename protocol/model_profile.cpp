@@ -55,8 +55,6 @@ bool checked(const VariantSwitches& s, V id) { return s.test(static_cast<std::si
 
 }  // namespace
 
-const std::array<VariantSwitchInfo, kVariantSwitchCount>& variantSwitchTable() { return kSwitches; }
-
 VariantSwitches buildSwitches() {
     VariantSwitches s;
     for (const auto& info : kSwitches)

@@ -29,7 +29,6 @@ struct VariantSwitchInfo {
     bool checkedInBuild;   // the switches this build ships with
 };
 
-const std::array<VariantSwitchInfo, kVariantSwitchCount>& variantSwitchTable();
 VariantSwitches buildSwitches();
 
 struct ModelProfile {
