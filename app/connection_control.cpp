@@ -133,29 +133,21 @@ bool ConnectionControl::openPort() {
     return false;
 }
 
-void ConnectionControl::showOpened() {
-    ComSetup1_->menuAction()->setEnabled(false);
-    START1_->setChecked(true);
-    START1_->setEnabled(false);
-    STOP1_->setEnabled(true);
-    STOP1_->setChecked(false);
-    BTCon_->setVisible(false);
-    BtDiscon_->setVisible(true);
+void ConnectionControl::showLinkOpen(bool open) {
+    ComSetup1_->menuAction()->setEnabled(!open);
+    START1_->setChecked(open);
+    START1_->setEnabled(!open);
+    STOP1_->setEnabled(open);
+    STOP1_->setChecked(!open);
+    BTCon_->setVisible(!open);
+    BtDiscon_->setVisible(open);
     for (PortPanel* p : BtCOM_)
-        p->setEnabled(false);
+        p->setEnabled(!open);
 }
 
-void ConnectionControl::showClosed() {
-    ComSetup1_->menuAction()->setEnabled(true);
-    START1_->setChecked(false);
-    START1_->setEnabled(true);
-    STOP1_->setEnabled(false);
-    STOP1_->setChecked(true);
+void ConnectionControl::closeLink() {
     driver_.Disconnect();
-    BTCon_->setVisible(true);
-    BtDiscon_->setVisible(false);
-    for (PortPanel* p : BtCOM_)
-        p->setEnabled(true);
+    showLinkOpen(false);
 }
 
 void ConnectionControl::COMConClick() {
@@ -168,11 +160,11 @@ void ConnectionControl::COMConClick() {
         }
         USBCon_->setChecked(false);   // one group: a button going down releases the other
         USBCon_->setVisible(false);
-        showOpened();
+        showLinkOpen(true);
         COMCon_->setText(kComDisconnect);
     } else {
         USBCon_->setVisible(true);
-        showClosed();
+        closeLink();
         COMCon_->setText(kComConnection);
     }
 }
@@ -182,12 +174,12 @@ void ConnectionControl::BTCon1Click() {
         START1_->setChecked(false);   // a triggered START1 has toggled its own mark
         return;
     }
-    showOpened();
+    showLinkOpen(true);
     USBCon_->setChecked(false);
     COMCon_->setChecked(true);
 }
 
 void ConnectionControl::BtDiscon1Click() {
-    showClosed();
+    closeLink();
     COMCon_->setChecked(false);
 }

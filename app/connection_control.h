@@ -60,8 +60,9 @@ signals:
 private:
     void choosePort(TSerialPortDriver::TComPortNumber port);
     bool openPort();
-    void showOpened();
-    void showClosed();
+    // The controls and hidden mirrors of an open or a closed serial link.
+    void showLinkOpen(bool open);
+    void closeLink();
     void refreshPortHints();
 
     TSerialPortDriver& driver_;
