@@ -3,28 +3,25 @@
 
 #include "simulate_command.h"
 
+#include "meter_scenario.h"
 #include "protocol/frame_builder.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <random>
 #include <string>
 #include <vector>
 
 #if defined(__unix__) || defined(__APPLE__)
 #define METERLINK_HAVE_PTY 1
+#include "frame_pacer.h"
+
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/select.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 #if __has_include(<pty.h>)
 #include <pty.h>
@@ -36,8 +33,6 @@
 #endif
 
 namespace {
-
-using meterlink::DisplaySpec;
 
 void simulateUsage(std::ostream& out) {
     out << "usage: meterlink-cli simulate [--rate N] [--count N] [--scenario FILE]\n"
@@ -81,169 +76,6 @@ bool parseCount(const char* text, long long& out) {
 }
 
 #ifdef METERLINK_HAVE_PTY
-
-// How a step's value moves from frame to frame.
-enum class Drift {
-    None,   // held: the display is frozen (hold, overload)
-    Walk,   // wanders a few counts around the base value
-    Up,     // maximum: only ever rises
-    Down,   // minimum: only ever falls
-};
-
-struct Step {
-    DisplaySpec spec;
-    int frames = 1;        // how many frames the step lasts
-    Drift drift = Drift::None;
-    int span = 0;          // furthest the value may move from its base, in counts
-};
-
-// The built-in tour: every function, each prefix a function uses, the three
-// decimal marks, overload of both signs and every annunciator.
-struct TourEntry {
-    const char* line;
-    Drift drift;
-    int span;
-};
-
-constexpr TourEntry kTour[] = {
-    {"DCV 1.234", Drift::Walk, 4},
-    {"DCV 12.34", Drift::Walk, 4},
-    {"DCV 123.4", Drift::Walk, 4},
-    {"DCV -4.567", Drift::Walk, 4},
-    {"DCV m 345.6", Drift::Walk, 6},
-    {"DCV OL", Drift::None, 0},
-    {"DCV -OL", Drift::None, 0},
-    {"ACV 230.1", Drift::Walk, 8},
-    {"ACV m 512.3", Drift::Walk, 6},
-    {"DCA u 123.4", Drift::Walk, 5},
-    {"DCA m 45.67", Drift::Walk, 5},
-    {"DCA 1.234", Drift::Walk, 3},
-    {"ACA u 256.0", Drift::Walk, 5},
-    {"ACA m 12.34", Drift::Walk, 5},
-    {"ACA 2.345", Drift::Walk, 3},
-    {"OHM 123.4", Drift::Walk, 3},
-    {"OHM k 4.702", Drift::Walk, 3},
-    {"OHM M 1.000", Drift::Walk, 2},
-    {"OHM k OL", Drift::None, 0},
-    {"CTN 12.3", Drift::Walk, 2},
-    {"DIODE 0.612", Drift::Walk, 2},
-    {"CAP n 47.12", Drift::Walk, 4},
-    {"CAP u 1.234", Drift::Walk, 3},
-    {"TEMPC 23.5", Drift::Walk, 2},
-    {"TEMPF 74.3", Drift::Walk, 3},
-    {"FREQ 50.00", Drift::Walk, 2},
-    {"FREQ k 1.000", Drift::Walk, 3},
-    {"FREQ M 1.234", Drift::Walk, 3},
-    {"DUTY 50.0", Drift::Walk, 3},
-    {"DCV 5.000 hold", Drift::None, 0},
-    {"DCV 0.012 rel", Drift::Walk, 5},
-    {"DCV 3.300 max", Drift::Up, 20},
-    {"DCV 3.100 min", Drift::Down, 20},
-    {"DCV 4.980 bat", Drift::Walk, 4},
-    {"DCV 12.00 manual", Drift::Walk, 4},
-    {"OHM k 10.00 manual", Drift::Walk, 4},
-};
-
-constexpr int kFramesPerTourStep = 4;
-
-std::vector<Step> builtInScenario() {
-    std::vector<Step> steps;
-    for (const TourEntry& e : kTour) {
-        Step s;
-        std::string error;
-        if (!meterlink::parseDisplaySpec(e.line, s.spec, error)) {
-            // The table above is ours; a bad line is a programming error.
-            std::cerr << "meterlink-cli simulate: built-in line '" << e.line << "': " << error << '\n';
-            std::abort();
-        }
-        s.frames = kFramesPerTourStep;
-        s.drift = s.spec.overload ? Drift::None : e.drift;
-        s.span = e.span;
-        steps.push_back(s);
-    }
-    return steps;
-}
-
-// One reading per non-blank, non-comment line. Reports file:line on the first bad line.
-bool loadScenario(const std::string& path, std::vector<Step>& steps) {
-    std::ifstream in(path);
-    if (!in) {
-        std::cerr << "meterlink-cli simulate: " << path << ": " << std::strerror(errno) << '\n';
-        return false;
-    }
-    std::string line;
-    int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();   // files written on Windows
-        const std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        Step s;
-        std::string error;
-        if (!meterlink::parseDisplaySpec(line, s.spec, error)) {
-            std::cerr << path << ':' << lineNo << ": " << error << '\n';
-            return false;
-        }
-        steps.push_back(s);
-    }
-    if (in.bad()) {
-        std::cerr << "meterlink-cli simulate: " << path << ": read error\n";
-        return false;
-    }
-    if (steps.empty()) {
-        std::cerr << path << ": no readings\n";
-        return false;
-    }
-    return true;
-}
-
-// Plays the steps in a loop, moving each value a little on every frame.
-class ScenarioPlayer {
-public:
-    explicit ScenarioPlayer(std::vector<Step> steps) : steps_(std::move(steps)) {}
-
-    meterlink::WireFrame next() {
-        const Step& step = steps_[index_];
-        DisplaySpec spec = step.spec;
-        spec.count = driftedCount(step);
-        if (++frameInStep_ >= step.frames) {
-            frameInStep_ = 0;
-            offset_ = 0;
-            index_ = (index_ + 1) % steps_.size();
-        }
-        return meterlink::encodeFrame(meterlink::fieldsFor(spec));
-    }
-
-private:
-    int driftedCount(const Step& step) {
-        if (frameInStep_ > 0 && step.drift != Drift::None) {
-            const int move = std::uniform_int_distribution<int>(0, 2)(random_);   // 0, 1 or 2 counts
-            switch (step.drift) {
-            case Drift::Walk: offset_ += move - 1; break;
-            case Drift::Up: offset_ += move; break;
-            case Drift::Down: offset_ -= move; break;
-            case Drift::None: break;
-            }
-            offset_ = std::clamp(offset_, -step.span, step.span);
-        }
-        const int base = step.spec.count;
-        // Stay on the base value's side of zero and inside four digits, so a
-        // drift never changes what the reading means.
-        const int low = base < 0 ? -9999 : 0;
-        const int high = base < 0 ? 0 : 9999;
-        return std::clamp(base + offset_, low, high);
-    }
-
-    std::vector<Step> steps_;
-    std::size_t index_ = 0;
-    int frameInStep_ = 0;
-    int offset_ = 0;
-    std::minstd_rand random_{20240607u};
-};
-
-volatile sig_atomic_t gStop = 0;
-
-extern "C" void onStopSignal(int) { gStop = 1; }
 
 struct Options {
     double rate = 3.0;
@@ -327,59 +159,19 @@ private:
     std::vector<std::uint8_t> pending_;
 };
 
-timespec monotonicNow() {
-    timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
-    return t;
-}
-
-timespec addNanoseconds(timespec t, long long ns) {
-    constexpr long long kSecond = 1000000000LL;
-    const long long total = t.tv_nsec + ns;
-    t.tv_sec += static_cast<time_t>(total / kSecond);
-    t.tv_nsec = static_cast<long>(total % kSecond);
-    return t;
-}
-
-long long nanosecondsUntil(const timespec& t) {
-    const timespec now = monotonicNow();
-    return (static_cast<long long>(t.tv_sec) - now.tv_sec) * 1000000000LL + (t.tv_nsec - now.tv_nsec);
-}
-
-// Sleeps until the monotonic deadline; returns false as soon as a stop signal
-// arrives. The signals are blocked outside pselect, so none slips in between
-// the check and the wait.
-bool sleepUntil(const timespec& deadline, const sigset_t& waitMask) {
-    for (;;) {
-        if (gStop) return false;
-        const long long ns = nanosecondsUntil(deadline);
-        if (ns <= 0) return true;
-        const timespec wait{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
-        ::pselect(0, nullptr, nullptr, nullptr, &wait, &waitMask);
-    }
-}
-
 int simulate(const Options& options) {
-    std::vector<Step> steps;
+    std::vector<meterlink::ScenarioStep> steps;
     if (options.scenario.empty()) {
-        steps = builtInScenario();
-    } else if (!loadScenario(options.scenario, steps)) {
-        return 2;
+        steps = meterlink::builtInScenario();
+    } else {
+        std::string error;
+        if (!meterlink::loadScenario(options.scenario, steps, error)) {
+            std::cerr << "meterlink-cli simulate: " << error << '\n';
+            return 2;
+        }
     }
 
-    sigset_t stopSignals, waitMask;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    ::sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-
+    const meterlink::StopSignals signals;
     PtyPair pty;
     std::string error;
     if (!pty.open(error)) {
@@ -393,11 +185,10 @@ int simulate(const Options& options) {
     const std::uint8_t lf = 0x0A;
     pty.send(&lf, 1);
 
-    ScenarioPlayer player(std::move(steps));
-    const long long period = static_cast<long long>(1e9 / options.rate);
-    timespec deadline = monotonicNow();
+    meterlink::ScenarioPlayer player(std::move(steps));
+    meterlink::FramePacer pacer(options.rate);
     long long sent = 0;
-    while (!gStop) {
+    while (!signals.stopped()) {
         const meterlink::WireFrame frame = player.next();
         pty.send(frame.data(), frame.size());
         ++sent;
@@ -406,16 +197,13 @@ int simulate(const Options& options) {
             // the pty hangs up its port side and discards what is queued there.
             // Bytes just written may not be counted as queued yet, hence the
             // sleep before each look.
-            const timespec giveUp = addNanoseconds(monotonicNow(), 2000000000LL);
+            const timespec giveUp = meterlink::addNanoseconds(meterlink::monotonicNow(), 2000000000LL);
             do {
-                if (!sleepUntil(addNanoseconds(monotonicNow(), 10000000LL), waitMask)) break;
-            } while (pty.unread() > 0 && nanosecondsUntil(giveUp) > 0);
+                if (!signals.sleepFor(10000000LL)) break;
+            } while (pty.unread() > 0 && meterlink::nanosecondsUntil(giveUp) > 0);
             break;
         }
-        // Deadlines advance by whole periods from the start, so a late wake-up
-        // does not push every later frame back.
-        deadline = addNanoseconds(deadline, period);
-        if (!sleepUntil(deadline, waitMask)) break;
+        if (!pacer.waitNext(signals)) break;
     }
     return 0;
 }

@@ -1,0 +1,74 @@
+#include "frame_pacer.h"
+
+#include <sys/select.h>
+
+namespace meterlink {
+
+namespace {
+
+volatile sig_atomic_t gStop = 0;
+
+extern "C" void onStopSignal(int) { gStop = 1; }
+
+constexpr long long kSecond = 1000000000LL;
+
+}  // namespace
+
+StopSignals::StopSignals() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &stopSignals, &waitMask_);
+    sigdelset(&waitMask_, SIGINT);
+    sigdelset(&waitMask_, SIGTERM);
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+}
+
+bool StopSignals::stopped() const { return gStop != 0; }
+
+bool StopSignals::sleepUntil(const timespec& deadline) const {
+    for (;;) {
+        if (gStop) return false;
+        const long long ns = nanosecondsUntil(deadline);
+        if (ns <= 0) return true;
+        const timespec wait{static_cast<time_t>(ns / kSecond), static_cast<long>(ns % kSecond)};
+        ::pselect(0, nullptr, nullptr, nullptr, &wait, &waitMask_);
+    }
+}
+
+bool StopSignals::sleepFor(long long nanoseconds) const {
+    return sleepUntil(addNanoseconds(monotonicNow(), nanoseconds));
+}
+
+timespec monotonicNow() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return t;
+}
+
+timespec addNanoseconds(timespec t, long long ns) {
+    const long long total = t.tv_nsec + ns;
+    t.tv_sec += static_cast<time_t>(total / kSecond);
+    t.tv_nsec = static_cast<long>(total % kSecond);
+    return t;
+}
+
+long long nanosecondsUntil(const timespec& t) {
+    const timespec now = monotonicNow();
+    return (static_cast<long long>(t.tv_sec) - now.tv_sec) * kSecond + (t.tv_nsec - now.tv_nsec);
+}
+
+FramePacer::FramePacer(double framesPerSecond)
+    : period_(static_cast<long long>(1e9 / framesPerSecond)), deadline_(monotonicNow()) {}
+
+bool FramePacer::waitNext(const StopSignals& signals) {
+    deadline_ = addNanoseconds(deadline_, period_);
+    return signals.sleepUntil(deadline_);
+}
+
+}  // namespace meterlink
