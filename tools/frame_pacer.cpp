@@ -1,6 +1,7 @@
 #include "frame_pacer.h"
 
-#include <sys/select.h>
+#include <algorithm>
+#include <cerrno>
 
 namespace meterlink {
 
@@ -43,6 +44,24 @@ bool StopSignals::sleepUntil(const timespec& deadline) const {
 
 bool StopSignals::sleepFor(long long nanoseconds) const {
     return sleepUntil(addNanoseconds(monotonicNow(), nanoseconds));
+}
+
+bool StopSignals::waitReadable(fd_set& readable, int maxFd, const timespec& deadline) const {
+    const fd_set wanted = readable;
+    for (;;) {
+        if (gStop) return false;
+        const long long ns = std::max(0LL, nanosecondsUntil(deadline));
+        const timespec wait{static_cast<time_t>(ns / kSecond), static_cast<long>(ns % kSecond)};
+        readable = wanted;
+        const int n = ::pselect(maxFd + 1, &readable, nullptr, nullptr, &wait, &waitMask_);
+        if (n > 0) return true;
+        if (n == 0 || errno != EINTR) {
+            // A broken descriptor must not turn the wait into a spin.
+            FD_ZERO(&readable);
+            return n == 0 || sleepUntil(deadline);
+        }
+        // A stop signal shows as EINTR and is looked at above.
+    }
 }
 
 timespec monotonicNow() {

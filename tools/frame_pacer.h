@@ -6,6 +6,8 @@
 #include <csignal>
 #include <ctime>
 
+#include <sys/select.h>
+
 namespace meterlink {
 
 // Installs the stop handler for SIGINT and SIGTERM and blocks both outside
@@ -18,6 +20,10 @@ public:
     bool sleepUntil(const timespec& deadline) const;
     // Sleeps for the given time; false as soon as a stop signal arrives.
     bool sleepFor(long long nanoseconds) const;
+    // Waits until a descriptor of readable (all below maxFd + 1) can be read
+    // or the deadline passes; readable keeps the ready ones. False as soon as
+    // a stop signal arrives.
+    bool waitReadable(fd_set& readable, int maxFd, const timespec& deadline) const;
 
 private:
     sigset_t waitMask_{};

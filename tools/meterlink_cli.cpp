@@ -10,10 +10,12 @@ namespace {
 void usage(std::ostream& out) {
     out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
            "       meterlink-cli simulate [--rate N] [--scenario FILE] [--count N]\n"
+           "       meterlink-cli simulate --usb SOCKET [--rate N] [--scenario FILE] [--count N]\n"
            "\n"
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
            "          prints one tab-separated line per accepted frame.\n"
-           "simulate  streams meter frames on a new pseudo-terminal whose path it prints.\n";
+           "simulate  streams meter frames on a new pseudo-terminal whose path it prints;\n"
+           "          with --usb, plays the meter's USB cable on a Unix-domain socket.\n";
 }
 
 }  // namespace

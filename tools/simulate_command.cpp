@@ -4,6 +4,7 @@
 #include "simulate_command.h"
 
 #include "meter_scenario.h"
+#include "usb_simulate_command.h"
 #include "protocol/frame_builder.h"
 
 #include <cerrno>
@@ -213,6 +214,8 @@ int simulate(const Options& options) {
 }  // namespace
 
 int runSimulate(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--usb") == 0) return runUsbSimulate(argc, argv);
     double rate = 3.0;
     long long count = 0;
     std::string scenario;

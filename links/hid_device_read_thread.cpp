@@ -1,0 +1,109 @@
+#include "links/hid_device_read_thread.h"
+
+#include "links/blocking_hand_over.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Everything the worker uses lives here, shared with the owner, so that a
+// stop from inside one of this thread's own hand-overs can leave the join to
+// the end of that hand-over without anything going away under the worker.
+struct THidDeviceReadThread::Loop {
+    std::shared_ptr<HidPlatform> platform;
+    THidPnPInfo info;
+    std::atomic<int> sleepSlice;
+    std::atomic<bool> terminate{false};
+    std::mutex wakeMutex;
+    std::condition_variable wake;
+    std::shared_ptr<BlockingHandOver> handOver = BlockingHandOver::create();
+
+    // Worker-owned while it runs; read by the GUI thread only inside a hand-over.
+    std::vector<std::uint8_t> ReportBuffer;
+    int BytesRead = 0;
+    std::uint32_t ReadError = 0;
+
+    std::function<void()> deliverReport;
+    std::function<void()> deliverError;
+    std::thread thread;
+
+    void body();
+    // Sleeps one slice; false when termination was asked meanwhile.
+    bool pause();
+};
+
+void THidDeviceReadThread::Loop::body() {
+    std::unique_ptr<HidHandle> handle;
+    while (!terminate) {
+        std::fill(ReportBuffer.begin(), ReportBuffer.end(), std::uint8_t{0});
+        HidReadResult result;
+        if (!handle) {
+            std::uint32_t error = 0;
+            handle = platform->open(info, HidAccess::Read, &error);
+            if (!handle) result = {-1, error != 0 ? error : static_cast<std::uint32_t>(EIO)};
+        }
+        if (handle)
+            result = handle->read(ReportBuffer.data(), ReportBuffer.size(), sleepSlice.load());
+        if (result.bytes < 0) {
+            // A handle that failed once is opened afresh; a device that has
+            // gone then fails at the open, once a slice, until it is unplugged.
+            handle.reset();
+            ReadError = result.error;
+            handOver->run(deliverError);
+            if (!pause()) break;
+            continue;
+        }
+        if (terminate) break;
+        BytesRead = result.bytes;
+        if (BytesRead > 0) handOver->run(deliverReport);
+    }
+}
+
+bool THidDeviceReadThread::Loop::pause() {
+    std::unique_lock<std::mutex> lock(wakeMutex);
+    return !wake.wait_for(lock, std::chrono::milliseconds(sleepSlice.load()), [this] { return terminate.load(); });
+}
+
+THidDeviceReadThread::THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info,
+                                           std::size_t reportLength, int sleepSlice, ReportSink onReport,
+                                           ErrorSink onError)
+    : loop_(std::make_shared<Loop>()) {
+    Loop& loop = *loop_;
+    loop.platform = std::move(platform);
+    loop.info = std::move(info);
+    loop.sleepSlice = sleepSlice;
+    loop.ReportBuffer.assign(reportLength, 0);
+    Loop* raw = loop_.get();
+    loop.deliverReport = [raw, onReport = std::move(onReport)] {
+        const std::uint8_t* buffer = raw->ReportBuffer.data();
+        onReport(buffer[0], buffer + 1, static_cast<std::uint16_t>(raw->BytesRead - 1));
+    };
+    loop.deliverError = [raw, onError = std::move(onError)] { onError(raw->ReadError); };
+    loop.thread = std::thread([raw] { raw->body(); });
+}
+
+THidDeviceReadThread::~THidDeviceReadThread() {
+    {
+        std::lock_guard<std::mutex> lock(loop_->wakeMutex);
+        loop_->terminate = true;
+    }
+    loop_->wake.notify_all();
+    loop_->handOver->close();
+    if (loop_->handOver->running()) {
+        // Stopped from inside one of this thread's own hand-overs: the worker
+        // is blocked until that call returns, so it is joined right after.
+        auto loop = loop_;
+        loop_->handOver->afterRunning([loop] { loop->thread.join(); });
+        return;
+    }
+    loop_->thread.join();
+}
+
+void THidDeviceReadThread::setSleepSlice(int ms) {
+    loop_->sleepSlice = ms;
+}
