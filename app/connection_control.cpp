@@ -183,3 +183,16 @@ void ConnectionControl::BtDiscon1Click() {
     closeLink();
     COMCon_->setChecked(false);
 }
+
+void ConnectionControl::showUsbLinkOpen() {
+    for (PortPanel* p : BtCOM_)
+        p->hide();
+    COMCon_->hide();
+    USBCon_->setText(kUsbDisconnect);
+}
+
+void ConnectionControl::showUsbLinkClosed() {
+    BtCOM_[static_cast<std::size_t>(driver_.ComPort())]->show();
+    COMCon_->show();
+    USBCon_->setText(kUsbConnection);
+}

@@ -53,6 +53,13 @@ public:
     void BTCon1Click();
     void BtDiscon1Click();
 
+    // The USB side's looks: the link open (port panels and COMCon hidden,
+    // "USB Disconnect"), and closed again (the chosen port's panel and
+    // COMCon back, "USB Connection"). Putting USBCon up alone, with the
+    // caption left as it is, gives the halted look.
+    void showUsbLinkOpen();
+    void showUsbLinkClosed();
+
 signals:
     // The chosen port could not be opened; the controls stay Disconnected.
     void openFailed(const QString& message);

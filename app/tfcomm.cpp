@@ -3,11 +3,16 @@
 #include "chart_toolbar.h"
 #include "connection_control.h"
 #include "design_font.h"
+#include "hid_info_dialog.h"
 #include "lcd_panel.h"
 #include "limit_panel.h"
 #include "link_indicator.h"
 #include "meter_chart.h"
 #include "record_bar.h"
+
+#include "links/hid_device_controller.h"
+#include "links/hid_platform_factory.h"
+#include "links/usb_device_list.h"
 
 #include <QCheckBox>
 #include <QApplication>
@@ -31,9 +36,10 @@ QFont arial(int pixelSize) { return designFont(QStringLiteral("Arial"), pixelSiz
 
 }  // namespace
 
-TFCOMM::TFCOMM(QWidget* parent)
+TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
     : QMainWindow(parent),
-      assembler_([this](const meterlink::MeterFrame& frame) { LcdDisplayKR20C(frame); }) {
+      assembler_([this](const meterlink::MeterFrame& frame) { LcdDisplayKR20C(frame); }),
+      usb_([this](const meterlink::MeterFrame& frame) { LcdDisplayKR20C(frame); }) {
     setObjectName(QStringLiteral("FCOMM"));
     // Fixed size, no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -47,6 +53,7 @@ TFCOMM::TFCOMM(QWidget* parent)
     COMM2_.setComPortPollingDelay(100);
 
     buildLayout();
+    buildUsbLink(hid ? std::move(hid) : createHidPlatform());
     buildMenus();
     FormCreate();
 
@@ -58,8 +65,12 @@ TFCOMM::TFCOMM(QWidget* parent)
 }
 
 TFCOMM::~TFCOMM() {
-    // The window takes the port with it.
+    // The window takes the port with it, and stops reading the USB cable:
+    // the controller unplugs the devices the list still holds, then the list
+    // lets them go.
     COMM2_.Disconnect();
+    HidCtl_.reset();
+    devices_.reset();
 }
 
 void TFCOMM::buildLayout() {
@@ -229,14 +240,16 @@ void TFCOMM::BitBtn1Click() {
         QApplication::quit();
 }
 
-void TFCOMM::USBConClick() {
-    // No USB adapter can be used yet: the button comes back up, as when none is found.
-    connection_->USBCon()->setChecked(false);
-}
-
 void TFCOMM::ConTimerTimer() {
-    if (link_->countTick())
-        link_->showIdle();
+    if (!link_->countTick()) return;
+    // The USB watchdog is looked at on the ticks that find the link idle.
+    if (usb_.watchdogDue()) {
+        usb_.resetIdleCount();
+        connection_->USBCon()->setChecked(false);
+        if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
+        showInformation(meterNotReadyText());
+    }
+    link_->showIdle();
 }
 
 void TFCOMM::RECEIVE_COM_Data(TSerialPortDriver*, const std::uint8_t* bytes, int size) {
@@ -277,4 +290,107 @@ void TFCOMM::INDataToTable() {
     PBar2_->setUpdatesEnabled(false);
     PBar2_->setValue(position);
     PBar2_->setUpdatesEnabled(true);
+}
+
+void TFCOMM::buildUsbLink(std::shared_ptr<HidPlatform> hid) {
+    try {
+        HidCtl_ = std::make_unique<THidDeviceController>(std::move(hid));
+    } catch (const EControllerError& e) {
+        qWarning("USB devices unavailable: %s", e.what());
+    }
+    devices_ = std::make_unique<UsbDeviceList>(HidCtl_.get());
+    if (!HidCtl_) return;
+    HidCtl_->SetOnArrival([this](THidDevice* d) { HidCtlArrival(d); });
+    HidCtl_->SetOnRemoval([this](THidDevice* d) { HidCtlRemoval(d); });
+    HidCtl_->SetOnEnumerate([this](THidDevice* d, int i) { return HidCtlEnumerate(d, i); });
+    HidCtl_->SetOnDeviceDataError([this](THidDevice* d, std::uint32_t e) { HidCtlDeviceDataError(d, e); });
+    // Bound last: binding it builds the device list at once.
+    HidCtl_->SetOnDeviceChange([this](THidDeviceController*) { HidCtlDeviceChange(); });
+}
+
+void TFCOMM::showInformation(const QString& text) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TFCOMM::HidCtlDeviceChange() { devices_->HidCtlDeviceChange(); }
+bool TFCOMM::HidCtlEnumerate(THidDevice* HidDev, int Idx) { return devices_->HidCtlEnumerate(HidDev, Idx); }
+void TFCOMM::HidCtlArrival(THidDevice* HidDev) { devices_->HidCtlArrival(HidDev); }
+void TFCOMM::HidCtlRemoval(THidDevice* HidDev) { devices_->HidCtlRemoval(HidDev); }
+void TFCOMM::HidCtlDeviceDataError(THidDevice* HidDev, std::uint32_t Error) {
+    devices_->HidCtlDeviceDataError(HidDev, Error);
+}
+void TFCOMM::ReadBtnClick() { devices_->ReadBtnClick(); }
+void TFCOMM::ClearBtnClick() { devices_->ClearBtnClick(); }
+
+void TFCOMM::InfoBtnClick() {
+    THidDevice* device = devices_->selectedDevice();
+    if (!device) return;
+    HidInfoDialog info(*device, this);
+    info.exec();
+}
+
+void TFCOMM::SetFeatureClick() {
+    devices_->setActiveHidDev(nullptr);
+    THidDevice* device = devices_->selectedDevice();
+    if (!device) {
+        showInformation(usbNotConnectedText());
+        connection_->USBCon()->setChecked(false);
+        return;
+    }
+    devices_->setActiveHidDev(device);
+    const auto report = adapterFeatureReport(static_cast<std::uint32_t>(profile_.adapterBaud));
+    // A refusal shows as missing data, not as a message.
+    device->SendFeatureReport(report.data(), report.size());
+    devices_->history().append(HidHistory::bytesLine(report.data(), report.size()));
+}
+
+void TFCOMM::USBConClick() {
+    ReadBtnClick();
+    SetFeatureClick();
+    usb_.resetIdleCount();
+    devices_->setActiveHidDev(nullptr);
+    THidDevice* device = devices_->selectedDevice();
+    if (!device) return;
+    devices_->setActiveHidDev(device);
+    QPushButton* usbCon = connection_->USBCon();
+    if (!device->ReadWriteAccess()) {
+        usbCon->setChecked(false);
+        return;
+    }
+    if (!usbCon->isChecked()) {
+        connection_->showUsbLinkClosed();
+        device->SetDataHandler(nullptr);
+        return;
+    }
+    connection_->showUsbLinkOpen();
+    using Reader = void (TFCOMM::*)(THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t);
+    Reader reader = nullptr;
+    switch (profile_.usbHandler) {
+    case meterlink::UsbReportHandler::KR20C: reader = &TFCOMM::USBReadKR20C; break;
+    case meterlink::UsbReportHandler::KR10A: reader = &TFCOMM::USBReadKR10A; break;
+    case meterlink::UsbReportHandler::KR30B: reader = &TFCOMM::USBReadKR30B; break;
+    case meterlink::UsbReportHandler::None: break;   // the link looks open, but nothing reads
+    }
+    if (reader)
+        device->SetDataHandler([this, reader](THidDevice* d, std::uint8_t id, const std::uint8_t* bytes,
+                                              std::uint16_t size) { (this->*reader)(d, id, bytes, size); });
+}
+
+void TFCOMM::noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,
+                        std::uint16_t size) {
+    if (kind == UsbReportUnwrapper::Report::Data)
+        devices_->history().append(HidHistory::reportLine(reportId, bytes, size));
+}
+
+void TFCOMM::USBReadKR20C(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {
+    noteReport(usb_.USBReadKR20C(Data, Size), ReportID, Data, Size);
+}
+
+void TFCOMM::USBReadKR10A(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {
+    noteReport(usb_.USBReadKR10A(Data, Size), ReportID, Data, Size);
+}
+
+void TFCOMM::USBReadKR30B(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {
+    noteReport(usb_.USBReadKR30B(Data, Size), ReportID, Data, Size);
 }

@@ -3,7 +3,9 @@
 // controls, the record bar and grid, and the chart. It owns the serial driver
 // and runs every frame through the decoder on the GUI thread.
 
+#include "links/hid_events.h"
 #include "links/serial_port_driver.h"
+#include "links/usb_report_unwrapper.h"
 #include "protocol/frame_assembler.h"
 #include "protocol/model_profile.h"
 #include "protocol/reading_decoder.h"
@@ -12,8 +14,13 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
 class ChartToolbar;
 class ConnectionControl;
+class HidPlatform;
+class THidDeviceController;
+class UsbDeviceList;
 class LcdPanel;
 class LimitPanel;
 class LinkIndicator;
@@ -33,10 +40,18 @@ constexpr const char* kApplicationTitle = "KR20 B_C_D";
 class TFCOMM : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TFCOMM(QWidget* parent = nullptr);
+    // hid: the HID devices to use; none: the system's, or the simulated cable
+    // that METERLINK_HID names.
+    explicit TFCOMM(QWidget* parent = nullptr, std::shared_ptr<HidPlatform> hid = nullptr);
     ~TFCOMM() override;
 
     static QString quitQuestion() { return QStringLiteral("Are you sure that you want to quit this application?"); }
+    static QString usbNotConnectedText() {
+        return QStringLiteral("USB interface cable is not securely connected, please check and re-try.");
+    }
+    static QString meterNotReadyText() {
+        return QStringLiteral("USB interface cable is securely connected, please check if the meter is ready.");
+    }
 
     TSerialPortDriver& COMM2() { return COMM2_; }
     const meterlink::ModelProfile& profile() const { return profile_; }
@@ -51,6 +66,10 @@ public:
     QProgressBar* PBar2() const { return PBar2_; }
     MeterChart* Chtshow() const { return Chtshow_; }
     QMenu* recordMenu() const { return Record1_; }
+    // None when another controller already existed.
+    THidDeviceController* HidCtl() const { return HidCtl_.get(); }
+    UsbDeviceList& usbDevices() const { return *devices_; }
+    const UsbReportUnwrapper& usbLink() const { return usb_; }
 
     // Whether the machine is a 64-bit x86 or Itanium one (the caption's suffix).
     static bool is64BitSystem();
@@ -62,12 +81,31 @@ public:
     void RECEIVE_COM_Data(TSerialPortDriver* sender, const std::uint8_t* bytes, int size);
     void LcdDisplayKR20C(const meterlink::MeterFrame& frame);
 
+    // The USB cable: device list and history, adapter link.
+    void HidCtlDeviceChange();
+    bool HidCtlEnumerate(THidDevice* HidDev, int Idx);
+    void HidCtlArrival(THidDevice* HidDev);
+    void HidCtlRemoval(THidDevice* HidDev);
+    void HidCtlDeviceDataError(THidDevice* HidDev, std::uint32_t Error);
+    void ReadBtnClick();
+    void ClearBtnClick();
+    void InfoBtnClick();
+    void SetFeatureClick();
+    void USBReadKR20C(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
+    void USBReadKR10A(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
+    void USBReadKR30B(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
+
 private:
     void buildLayout();
     void buildMenus();
     void buildRecordGrid(QWidget* parent);
     void FormCreate();
     void showOpenFailed(const QString& message);
+    void buildUsbLink(std::shared_ptr<HidPlatform> hid);
+    void showInformation(const QString& text);
+    // Appends the history line of a report that carried meter bytes.
+    void noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,
+                    std::uint16_t size);
     // The logging step of each frame; for now it only moves the magnitude bar.
     void INDataToTable();
 
@@ -76,6 +114,9 @@ private:
     meterlink::FrameAssembler assembler_;
     meterlink::NibbleFrameAssembler nibbleAssembler_;
     meterlink::ReadingDecoder decoder_;
+    UsbReportUnwrapper usb_;
+    std::unique_ptr<THidDeviceController> HidCtl_;
+    std::unique_ptr<UsbDeviceList> devices_;
     QString DecimalSepText_;
     QLocale LocaleFormat_;
 

@@ -397,7 +397,11 @@ TEST_F(MainWindowTest, PullingThePortMidStreamIsSurvived) {
 
 TEST_F(MainWindowTest, UsbButtonComesBackUpWithoutAnAdapter) {
     start();
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
     QTest::mouseClick(window->connection().USBCon(), Qt::LeftButton);
+    ASSERT_TRUE(answerer.seen().has_value());
+    EXPECT_EQ(answerer.seen()->title, QStringLiteral("Information"));
+    EXPECT_EQ(answerer.seen()->text, TFCOMM::usbNotConnectedText());
     EXPECT_EQ(window->connection().state(), State::Disconnected);
     EXPECT_TRUE(window->connection().COMCon()->isVisible());
     EXPECT_EQ(window->connection().USBCon()->text(), QStringLiteral("USB Connection"));

@@ -1,0 +1,348 @@
+// Drives the real window offscreen over the meter's USB cable, simulated in
+// this process: the test plays the adapter's input reports.
+
+#include "app/connection_control.h"
+#include "app/lcd_panel.h"
+#include "app/limit_panel.h"
+#include "app/link_indicator.h"
+#include "app/port_panel.h"
+#include "app/tfcomm.h"
+#include "links/hid_device_controller.h"
+#include "links/simulated_hid_platform.h"
+#include "links/usb_device_list.h"
+#include "protocol/frame_builder.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using State = ConnectionControl::State;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const std::string kCable = "cable-1";
+const Bytes kFeature2400{0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00};
+const Bytes kIdle{0x00, 0xF0, 0, 0, 0, 0, 0, 0, 0};
+
+void saveScreenshot(const QPixmap& picture, const char* name) {
+    QDir().mkpath(QStringLiteral(METERLINK_ARTIFACTS));
+    picture.save(QStringLiteral(METERLINK_ARTIFACTS "/") + QString::fromLatin1(name));
+}
+
+// Runs the event loop until condition holds. Unlike QTest::qWaitFor, which
+// sleeps between its passes, the loop wakes for every report handed over.
+bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+    if (condition()) return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (condition()) loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+// Every message box that shows is noted and answered with OK; a test takes
+// the ones it expects, and any left over fail it.
+class BoxCatcher {
+public:
+    struct Box {
+        QString title, text;
+        QMessageBox::Icon icon;
+    };
+
+    explicit BoxCatcher(std::function<void(QMessageBox*)> onShown = {}) : onShown_(std::move(onShown)) {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
+            if (onShown_) onShown_(box);
+            box->button(QMessageBox::Ok)->click();
+        });
+        poll_.start(20);
+    }
+    ~BoxCatcher() {
+        for (const Box& b : boxes_) ADD_FAILURE() << "unexpected message box: " << b.text.toStdString();
+    }
+
+    // The boxes shown since the last call.
+    std::vector<Box> take() { return std::exchange(boxes_, {}); }
+    void setOnShown(std::function<void(QMessageBox*)> f) { onShown_ = std::move(f); }
+
+private:
+    QTimer poll_;
+    std::vector<Box> boxes_;
+    std::function<void(QMessageBox*)> onShown_;
+};
+
+// The window with the box over it, as the user sees them.
+QPixmap withBox(QWidget& window, QMessageBox* box) {
+    QPixmap shot = window.grab();
+    const QPixmap boxShot = box->grab();
+    QPainter p(&shot);
+    const QPoint at((shot.width() - boxShot.width()) / 2, (shot.height() - boxShot.height()) / 2);
+    p.drawPixmap(at, boxShot);
+    p.setPen(Qt::darkGray);
+    p.drawRect(QRect(at, boxShot.size()).adjusted(-1, -1, 0, 0));
+    return shot;
+}
+
+meterlink::DisplaySpec dcVolts(int count, int pointAfter) {
+    meterlink::DisplaySpec s;
+    s.count = count;
+    s.pointAfter = pointAfter;
+    return s;
+}
+
+// The cable's reports for one frame: two data reports of seven meter bytes.
+std::vector<Bytes> frameReports(const meterlink::DisplaySpec& spec) {
+    const meterlink::WireFrame w = meterlink::encodeFrame(meterlink::fieldsFor(spec));
+    std::vector<Bytes> reports;
+    for (std::size_t at = 0; at < w.size(); at += 7) {
+        Bytes r{0x00, 0xF7};
+        r.insert(r.end(), w.begin() + static_cast<std::ptrdiff_t>(at), w.begin() + static_cast<std::ptrdiff_t>(at + 7));
+        reports.push_back(r);
+    }
+    return reports;
+}
+
+class UsbLinkWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim->plug(SimulatedHidPlatform::cable(kCable)); }
+    void TearDown() override { window.reset(); }
+
+    void start() {
+        window = std::make_unique<TFCOMM>(nullptr, sim);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    ConnectionControl& connection() const { return window->connection(); }
+    UsbDeviceList& devices() const { return window->usbDevices(); }
+    QStringList history() const { return devices().history().lines(); }
+    void clickUsbCon() { QTest::mouseClick(connection().USBCon(), Qt::LeftButton); }
+    // Waits until the device list holds exactly these devices, in this order.
+    bool listed(const std::vector<std::string>& ids) {
+        return waitFor([&] {
+            std::vector<std::string> now;
+            for (const auto& e : devices().entries()) now.push_back(e.device ? e.device->PnPInfo().DevInst : "");
+            return now == ids;
+        });
+    }
+    // Waits until the window's read thread has the cable open, or no longer has it.
+    bool reading(bool yes) { return waitFor([&] { return (sim->readers(kCable) == 1) == yes; }); }
+
+    void send(const Bytes& report) { sim->sendReport(kCable, report); }
+    void sendFrame(const meterlink::DisplaySpec& spec) {
+        for (const Bytes& r : frameReports(spec)) send(r);
+        send(kIdle);
+    }
+    QString valueText() const { return window->limits().T1VALUE()->text(); }
+    std::size_t featureReportsSent() const { return sim->featureReports(kCable).size(); }
+
+    std::shared_ptr<SimulatedHidPlatform> sim = std::make_shared<SimulatedHidPlatform>();
+    std::unique_ptr<TFCOMM> window;
+    BoxCatcher boxes;
+};
+
+TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
+    start();
+    ASSERT_EQ(devices().entries().size(), 1u);
+    EXPECT_EQ(devices().entries()[0].caption, QStringLiteral("USB to Serial"));
+    ASSERT_NE(devices().selectedDevice(), nullptr);
+
+    clickUsbCon();
+    EXPECT_EQ(connection().state(), State::UsbConnected);
+    EXPECT_EQ(connection().USBCon()->text(), QStringLiteral("USB Disconnect"));
+    EXPECT_FALSE(connection().COMCon()->isVisible());
+    EXPECT_EQ(connection().visiblePortPanel(), nullptr);
+    EXPECT_EQ(sim->featureReports(kCable), std::vector<Bytes>{kFeature2400});
+    EXPECT_EQ(history(), QStringList{"00 60 09 00 00 03 00 00 00 00 "});
+    ASSERT_TRUE(reading(true));
+
+    sendFrame(dcVolts(5999, 1));
+    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("5.999"); }));
+    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 4>{'5', '9', '9', '9'}));
+    EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Pass"));
+    EXPECT_TRUE(window->linkIndicator().active());
+    EXPECT_EQ(history().mid(1), (QStringList{"R 00  F7 2B 35 39 39 39 20 31 ", "R 00  F7 30 00 00 80 00 0D 0A "}));
+
+    sendFrame(dcVolts(-1234, 2));
+    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("-12.34"); }));
+    saveScreenshot(window->grab(), "usb_connected.png");
+
+    // Half a frame, then the cable goes.
+    send(frameReports(dcVolts(4321, 0))[0]);
+    ASSERT_TRUE(waitFor([&] { return window->usbLink().UsbBytesPending(); }));
+    sim->unplug(kCable);
+    ASSERT_TRUE(waitFor([&] { return history().last() == QLatin1String("Removal of USB to Serial"); }));
+    EXPECT_TRUE(devices().entries().empty());
+    EXPECT_EQ(connection().state(), State::UsbConnected) << "the look stays until the user clicks";
+    EXPECT_TRUE(waitFor([&] { return !window->linkIndicator().active(); }));
+    EXPECT_EQ(valueText(), QStringLiteral("-12.34"));
+    saveScreenshot(window->grab(), "usb_cable_pulled.png");
+
+    // The click that closes finds no cable: the halted look, after the message.
+    boxes.setOnShown([this](QMessageBox* box) { saveScreenshot(withBox(*window, box), "usb_not_connected.png"); });
+    clickUsbCon();
+    const auto shown = boxes.take();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, QStringLiteral("Information"));
+    EXPECT_EQ(shown[0].icon, QMessageBox::Information);
+    EXPECT_EQ(shown[0].text, QStringLiteral("USB interface cable is not securely connected, please check and re-try."));
+    EXPECT_EQ(connection().state(), State::UsbHalted);
+    EXPECT_FALSE(connection().COMCon()->isVisible());
+    saveScreenshot(window->grab(), "usb_halted.png");
+
+    // Plugged in again: opening and closing bring the serial side back.
+    sim->plug(SimulatedHidPlatform::cable(kCable));
+    ASSERT_TRUE(listed({kCable}));
+    EXPECT_EQ(history().last(), QStringLiteral("Arrival of USB to Serial"));
+    clickUsbCon();
+    EXPECT_EQ(connection().state(), State::UsbConnected);
+    ASSERT_TRUE(reading(true));
+    // The half frame from before the pull goes with the first idle report.
+    send(kIdle);
+    sendFrame(dcVolts(1000, 1));
+    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("1.000"); }));
+    clickUsbCon();
+    EXPECT_EQ(connection().state(), State::Disconnected);
+    EXPECT_TRUE(reading(false));
+    EXPECT_EQ(connection().visiblePortPanel(), connection().BtCOM(1));
+    EXPECT_TRUE(connection().COMCon()->isVisible());
+    EXPECT_EQ(connection().USBCon()->text(), QStringLiteral("USB Connection"));
+    EXPECT_EQ(sim->featureReports(kCable), (std::vector<Bytes>{kFeature2400, kFeature2400}));
+}
+
+TEST_F(UsbLinkWindowTest, OpeningWithoutAUsableCableFollowsTheTransitionTable) {
+    SimulatedHidPlatform::Device queryOnly = SimulatedHidPlatform::cable("query-only");
+    queryOnly.readWrite = false;
+    SimulatedHidPlatform::Device withSerial = SimulatedHidPlatform::cable("serial");
+    withSerial.serial = u"0042";
+    const struct {
+        const char* name;
+        std::vector<SimulatedHidPlatform::Device> present;
+        bool message;
+    } cases[] = {
+        {"no device", {}, true},
+        {"only a cable with a serial number", {withSerial}, true},
+        {"a cable that can only be queried", {queryOnly}, false},
+    };
+    sim->unplug(kCable);
+    start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> ids;
+        for (const auto& d : c.present) {
+            sim->plug(d);
+            ids.push_back(d.identity);
+        }
+        ASSERT_TRUE(listed(ids));
+        clickUsbCon();
+        EXPECT_EQ(boxes.take().size(), c.message ? 1u : 0u);
+        EXPECT_EQ(connection().state(), State::Disconnected);
+        EXPECT_TRUE(connection().COMCon()->isVisible());
+        for (const auto& d : c.present) sim->unplug(d.identity);
+    }
+
+    // Open with a good cable; it is then replaced by one that can only be
+    // queried: closing halts without a message, and so does opening again.
+    sim->plug(SimulatedHidPlatform::cable(kCable));
+    ASSERT_TRUE(listed({kCable}));
+    clickUsbCon();
+    ASSERT_EQ(connection().state(), State::UsbConnected);
+    sim->unplug(kCable);
+    sim->plug(queryOnly);
+    ASSERT_TRUE(listed({queryOnly.identity}));
+    clickUsbCon();
+    EXPECT_EQ(connection().state(), State::UsbHalted);
+    clickUsbCon();
+    EXPECT_EQ(connection().state(), State::UsbHalted);
+    EXPECT_TRUE(boxes.take().empty());
+}
+
+TEST_F(UsbLinkWindowTest, A1900thIdleReportInARowHaltsTheLinkWithTheMeterReadyMessage) {
+    start();
+    clickUsbCon();
+    ASSERT_TRUE(reading(true));
+    for (int i = 0; i < 1899; ++i) send(kIdle);
+    ASSERT_TRUE(waitFor([&] { return window->usbLink().UsbIdleCount() == 1899; }));
+    QTest::qWait(400);   // at least one tick that looks at the watchdog
+    EXPECT_TRUE(boxes.take().empty());
+    EXPECT_EQ(connection().state(), State::UsbConnected);
+
+    boxes.setOnShown([this](QMessageBox* box) { saveScreenshot(withBox(*window, box), "usb_meter_not_ready.png"); });
+    send(kIdle);
+    std::vector<BoxCatcher::Box> shown;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto& b : boxes.take()) shown.push_back(b);
+        return !shown.empty();
+    }));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, QStringLiteral("Information"));
+    EXPECT_EQ(shown[0].text, QStringLiteral("USB interface cable is securely connected, please check if the meter is ready."));
+    EXPECT_EQ(connection().state(), State::UsbHalted);
+    EXPECT_FALSE(connection().COMCon()->isVisible());
+    EXPECT_TRUE(reading(false));
+    EXPECT_EQ(window->usbLink().UsbIdleCount(), 0);
+}
+
+TEST_F(UsbLinkWindowTest, ClosingTheWindowWhileReportsStreamTakesUnderASecond) {
+    start();
+    clickUsbCon();
+    ASSERT_TRUE(reading(true));
+    // A report every millisecond or two keeps a hand-over pending at almost any moment.
+    QTimer stream;
+    int n = 0;
+    QObject::connect(&stream, &QTimer::timeout, [&] {
+        for (const Bytes& r : frameReports(dcVolts(n++ % 6000, 1))) send(r);
+        send(kIdle);
+    });
+    stream.start(2);
+    ASSERT_TRUE(waitFor([&] { return valueText() != QLatin1String("0"); }));
+    QTest::qWait(300);
+
+    QElapsedTimer closing;
+    closing.start();
+    window->close();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
+    stream.stop();
+    EXPECT_EQ(sim->readers(kCable), 0);
+}
+
+TEST_F(UsbLinkWindowTest, InfoShowsTheSelectedDevice) {
+    start();
+    QStringList texts;
+    QTimer::singleShot(100, [&] {
+        auto* info = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->parentWidget(), window.get());
+        for (QLabel* l : info->findChildren<QLabel*>()) texts << l->text();
+        saveScreenshot(info->grab(), "usb_info.png");
+        info->accept();
+    });
+    window->InfoBtnClick();
+    for (const char* expected : {"USB to Serial", "FFFF", "0001", "9 bytes", "read and write"})
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(expected))) << expected << " in " << texts.join('|').toStdString();
+    EXPECT_EQ(window->findChildren<QDialog*>().size(), 0) << "the window is discarded when closed";
+}
+
+}  // namespace
