@@ -1,6 +1,7 @@
-// meterlink-snapshot: opens the main window, clicks "COM Connection", lets the
-// link run for a while and saves a picture of the window. For machines without
-// a display (run it under xvfb-run or with QT_QPA_PLATFORM=offscreen).
+// meterlink-snapshot: opens the main window, clicks "COM Connection" (or "USB
+// Connection"), lets the link run for a while and saves a picture of the
+// window. For machines without a display (run it under xvfb-run or with
+// QT_QPA_PLATFORM=offscreen).
 
 #include "app/tfcomm.h"
 
@@ -17,9 +18,10 @@
 namespace {
 
 void usage(FILE* out) {
-    std::fputs("usage: meterlink-snapshot SECONDS PNG\n"
+    std::fputs("usage: meterlink-snapshot [--usb] SECONDS PNG\n"
                "Shows the main window, connects COM 1 (set METERLINK_COM1 to the port's path),\n"
-               "waits SECONDS and writes a picture of the window to PNG.\n",
+               "waits SECONDS and writes a picture of the window to PNG. With --usb it\n"
+               "connects the USB cable instead (METERLINK_HID=sim:SOCKET for the simulated one).\n",
                out);
 }
 
@@ -29,6 +31,11 @@ int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         usage(stdout);
         return 0;
+    }
+    const bool usb = argc > 1 && std::strcmp(argv[1], "--usb") == 0;
+    if (usb) {
+        --argc;
+        ++argv;
     }
     if (argc != 3) {
         usage(stderr);
@@ -46,17 +53,18 @@ int main(int argc, char** argv) {
     TFCOMM window;
     window.show();
 
-    auto* comCon = window.findChild<QAbstractButton*>(QStringLiteral("COMCon"));
-    if (!comCon) {
-        std::fprintf(stderr, "meterlink-snapshot: the window has no COMCon button\n");
+    const QString buttonName = usb ? QStringLiteral("USBCon") : QStringLiteral("COMCon");
+    auto* button = window.findChild<QAbstractButton*>(buttonName);
+    if (!button) {
+        std::fprintf(stderr, "meterlink-snapshot: the window has no %s button\n", qPrintable(buttonName));
         return 1;
     }
     // Click once the window is up, as a user would.
-    QTimer::singleShot(0, comCon, [comCon] { comCon->click(); });
+    QTimer::singleShot(0, button, [button] { button->click(); });
 
     int result = 1;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &window, [&] {
-        // A port that would not open shows as a message box, outside the picture.
+        // A port that would not open, or a missing cable, shows as a message box, outside the picture.
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
                 std::fprintf(stderr, "meterlink-snapshot: the window says: %s\n", qPrintable(box->text()));
