@@ -78,6 +78,10 @@ bool parseNumber(const char* text, T low, T high, T& out) {
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg != "--usb" && arg != "--scenario" && arg != "--rate" && arg != "--count" && arg != "--report-ms") {
+            std::cerr << "meterlink-cli simulate: unknown argument '" << arg << "'\n";
+            return false;
+        }
         if (i + 1 >= argc) {
             std::cerr << "meterlink-cli simulate: " << arg << " needs a value\n";
             return false;
@@ -88,11 +92,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
         else if (arg == "--scenario") o.scenario = value;
         else if (arg == "--rate") ok = parseNumber(value, 0.001, 1000.0, o.rate) && o.rate > 0;
         else if (arg == "--count") ok = parseNumber(value, 1LL, 1000000000000LL, o.count);
-        else if (arg == "--report-ms") ok = parseNumber(value, 1LL, 1000LL, o.reportMs);
-        else {
-            std::cerr << "meterlink-cli simulate: unknown argument '" << arg << "'\n";
-            return false;
-        }
+        else ok = parseNumber(value, 1LL, 1000LL, o.reportMs);
         if (!ok) {
             std::cerr << "meterlink-cli simulate: bad value '" << value << "' for " << arg << '\n';
             return false;

@@ -109,4 +109,33 @@ TEST_F(SocketHidPlatformTest, TheSimulatorEndingIsARemovalAndARestartIsANewDevic
     EXPECT_EQ(events, std::vector<std::string>{"arrival " + second});
 }
 
+TEST_F(SocketHidPlatformTest, TheCableSimulatorRefusesBadArgumentsAndATakenSocket) {
+    const struct {
+        QStringList args;
+        const char* complaint;
+    } cases[] = {
+        {{"--usb"}, "--usb needs a value"},
+        {{"--usb", socket, "--report-ms", "0"}, "bad value '0' for --report-ms"},
+        {{"--usb", socket, "--rate", "fast"}, "bad value 'fast' for --rate"},
+        {{"--usb", socket, "--count", "1.5"}, "bad value '1.5' for --count"},
+        {{"--usb", socket, "--pty"}, "unknown argument '--pty'"},
+        {{"--usb", socket, "--scenario", dir.filePath("missing.txt")}, "missing.txt"},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(QStringLiteral(METERLINK_CLI), QStringList{"simulate"} + c.args);
+        ASSERT_TRUE(p.waitForFinished(5000));
+        EXPECT_EQ(p.exitCode(), 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(p.readAllStandardError().contains(c.complaint)) << c.complaint;
+    }
+
+    startSimulator();
+    QProcess second;
+    second.start(QStringLiteral(METERLINK_CLI), {"simulate", "--usb", socket});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(second.readAllStandardError().contains("another simulator listens on"));
+    EXPECT_EQ(simulator.state(), QProcess::Running);
+}
+
 }  // namespace
