@@ -65,6 +65,10 @@ public:
     virtual ~HidChangeWatch() = default;
 };
 
+// Copies a device's language IDs into words as a system returns string
+// descriptor 0: with a terminating zero, as far as words reaches.
+void fillLanguageList(const std::vector<std::uint16_t>& languages, std::vector<std::uint16_t>& words);
+
 class HidPlatform {
 public:
     virtual ~HidPlatform() = default;

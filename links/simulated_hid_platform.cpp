@@ -41,10 +41,7 @@ public:
 
     bool getLanguageList(std::vector<std::uint16_t>& words) override {
         if (!device_.languagesReadable) return false;
-        // A string descriptor's text has no terminator; the platform adds one.
-        std::vector<std::uint16_t> list = device_.languages;
-        list.push_back(0);
-        std::copy_n(list.begin(), std::min(list.size(), words.size()), words.begin());
+        fillLanguageList(device_.languages, words);
         return true;
     }
 

@@ -150,9 +150,7 @@ public:
         return true;
     }
     bool getLanguageList(std::vector<std::uint16_t>& words) override {
-        std::vector<std::uint16_t> list = info_.languages;
-        list.push_back(0);
-        std::copy_n(list.begin(), std::min(list.size(), words.size()), words.begin());
+        fillLanguageList(info_.languages, words);
         return true;
     }
     std::size_t inputReportLength() override { return info_.inputReportLength; }

@@ -11,6 +11,7 @@
 #include "app/tfcomm.h"
 #include "protocol/frame_builder.h"
 #include "pty_pair.h"
+#include "window_pictures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -43,11 +44,6 @@ using meterlink::MeterFunction;
 using State = ConnectionControl::State;
 
 namespace {
-
-void saveScreenshot(const QPixmap& picture, const char* name) {
-    QDir().mkpath(QStringLiteral(METERLINK_ARTIFACTS));
-    picture.save(QStringLiteral(METERLINK_ARTIFACTS "/") + QString::fromLatin1(name));
-}
 
 // Answers the next message box with the given button and remembers what it said.
 class MessageBoxAnswerer {
@@ -340,16 +336,7 @@ TEST_F(MainWindowTest, APortThatCannotBeOpenedGivesAnErrorAndStaysDisconnected) 
     qputenv("METERLINK_COM1", "/nonexistent/meterlink-tty");
     start();
     MessageBoxAnswerer answerer(QMessageBox::Ok, [this](QMessageBox* box) {
-        // The window with the box over it, as the user sees them.
-        QPixmap shot = window->grab();
-        const QPixmap boxShot = box->grab();
-        QPainter p(&shot);
-        const QPoint at((shot.width() - boxShot.width()) / 2, (shot.height() - boxShot.height()) / 2);
-        p.drawPixmap(at, boxShot);
-        p.setPen(Qt::darkGray);
-        p.drawRect(QRect(at, boxShot.size()).adjusted(-1, -1, 0, 0));
-        p.end();
-        saveScreenshot(shot, "window_error.png");
+        saveScreenshot(withBox(*window, box), "window_error.png");
     });
     clickCOMCon();
     ASSERT_TRUE(answerer.seen().has_value());

@@ -11,17 +11,16 @@
 #include "links/simulated_hid_platform.h"
 #include "links/usb_device_list.h"
 #include "protocol/frame_builder.h"
+#include "window_pictures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -38,11 +37,6 @@ namespace {
 const std::string kCable = "cable-1";
 const Bytes kFeature2400{0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00};
 const Bytes kIdle{0x00, 0xF0, 0, 0, 0, 0, 0, 0, 0};
-
-void saveScreenshot(const QPixmap& picture, const char* name) {
-    QDir().mkpath(QStringLiteral(METERLINK_ARTIFACTS));
-    picture.save(QStringLiteral(METERLINK_ARTIFACTS "/") + QString::fromLatin1(name));
-}
 
 // Runs the event loop until condition holds. Unlike QTest::qWaitFor, which
 // sleeps between its passes, the loop wakes for every report handed over.
@@ -91,18 +85,6 @@ private:
     std::vector<Box> boxes_;
     std::function<void(QMessageBox*)> onShown_;
 };
-
-// The window with the box over it, as the user sees them.
-QPixmap withBox(QWidget& window, QMessageBox* box) {
-    QPixmap shot = window.grab();
-    const QPixmap boxShot = box->grab();
-    QPainter p(&shot);
-    const QPoint at((shot.width() - boxShot.width()) / 2, (shot.height() - boxShot.height()) / 2);
-    p.drawPixmap(at, boxShot);
-    p.setPen(Qt::darkGray);
-    p.drawRect(QRect(at, boxShot.size()).adjusted(-1, -1, 0, 0));
-    return shot;
-}
 
 meterlink::DisplaySpec dcVolts(int count, int pointAfter) {
     meterlink::DisplaySpec s;
