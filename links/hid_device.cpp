@@ -131,11 +131,14 @@ void THidDevice::startReading() {
     readThread_ = std::make_unique<THidDeviceReadThread>(
         platform_, pnp_, length, sleepSlice_,
         [this](std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size) {
-            // The handler may have been swapped since the thread started.
-            if (dataHandler_) dataHandler_(this, reportId, data, size);
+            // The handler of the moment, held for the call: a handler may
+            // replace or clear itself, or let its device go.
+            const THidDataEvent handler = dataHandler_;
+            if (handler) handler(this, reportId, data, size);
         },
         [this](std::uint32_t error) {
-            if (dataErrorHandler_) dataErrorHandler_(this, error);
+            const THidDataErrorEvent handler = dataErrorHandler_;
+            if (handler) handler(this, error);
         });
 }
 
