@@ -25,6 +25,12 @@ constexpr int kSendFlags = MSG_NOSIGNAL;   // a vanished simulator must not kill
 constexpr int kSendFlags = 0;
 #endif
 
+#ifdef SOCK_CLOEXEC
+constexpr int kSocketType = SOCK_STREAM | SOCK_CLOEXEC;   // not inherited by programs we start
+#else
+constexpr int kSocketType = SOCK_STREAM;
+#endif
+
 std::uint32_t lastError(int fallback = EIO) {
     return static_cast<std::uint32_t>(errno != 0 ? errno : fallback);
 }
@@ -44,7 +50,7 @@ public:
             return false;
         }
         std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        fd_ = ::socket(AF_UNIX, kSocketType, 0);
         if (fd_ < 0 || ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             error = lastError();
             return false;
