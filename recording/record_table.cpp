@@ -56,9 +56,27 @@ bool RecordTable::append(const Row& row) {
     r.unit = shared_.intern(cut(row.text[Unit]));
     r.judge = shared_.intern(cut(row.text[Auto]));
     rows_.push_back(r);
-    const int at = rowCount() - 1;
-    emit rowsAppended(at, at);
+    if (batchDepth_ == 0) {
+        const int at = rowCount() - 1;
+        emit rowsAppended(at, at);
+    }
     return true;
+}
+
+RecordTable::Batch::Batch(RecordTable& table) : table_(table), first_(table.rowCount()) { ++table_.batchDepth_; }
+
+RecordTable::Batch::~Batch() {
+    if (--table_.batchDepth_ == 0 && table_.rowCount() > first_)
+        emit table_.rowsAppended(first_, table_.rowCount() - 1);
+}
+
+void RecordTable::takeRowsFrom(RecordTable& other) {
+    rows_ = std::move(other.rows_);
+    shared_ = std::move(other.shared_);
+    packed_ = std::move(other.packed_);
+    other.clear();
+    emit cleared();
+    if (rowCount() > 0) emit rowsAppended(0, rowCount() - 1);
 }
 
 void RecordTable::clear() {

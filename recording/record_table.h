@@ -51,6 +51,22 @@ public:
     // Appends one row; false (nothing appended) when the table is full.
     bool append(const Row& row);
     void clear();
+    // Replaces this table's rows by other's, leaving other empty.
+    void takeRowsFrom(RecordTable& other);
+
+    // While a Batch lives, appends are announced once, when it ends: a load
+    // of a million rows must not tell the grid a million times.
+    class Batch {
+    public:
+        explicit Batch(RecordTable& table);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        RecordTable& table_;
+        int first_;
+    };
 
     std::optional<std::int32_t> integer(int row, Field field) const;
     QByteArrayView utf8(int row, Field field) const;
@@ -66,9 +82,11 @@ public:
     static QByteArrayView cut(QByteArrayView utf8);
 
 signals:
-    // Emitted after rows [first, last] were appended (once per append).
+    // Emitted after rows [first, last] were appended (once per append, or
+    // once per Batch).
     void rowsAppended(int first, int last);
-    // Emitted after the table was emptied.
+    // Emitted after the table was emptied (also before takeRowsFrom announces
+    // the rows it took).
     void cleared();
 
 private:
@@ -85,6 +103,7 @@ private:
     enum : std::uint8_t { HasNo = 1, HasNVal = 2, SharedTime = 4 };
 
     ChunkedVector<StoredRow> rows_;
+    int batchDepth_ = 0;
     SharedTexts shared_;
     PackedTexts packed_;
 };

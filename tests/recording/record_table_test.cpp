@@ -101,3 +101,32 @@ TEST(RecordTableRows, ClearEmptiesAndTheTableStaysUsable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecordTableRows, ABatchIsAnnouncedOnceAndTakenRowsReplaceTheOld) {
+    RecordTable table;
+    table.append(row(1, "a", "DC", "1", "V", "pass"));
+    QSignalSpy appended(&table, &RecordTable::rowsAppended);
+    {
+        RecordTable::Batch batch(table);
+        for (int i = 0; i < 5; ++i) table.append(row(i, "b", "AC", "2", "V", "pass"));
+        EXPECT_EQ(appended.count(), 0);
+    }
+    ASSERT_EQ(appended.count(), 1);
+    EXPECT_EQ(appended[0][0].toInt(), 1);
+    EXPECT_EQ(appended[0][1].toInt(), 5);
+
+    RecordTable loaded;
+    loaded.append(row(42, "c", "OHM", "3", "k*", "Fail"));
+    QSignalSpy cleared(&table, &RecordTable::cleared);
+    table.takeRowsFrom(loaded);
+    EXPECT_EQ(cleared.count(), 1);
+    ASSERT_EQ(table.rowCount(), 1);
+    EXPECT_EQ(table.text(0, RecordTable::Unit), QStringLiteral("k*"));
+    EXPECT_EQ(loaded.rowCount(), 0);
+    loaded.append(row(1, "d", "DC", "4", "V", "pass"));   // still usable
+    EXPECT_EQ(loaded.text(0, RecordTable::Value), QStringLiteral("4"));
+}
+
+}  // namespace
