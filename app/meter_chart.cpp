@@ -81,49 +81,67 @@ int MeterChart::shownPointCount() const { return static_cast<int>(line(shown_)->
 
 void MeterChart::setPager(meterlink::TChartControl* pager) {
     pager_ = pager;
-    pager_->setListener({[this] { showWindow(); }, [this](std::size_t x) { onPointAdded(x); }});
-    showWindow();
+    pager_->setListener({[this] { scheduleSync(); }, [this](std::size_t) { scheduleSync(); }});
+    sync();
 }
 
-void MeterChart::showWindow() {
+void MeterChart::scheduleSync() {
+    // Readings that come in a burst are drawn together, once the event loop
+    // is free again: the chart is laid out once, not once per point.
+    if (syncPending_) return;
+    syncPending_ = true;
+    QMetaObject::invokeMethod(this, &MeterChart::sync, Qt::QueuedConnection);
+}
+
+void MeterChart::sync() {
+    syncPending_ = false;
     const double minimum = pager_->windowMinimum();
     const double maximum = pager_->windowMaximum();
-    if (recordAxis_->min() != minimum || recordAxis_->max() != maximum)
-        recordAxis_->setRange(minimum, maximum);
-    // One point beyond each end, so the line runs to the edges of the page.
-    const std::size_t count = pager_->pointCount();
-    const double from = std::max(0.0, minimum - 1);
-    firstX_ = static_cast<std::size_t>(from);
-    lastX_ = count == 0 ? 0 : std::min(count - 1, static_cast<std::size_t>(std::max(0.0, maximum + 1)));
-    QList<QPointF> points;
-    if (count > 0 && firstX_ <= lastX_) {
-        points.reserve(static_cast<qsizetype>(lastX_ - firstX_ + 1));
-        for (std::size_t x = firstX_; x <= lastX_; ++x)
-            points.append(QPointF(static_cast<double>(x), pager_->value(x)));
-    } else {
-        firstX_ = 1;
-        lastX_ = 0;
-    }
-    // Only the shown series is fed; the hidden one gets the page when shown.
-    line(shown_)->replace(points);
-    line(1 - shown_)->clear();
-}
+    const bool moved = recordAxis_->min() != minimum || recordAxis_->max() != maximum;
+    if (moved) recordAxis_->setRange(minimum, maximum);
 
-void MeterChart::onPointAdded(std::size_t x) {
-    const auto at = static_cast<double>(x);
-    if (at < pager_->windowMinimum() - 1 || at > pager_->windowMaximum() + 1) return;
-    const bool nothingShown = firstX_ > lastX_;
-    if (!nothingShown && x != lastX_ + 1) return;
-    if (nothingShown) firstX_ = x;
-    lastX_ = x;
-    line(shown_)->append(at, pager_->value(x));
+    // The points of the window and one beyond each end, so the line runs to
+    // the edges of the page.
+    const std::size_t count = pager_->pointCount();
+    std::size_t first = static_cast<std::size_t>(std::max(0.0, minimum - 1));
+    std::size_t last = 0;
+    if (count == 0 || first > count - 1) {
+        first = 1;   // none
+    } else {
+        last = std::min(count - 1, static_cast<std::size_t>(std::max(0.0, maximum + 1)));
+    }
+    QLineSeries* shown = line(shown_);
+    const bool none = first > last;
+    const bool grows = !moved && !none && firstX_ <= lastX_ && first == firstX_ && last >= lastX_ &&
+                       shown->count() == static_cast<qsizetype>(lastX_ - firstX_ + 1);
+    if (grows) {
+        for (std::size_t x = lastX_ + 1; x <= last; ++x)
+            shown->append(static_cast<double>(x), pager_->value(x));
+    } else {
+        QList<QPointF> points;
+        if (!none) {
+            points.reserve(static_cast<qsizetype>(last - first + 1));
+            for (std::size_t x = first; x <= last; ++x)
+                points.append(QPointF(static_cast<double>(x), pager_->value(x)));
+        }
+        shown->replace(points);
+    }
+    firstX_ = first;
+    lastX_ = none ? 0 : last;
+    // Only the shown series is fed; the hidden one gets the page when shown.
+    QLineSeries* hidden = line(1 - shown_);
+    if (hidden->count() > 0) hidden->clear();
 }
 
 void MeterChart::showSeries(int index) {
     shown_ = index;
     for (int i = 0; i < seriesCount(); ++i)
         series(i)->setVisible(i == index);
-    if (pager_) showWindow();
+    if (pager_) {
+        firstX_ = 1;   // the newly shown series gets the whole page
+        lastX_ = 0;
+        sync();
+    }
 }
 
 void MeterChart::setValueRange(double minimum, double maximum) {

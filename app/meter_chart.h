@@ -33,6 +33,9 @@ public:
     int shownSeries() const { return shown_; }
     // Points handed to the shown series (those of the visible window).
     int shownPointCount() const;
+    // Hands the pager's window to the chart now; it happens by itself once
+    // the event loop is free after the pager changed.
+    void sync();
 
     // The hidden series chooser ("atile", "btile").
     QComboBox* ComboBox1() const { return ComboBox1_; }
@@ -43,8 +46,7 @@ public:
     QImage picture();
 
 private:
-    void showWindow();
-    void onPointAdded(std::size_t x);
+    void scheduleSync();
     QLineSeries* line(int index) const;
 
     meterlink::TChartControl* pager_ = nullptr;
@@ -55,6 +57,7 @@ private:
     QValueAxis* valueAxis_ = nullptr;
     QComboBox* ComboBox1_ = nullptr;
     int shown_ = 0;
+    bool syncPending_ = false;
     // X range of the points handed over: [firstX_, lastX_], empty when first > last.
     std::size_t firstX_ = 1;
     std::size_t lastX_ = 0;

@@ -112,16 +112,6 @@ QString RecordTable::text(int row, Field field) const {
         const auto v = integer(row, field);
         return v ? QString::number(*v) : QString();
     }
-    const StoredRow& r = rows_[static_cast<std::size_t>(row)];
-    switch (field) {
-    case Time:
-        if (r.flags & SharedTime) return shared_.text(r.time);
-        break;
-    case DCAC: return shared_.text(r.dcac);
-    case Unit: return shared_.text(r.unit);
-    case Auto: return shared_.text(r.judge);
-    default: break;
-    }
     return QString::fromUtf8(utf8(row, field));
 }
 

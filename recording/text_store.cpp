@@ -4,32 +4,18 @@
 
 namespace meterlink {
 
-SharedTexts::SharedTexts() { clear(); }
+namespace {
 
-TextRef SharedTexts::intern(QByteArrayView utf8) {
-    if (utf8.isEmpty()) return 0;
-    const QByteArray key = QByteArray::fromRawData(utf8.data(), utf8.size());
-    const auto it = index_.constFind(key);
-    if (it != index_.constEnd()) return *it;
-    const auto ref = static_cast<TextRef>(entries_.size());
-    Entry e{utf8.toByteArray(), QString::fromUtf8(utf8)};
-    index_.insert(e.utf8, ref);
-    entries_.push_back(std::move(e));
-    return ref;
+std::size_t hashOf(QByteArrayView utf8) {
+    std::uint64_t h = 1469598103934665603ULL;   // FNV-1a
+    for (char c : utf8) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211ULL;
+    }
+    return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
-void SharedTexts::clear() {
-    entries_.clear();
-    index_.clear();
-    entries_.push_back({});   // reference 0: the empty text
-}
-
-std::size_t SharedTexts::bytesUsed() const {
-    std::size_t bytes = entries_.capacity() * sizeof(Entry);
-    for (const Entry& e : entries_)
-        bytes += static_cast<std::size_t>(e.utf8.capacity() + e.text.capacity() * 2);
-    return bytes + static_cast<std::size_t>(index_.capacity()) * (sizeof(QByteArray) + sizeof(TextRef) + 16);
-}
+}  // namespace
 
 TextRef PackedTexts::add(QByteArrayView utf8) {
     if (utf8.isEmpty()) return 0;
@@ -57,6 +43,40 @@ void PackedTexts::clear() {
     blocks_.clear();
     blocks_.shrink_to_fit();
     used_ = kBlockSize;
+}
+
+TextRef SharedTexts::intern(QByteArrayView utf8) {
+    if (utf8.isEmpty()) return 0;
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hashOf(utf8) & mask;; i = (i + 1) & mask) {
+        const TextRef ref = slots_[i];
+        if (ref == 0) {
+            slots_[i] = texts_.add(utf8);
+            ++count_;
+            return slots_[i];
+        }
+        if (texts_.utf8(ref) == utf8) return ref;
+    }
+}
+
+void SharedTexts::grow() {
+    std::vector<TextRef> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (TextRef ref : old) {
+        if (ref == 0) continue;
+        std::size_t i = hashOf(texts_.utf8(ref)) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = ref;
+    }
+}
+
+void SharedTexts::clear() {
+    texts_.clear();
+    slots_.clear();
+    slots_.shrink_to_fit();
+    count_ = 0;
 }
 
 }  // namespace meterlink
