@@ -198,7 +198,7 @@ TEST_F(LoggingWindowTest, RowsAndChartFollowTheMeterAndCloseDataEmptiesBoth) {
     EXPECT_EQ(pageShown(), QStringLiteral("1"));
     EXPECT_EQ(window->Chtshow()->recordAxis()->min(), 1);
     EXPECT_EQ(window->Chtshow()->recordAxis()->max(), 100);
-    EXPECT_EQ(window->Chtshow()->shownPointCount(), 101);   // X 0 to 100
+    EXPECT_EQ(window->Chtshow()->shownPointCount(), 102);   // X 0 to 101: the page and one beyond each end
     EXPECT_TRUE(pager.FBrowsing());
     saveScreenshot(window->grab(), "logging_chart_page1.png");
 
