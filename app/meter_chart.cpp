@@ -2,9 +2,15 @@
 
 #include "design_font.h"
 
+#include "recording/chart_pager.h"
+
 #include <QAreaSeries>
+#include <QComboBox>
 #include <QLineSeries>
+#include <QPainter>
 #include <QValueAxis>
+
+#include <algorithm>
 
 MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
     setObjectName(QStringLiteral("Chtshow"));
@@ -58,24 +64,84 @@ MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
         s->attachAxis(recordAxis_);
         s->attachAxis(valueAxis_);
     }
+
+    ComboBox1_ = new QComboBox(this);
+    ComboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1_->addItems({QStringLiteral("atile"), QStringLiteral("btile")});
+    ComboBox1_->hide();
 }
 
 QAbstractSeries* MeterChart::series(int index) const {
     return index == 0 ? static_cast<QAbstractSeries*>(Series2_) : Series1_;
 }
 
-int MeterChart::pointCount() const { return areaLine_->count(); }
+QLineSeries* MeterChart::line(int index) const { return index == 0 ? areaLine_ : Series1_; }
 
-void MeterChart::addPlaceholderPoints() { addValue(0, 0); }
+int MeterChart::shownPointCount() const { return static_cast<int>(line(shown_)->count()); }
 
-void MeterChart::addValue(double x, double y) {
-    areaLine_->append(x, y);
-    Series1_->append(x, y);
+void MeterChart::setPager(meterlink::TChartControl* pager) {
+    pager_ = pager;
+    pager_->setListener({[this] { scheduleSync(); }, [this](std::size_t) { scheduleSync(); }});
+    sync();
+}
+
+void MeterChart::scheduleSync() {
+    // Readings that come in a burst are drawn together, once the event loop
+    // is free again: the chart is laid out once, not once per point.
+    if (syncPending_) return;
+    syncPending_ = true;
+    QMetaObject::invokeMethod(this, &MeterChart::sync, Qt::QueuedConnection);
+}
+
+void MeterChart::sync() {
+    syncPending_ = false;
+    const double minimum = pager_->windowMinimum();
+    const double maximum = pager_->windowMaximum();
+    const bool moved = recordAxis_->min() != minimum || recordAxis_->max() != maximum;
+    if (moved) recordAxis_->setRange(minimum, maximum);
+
+    // The points of the window and one beyond each end, so the line runs to
+    // the edges of the page.
+    const std::size_t count = pager_->pointCount();
+    std::size_t first = static_cast<std::size_t>(std::max(0.0, minimum - 1));
+    std::size_t last = 0;
+    if (count == 0 || first > count - 1) {
+        first = 1;   // none
+    } else {
+        last = std::min(count - 1, static_cast<std::size_t>(std::max(0.0, maximum + 1)));
+    }
+    QLineSeries* shown = line(shown_);
+    const bool none = first > last;
+    const bool grows = !moved && !none && firstX_ <= lastX_ && first == firstX_ && last >= lastX_ &&
+                       shown->count() == static_cast<qsizetype>(lastX_ - firstX_ + 1);
+    if (grows) {
+        for (std::size_t x = lastX_ + 1; x <= last; ++x)
+            shown->append(static_cast<double>(x), pager_->value(x));
+    } else {
+        QList<QPointF> points;
+        if (!none) {
+            points.reserve(static_cast<qsizetype>(last - first + 1));
+            for (std::size_t x = first; x <= last; ++x)
+                points.append(QPointF(static_cast<double>(x), pager_->value(x)));
+        }
+        shown->replace(points);
+    }
+    firstX_ = first;
+    lastX_ = none ? 0 : last;
+    // Only the shown series is fed; the hidden one gets the page when shown.
+    QLineSeries* hidden = line(1 - shown_);
+    if (hidden->count() > 0) hidden->clear();
 }
 
 void MeterChart::showSeries(int index) {
+    shown_ = index;
     for (int i = 0; i < seriesCount(); ++i)
         series(i)->setVisible(i == index);
+    if (pager_) {
+        firstX_ = 1;   // the newly shown series gets the whole page
+        lastX_ = 0;
+        sync();
+    }
 }
 
 void MeterChart::setValueRange(double minimum, double maximum) {
@@ -83,4 +149,12 @@ void MeterChart::setValueRange(double minimum, double maximum) {
     if (valueAxis_->min() == minimum && valueAxis_->max() == maximum)
         return;
     valueAxis_->setRange(minimum, maximum);
+}
+
+QImage MeterChart::picture() {
+    QImage image(size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    render(&painter);
+    return image;
 }

@@ -11,7 +11,7 @@
 #include "links/simulated_hid_platform.h"
 #include "links/usb_device_list.h"
 #include "protocol/frame_builder.h"
-#include "window_pictures.h"
+#include "window_test_support.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -40,7 +40,7 @@ const Bytes kIdle{0x00, 0xF0, 0, 0, 0, 0, 0, 0, 0};
 
 // Runs the event loop until condition holds. Unlike QTest::qWaitFor, which
 // sleeps between its passes, the loop wakes for every report handed over.
-bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+bool spinUntil(const std::function<bool()>& condition, int ms = 5000) {
     if (condition()) return true;
     QEventLoop loop;
     QTimer check;
@@ -122,14 +122,14 @@ protected:
     void clickUsbCon() { QTest::mouseClick(connection().USBCon(), Qt::LeftButton); }
     // Waits until the device list holds exactly these devices, in this order.
     bool listed(const std::vector<std::string>& ids) {
-        return waitFor([&] {
+        return spinUntil([&] {
             std::vector<std::string> now;
             for (const auto& e : devices().entries()) now.push_back(e.device ? e.device->PnPInfo().DevInst : "");
             return now == ids;
         });
     }
     // Waits until the window's read thread has the cable open, or no longer has it.
-    bool reading(bool yes) { return waitFor([&] { return (sim->readers(kCable) == 1) == yes; }); }
+    bool reading(bool yes) { return spinUntil([&] { return (sim->readers(kCable) == 1) == yes; }); }
 
     void send(const Bytes& report) { sim->sendReport(kCable, report); }
     void sendFrame(const meterlink::DisplaySpec& spec) {
@@ -160,24 +160,24 @@ TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
     ASSERT_TRUE(reading(true));
 
     sendFrame(dcVolts(5999, 1));
-    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("5.999"); }));
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("5.999"); }));
     EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 4>{'5', '9', '9', '9'}));
     EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Pass"));
     EXPECT_TRUE(window->linkIndicator().active());
     EXPECT_EQ(history().mid(1), (QStringList{"R 00  F7 2B 35 39 39 39 20 31 ", "R 00  F7 30 00 00 80 00 0D 0A "}));
 
     sendFrame(dcVolts(-1234, 2));
-    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("-12.34"); }));
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("-12.34"); }));
     saveScreenshot(window->grab(), "usb_connected.png");
 
     // Half a frame, then the cable goes.
     send(frameReports(dcVolts(4321, 0))[0]);
-    ASSERT_TRUE(waitFor([&] { return window->usbLink().UsbBytesPending(); }));
+    ASSERT_TRUE(spinUntil([&] { return window->usbLink().UsbBytesPending(); }));
     sim->unplug(kCable);
-    ASSERT_TRUE(waitFor([&] { return history().last() == QLatin1String("Removal of USB to Serial"); }));
+    ASSERT_TRUE(spinUntil([&] { return history().last() == QLatin1String("Removal of USB to Serial"); }));
     EXPECT_TRUE(devices().entries().empty());
     EXPECT_EQ(connection().state(), State::UsbConnected) << "the look stays until the user clicks";
-    EXPECT_TRUE(waitFor([&] { return !window->linkIndicator().active(); }));
+    EXPECT_TRUE(spinUntil([&] { return !window->linkIndicator().active(); }));
     EXPECT_EQ(valueText(), QStringLiteral("-12.34"));
     saveScreenshot(window->grab(), "usb_cable_pulled.png");
 
@@ -203,7 +203,7 @@ TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
     // The half frame from before the pull goes with the first idle report.
     send(kIdle);
     sendFrame(dcVolts(1000, 1));
-    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("1.000"); }));
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("1.000"); }));
     clickUsbCon();
     EXPECT_EQ(connection().state(), State::Disconnected);
     EXPECT_TRUE(reading(false));
@@ -265,7 +265,7 @@ TEST_F(UsbLinkWindowTest, A1900thIdleReportInARowHaltsTheLinkWithTheMeterReadyMe
     clickUsbCon();
     ASSERT_TRUE(reading(true));
     for (int i = 0; i < 1899; ++i) send(kIdle);
-    ASSERT_TRUE(waitFor([&] { return window->usbLink().UsbIdleCount() == 1899; }));
+    ASSERT_TRUE(spinUntil([&] { return window->usbLink().UsbIdleCount() == 1899; }));
     QTest::qWait(400);   // at least one tick that looks at the watchdog
     EXPECT_TRUE(boxes.take().empty());
     EXPECT_EQ(connection().state(), State::UsbConnected);
@@ -273,7 +273,7 @@ TEST_F(UsbLinkWindowTest, A1900thIdleReportInARowHaltsTheLinkWithTheMeterReadyMe
     boxes.setOnShown([this](QMessageBox* box) { saveScreenshot(withBox(*window, box), "usb_meter_not_ready.png"); });
     send(kIdle);
     std::vector<BoxCatcher::Box> shown;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(spinUntil([&] {
         for (auto& b : boxes.take()) shown.push_back(b);
         return !shown.empty();
     }));
@@ -298,7 +298,7 @@ TEST_F(UsbLinkWindowTest, ClosingTheWindowWhileReportsStreamTakesUnderASecond) {
         send(kIdle);
     });
     stream.start(2);
-    ASSERT_TRUE(waitFor([&] { return valueText() != QLatin1String("0"); }));
+    ASSERT_TRUE(spinUntil([&] { return valueText() != QLatin1String("0"); }));
     QTest::qWait(300);
 
     QElapsedTimer closing;

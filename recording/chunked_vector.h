@@ -1,0 +1,47 @@
+#pragma once
+// A growable array kept in fixed-size blocks. Appending never moves what is
+// already stored, so a log of ten million rows grows without the copy and the
+// doubled peak of memory that one contiguous vector needs at each growth.
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace meterlink {
+
+template <typename T, unsigned BlockShift = 16>
+class ChunkedVector {
+public:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << BlockShift;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+
+    T& operator[](std::size_t i) { return blocks_[i >> BlockShift][i & (kBlockSize - 1)]; }
+    const T& operator[](std::size_t i) const { return blocks_[i >> BlockShift][i & (kBlockSize - 1)]; }
+    const T& back() const { return (*this)[size_ - 1]; }
+
+    void push_back(const T& value) {
+        if ((size_ >> BlockShift) == blocks_.size())
+            blocks_.push_back(std::make_unique<T[]>(kBlockSize));
+        (*this)[size_] = value;
+        ++size_;
+    }
+
+    void clear() {
+        blocks_.clear();
+        blocks_.shrink_to_fit();
+        size_ = 0;
+    }
+
+    // Bytes held, for the memory figures of the benchmarks.
+    std::size_t capacityBytes() const {
+        return blocks_.size() * kBlockSize * sizeof(T) + blocks_.capacity() * sizeof(blocks_[0]);
+    }
+
+private:
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace meterlink

@@ -1,0 +1,74 @@
+#pragma once
+// The rules by which a reading becomes a row of the log: the record limit,
+// the repeat rule, and the two roads in (every decoded frame, or one reading
+// per tick of the sampling timer). Each logged row also becomes the next
+// point of the chart.
+
+#include "chart_pager.h"
+#include "protocol/meter_reading.h"
+#include "record_table.h"
+#include "time_texts.h"
+
+#include <QTime>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace meterlink {
+
+class RecordLogger {
+public:
+    static constexpr std::int32_t kDefaultRecordLimit = 10000;
+    // "limitless" on the Record menu.
+    static constexpr std::int32_t kLimitless = 10'000'000;
+
+    using Clock = std::function<QTime()>;
+    // After a row was appended and its point added to the chart.
+    using AppendedHandler = std::function<void(const MeterReading& reading)>;
+
+    RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times = TimeTexts(),
+                 Clock clock = [] { return QTime::currentTime(); });
+
+    void setAppendedHandler(AppendedHandler handler) { onAppended_ = std::move(handler); }
+
+    // The switches of the record bar, read when a reading arrives.
+    bool repeat = true;     // "Repeat": log every reading, equal or not
+    bool sampling = false;  // "Sampling Interval": log on the timer's ticks only
+    bool livedata = true;   // timed logging happens only while this is set
+
+    // Frame-driven logging of the current reading.
+    void INDataToTable(const MeterReading& reading);
+    // A tick of the sampling timer: logs the latest reading if one arrived
+    // since the last tick, and clears reading.NewReadingFlag.
+    void Timer3Timer(MeterReading& reading);
+    // "Close Data" once confirmed: chart and table emptied, numbering from 1.
+    void closeData();
+
+    std::int32_t NextRecordNo() const { return nextRecordNo_; }
+    std::int32_t LoggedCount() const { return loggedCount_; }
+    std::int32_t RecordLimit() const { return recordLimit_; }
+    void setRecordLimit(std::int32_t limit) { recordLimit_ = limit; }
+    const std::string& LastRecordKey() const { return lastRecordKey_; }
+    bool full() const { return loggedCount_ >= recordLimit_; }
+
+    // ValueText + FunctionText + UnitText + AutoText: the verdict is not part
+    // of it, the range mode is.
+    static std::string RepeatKey(const MeterReading& reading);
+
+private:
+    bool shouldLog(const MeterReading& reading) const;
+    void AppendReading(const MeterReading& reading, const QString& time, bool sharedTime);
+
+    RecordTable& table_;
+    TChartControl& pager_;
+    TimeTexts times_;
+    Clock clock_;
+    AppendedHandler onAppended_;
+    std::int32_t nextRecordNo_ = 1;
+    std::int32_t loggedCount_ = 0;
+    std::int32_t recordLimit_ = kDefaultRecordLimit;
+    std::string lastRecordKey_;
+};
+
+}  // namespace meterlink

@@ -1,0 +1,126 @@
+#include "record_table.h"
+
+namespace meterlink {
+
+namespace {
+
+constexpr const char* kFieldNames[RecordTable::kFieldCount] = {"No", "Time", "DC/AC", "Value", "Unit", "Auto", "NVal"};
+
+}  // namespace
+
+QString RecordTable::fieldName(Field field) { return QString::fromLatin1(kFieldNames[field]); }
+
+std::optional<RecordTable::Field> RecordTable::fieldByName(QStringView name) {
+    for (int f = 0; f < kFieldCount; ++f)
+        if (name.compare(QLatin1String(kFieldNames[f]), Qt::CaseInsensitive) == 0)
+            return static_cast<Field>(f);
+    return std::nullopt;
+}
+
+RecordTable::RecordTable(QObject* parent) : QObject(parent) {}
+
+QByteArrayView RecordTable::cut(QByteArrayView utf8) {
+    int units = 0;
+    qsizetype i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const int width = bytes == 4 ? 2 : 1;   // outside the BMP: a surrogate pair
+        if (units + width > kTextLimit) break;
+        units += width;
+        i += bytes;
+    }
+    return utf8.first(i < utf8.size() ? i : utf8.size());
+}
+
+bool RecordTable::append(const Row& row) {
+    if (full()) return false;
+    StoredRow r{};
+    r.flags = 0;
+    if (row.no) {
+        r.no = *row.no;
+        r.flags |= HasNo;
+    }
+    if (row.nval) {
+        r.nval = *row.nval;
+        r.flags |= HasNVal;
+    }
+    if (row.sharedTime) {
+        r.time = shared_.intern(cut(row.text[Time]));
+        r.flags |= SharedTime;
+    } else {
+        r.time = packed_.add(cut(row.text[Time]));
+    }
+    r.dcac = shared_.intern(cut(row.text[DCAC]));
+    r.value = packed_.add(cut(row.text[Value]));
+    r.unit = shared_.intern(cut(row.text[Unit]));
+    r.judge = shared_.intern(cut(row.text[Auto]));
+    rows_.push_back(r);
+    if (batchDepth_ == 0) {
+        const int at = rowCount() - 1;
+        emit rowsAppended(at, at);
+    }
+    return true;
+}
+
+RecordTable::Batch::Batch(RecordTable& table) : table_(table), first_(table.rowCount()) { ++table_.batchDepth_; }
+
+RecordTable::Batch::~Batch() {
+    if (--table_.batchDepth_ == 0 && table_.rowCount() > first_)
+        emit table_.rowsAppended(first_, table_.rowCount() - 1);
+}
+
+void RecordTable::takeRowsFrom(RecordTable& other) {
+    rows_ = std::move(other.rows_);
+    shared_ = std::move(other.shared_);
+    packed_ = std::move(other.packed_);
+    other.clear();
+    emit cleared();
+    if (rowCount() > 0) emit rowsAppended(0, rowCount() - 1);
+}
+
+void RecordTable::clear() {
+    rows_.clear();
+    shared_.clear();
+    packed_.clear();
+    emit cleared();
+}
+
+std::optional<std::int32_t> RecordTable::integer(int row, Field field) const {
+    const StoredRow& r = rows_[static_cast<std::size_t>(row)];
+    if (field == No) return r.flags & HasNo ? std::optional<std::int32_t>(r.no) : std::nullopt;
+    if (field == NVal) return r.flags & HasNVal ? std::optional<std::int32_t>(r.nval) : std::nullopt;
+    return std::nullopt;
+}
+
+QByteArrayView RecordTable::utf8(int row, Field field) const {
+    const StoredRow& r = rows_[static_cast<std::size_t>(row)];
+    switch (field) {
+    case Time: return r.flags & SharedTime ? shared_.utf8(r.time) : packed_.utf8(r.time);
+    case DCAC: return shared_.utf8(r.dcac);
+    case Value: return packed_.utf8(r.value);
+    case Unit: return shared_.utf8(r.unit);
+    case Auto: return shared_.utf8(r.judge);
+    case No:
+    case NVal: break;
+    }
+    return {};
+}
+
+QString RecordTable::text(int row, Field field) const {
+    if (isInteger(field)) {
+        const auto v = integer(row, field);
+        return v ? QString::number(*v) : QString();
+    }
+    return QString::fromUtf8(utf8(row, field));
+}
+
+bool RecordTable::isEmpty(int row, Field field) const {
+    return isInteger(field) ? !integer(row, field).has_value() : utf8(row, field).isEmpty();
+}
+
+std::size_t RecordTable::bytesUsed() const {
+    return rows_.capacityBytes() + shared_.bytesUsed() + packed_.bytesUsed();
+}
+
+}  // namespace meterlink

@@ -1,0 +1,111 @@
+#pragma once
+// The log: an in-memory table of readings in the order they were appended,
+// read by the grid, the chart, the data files and the report. Seven fields in
+// a fixed order; texts are cut to 20 characters; the two integer fields may be
+// empty. A row costs a fixed 32 bytes plus its value text: texts that repeat
+// are kept once (see text_store.h), and rows live in blocks that never move.
+
+#include "chunked_vector.h"
+#include "text_store.h"
+
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace meterlink {
+
+class RecordTable : public QObject {
+    Q_OBJECT
+public:
+    // In field order: data files address fields by position.
+    enum Field { No, Time, DCAC, Value, Unit, Auto, NVal };
+    static constexpr int kFieldCount = 7;
+    static constexpr int kTextLimit = 20;
+    // Beyond this a load stops with an error instead of exhausting memory.
+    static constexpr int kMaxRows = 100'000'000;
+
+    static QString fieldName(Field field);
+    static bool isInteger(Field field) { return field == No || field == NVal; }
+    // Case-insensitive, as the log's readers address fields ("value", "AUTO").
+    static std::optional<Field> fieldByName(QStringView name);
+
+    // One row to append. Texts are UTF-8; they are cut to kTextLimit
+    // characters when stored.
+    struct Row {
+        std::optional<std::int32_t> no;
+        std::optional<std::int32_t> nval;
+        std::array<QByteArrayView, kFieldCount> text{};   // used at Time..Auto
+        // A frame-driven time repeats from row to row: keep it once.
+        bool sharedTime = false;
+    };
+
+    explicit RecordTable(QObject* parent = nullptr);
+
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    bool full() const { return rowCount() >= kMaxRows; }
+
+    // Appends one row; false (nothing appended) when the table is full.
+    bool append(const Row& row);
+    void clear();
+    // Replaces this table's rows by other's, leaving other empty.
+    void takeRowsFrom(RecordTable& other);
+
+    // While a Batch lives, appends are announced once, when it ends: a load
+    // of a million rows must not tell the grid a million times.
+    class Batch {
+    public:
+        explicit Batch(RecordTable& table);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        RecordTable& table_;
+        int first_;
+    };
+
+    std::optional<std::int32_t> integer(int row, Field field) const;
+    QByteArrayView utf8(int row, Field field) const;
+    // Any field as text: integers in decimal, empty fields as "".
+    QString text(int row, Field field) const;
+    bool isEmpty(int row, Field field) const;
+
+    // Bytes held by rows and texts, for the memory figures of the benchmarks.
+    std::size_t bytesUsed() const;
+
+    // Cuts UTF-8 text to at most kTextLimit characters (UTF-16 units, never
+    // splitting a character).
+    static QByteArrayView cut(QByteArrayView utf8);
+
+signals:
+    // Emitted after rows [first, last] were appended (once per append, or
+    // once per Batch).
+    void rowsAppended(int first, int last);
+    // Emitted after the table was emptied (also before takeRowsFrom announces
+    // the rows it took).
+    void cleared();
+
+private:
+    struct StoredRow {
+        std::int32_t no;
+        std::int32_t nval;
+        TextRef time;
+        TextRef dcac;
+        TextRef value;
+        TextRef unit;
+        TextRef judge;
+        std::uint8_t flags;
+    };
+    enum : std::uint8_t { HasNo = 1, HasNVal = 2, SharedTime = 4 };
+
+    ChunkedVector<StoredRow> rows_;
+    int batchDepth_ = 0;
+    SharedTexts shared_;
+    PackedTexts packed_;
+};
+
+}  // namespace meterlink

@@ -1,0 +1,176 @@
+// The logging rules as a table of scripts: readings arrive frame by frame or
+// through sampling ticks, and each case names the rows the log must hold.
+
+#include "recording/record_logger.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+using meterlink::MeterReading;
+using meterlink::RecordLogger;
+using meterlink::RecordTable;
+using meterlink::TChartControl;
+using meterlink::TimeTexts;
+
+namespace {
+
+// "5.999/DC/V/AUTO/pass": value, function, unit, range mode, verdict.
+MeterReading readingOf(const std::string& spec) {
+    QStringList parts = QString::fromStdString(spec).split(QLatin1Char('/'));
+    while (parts.size() < 5) parts << QString();
+    MeterReading r;
+    r.ValueText = parts[0].toStdString();
+    r.FunctionText = parts[1].toStdString();
+    r.UnitText = parts[2].toStdString();
+    r.AutoText = parts[3].toStdString();
+    r.JudgeText = parts[4].toStdString();
+    r.ChartValue = parts[0].toDouble();
+    return r;
+}
+
+struct Log {
+    RecordTable table;
+    TChartControl pager{100};
+    RecordLogger logger{table, pager, TimeTexts(QLocale::c()), [] { return QTime(14, 3, 22); }};
+    MeterReading current;
+
+    // "frame SPEC" (decoded frame: sets the new-reading flag, then logs unless
+    // sampling), "tick" (sampling timer), "norepeat", "sampling", "limit N",
+    // "close"; "frameN SPEC" repeats a frame N times.
+    void run(const std::string& script) {
+        std::istringstream in(script);
+        std::string op;
+        while (in >> op) {
+            if (op.rfind("frame", 0) == 0) {
+                const int times = op.size() > 5 ? std::stoi(op.substr(5)) : 1;
+                std::string spec;
+                in >> spec;
+                for (int i = 0; i < times; ++i) frame(readingOf(spec));
+            } else if (op == "tick") {
+                logger.Timer3Timer(current);
+            } else if (op == "norepeat") {
+                logger.repeat = false;
+            } else if (op == "sampling") {
+                logger.sampling = true;
+            } else if (op == "limit") {
+                int n = 0;
+                in >> n;
+                logger.setRecordLimit(n);
+            } else if (op == "close") {
+                logger.closeData();
+            } else {
+                FAIL() << "unknown op " << op;
+            }
+        }
+    }
+
+    void frame(const MeterReading& r) {
+        current = r;
+        current.NewReadingFlag = true;
+        logger.INDataToTable(current);
+    }
+
+    std::vector<int> numbers() const {
+        std::vector<int> out;
+        for (int row = 0; row < table.rowCount(); ++row) out.push_back(*table.integer(row, RecordTable::No));
+        return out;
+    }
+};
+
+struct LoggingCase {
+    const char* name;
+    const char* script;
+    std::vector<int> rows;   // the No of each row, in order
+    int nextRecordNo;
+};
+
+class LoggingScript : public ::testing::TestWithParam<LoggingCase> {};
+
+TEST_P(LoggingScript, LogsTheNamedRows) {
+    const LoggingCase& c = GetParam();
+    Log log;
+    log.run(c.script);
+    EXPECT_EQ(log.numbers(), c.rows);
+    EXPECT_EQ(log.logger.NextRecordNo(), c.nextRecordNo);
+    EXPECT_EQ(log.logger.LoggedCount(), static_cast<int>(c.rows.size()));
+    EXPECT_EQ(log.pager.pointCount(), c.rows.size());
+}
+
+const LoggingCase kCases[] = {
+    {"RepeatLogsEqualReadings", "frame3 5.999/DC/V/AUTO/pass", {1, 2, 3}, 4},
+    {"NoRepeatSkipsEqualReadingsButCountsThem", "norepeat frame5 5.999/DC/V/AUTO/pass frame 6.000/DC/V/AUTO/pass", {1, 6}, 7},
+    {"AVerdictAloneIsARepeat", "norepeat frame 5.999/DC/V/AUTO/pass frame 5.999/DC/V/AUTO/Fail", {1}, 3},
+    {"TheRangeModeIsPartOfTheKey", "norepeat frame 5.999/DC/V/AUTO/pass frame 5.999/DC/V/MANU/pass", {1, 2}, 3},
+    {"CloseDataRestartsTheNumbers", "frame2 1/DC/V/AUTO/pass close frame 2/DC/V/AUTO/pass", {1}, 2},
+    // The last key survives Close Data: a steady reading is not logged again.
+    {"CloseDataKeepsTheLastKey", "norepeat frame 1/DC/V/AUTO/pass close frame3 1/DC/V/AUTO/pass", {}, 4},
+    {"FullLogStandsStill", "limit 2 frame5 1/DC/V/AUTO/pass", {1, 2}, 3},
+    {"ARaisedLimitResumesTheNumbering", "limit 2 frame5 1/DC/V/AUTO/pass limit 3 frame 1/DC/V/AUTO/pass", {1, 2, 3}, 4},
+    {"ALowerLimitStopsAtOnce", "frame3 1/DC/V/AUTO/pass limit 1 frame 1/DC/V/AUTO/pass", {1, 2, 3}, 4},
+    // Sampling: frames only set the flag; each tick logs the latest reading once.
+    {"SamplingLogsOnTicks", "sampling frame3 1/DC/V/AUTO/pass tick frame 2/DC/V/AUTO/pass tick", {1, 2}, 3},
+    {"ATickWithoutANewFrameLogsNothing", "sampling frame 1/DC/V/AUTO/pass tick tick tick", {1}, 2},
+    {"SamplingNoRepeatSkipsButCounts", "sampling norepeat frame 1/DC/V/AUTO/pass tick frame 1/DC/V/AUTO/pass tick "
+                                        "frame 2/DC/V/AUTO/pass tick", {1, 3}, 4},
+    {"TicksWithoutSamplingLogNothing", "frame 1/DC/V/AUTO/pass tick tick", {1}, 2},
+    {"FullLogIgnoresTicks", "sampling limit 1 frame 1/DC/V/AUTO/pass tick frame 2/DC/V/AUTO/pass tick", {1}, 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Logging, LoggingScript, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<LoggingCase>& p) { return std::string(p.param.name); });
+
+TEST(LoggedRow, HoldsTheReadingAsDecodedWithTheVerdictInAuto) {
+    Log log;
+    log.run("frame -01.23/DC/k*/MANU/Fail");
+    ASSERT_EQ(log.table.rowCount(), 1);
+    EXPECT_EQ(log.table.text(0, RecordTable::No), QStringLiteral("1"));
+    EXPECT_EQ(log.table.text(0, RecordTable::Time), QStringLiteral("14:03:22"));
+    EXPECT_EQ(log.table.text(0, RecordTable::DCAC), QStringLiteral("DC"));
+    EXPECT_EQ(log.table.text(0, RecordTable::Value), QStringLiteral("-01.23"));
+    EXPECT_EQ(log.table.text(0, RecordTable::Unit), QStringLiteral("k*"));
+    EXPECT_EQ(log.table.text(0, RecordTable::Auto), QStringLiteral("Fail"));
+    EXPECT_TRUE(log.table.isEmpty(0, RecordTable::NVal));
+    EXPECT_EQ(log.pager.value(0), -1.23);
+}
+
+TEST(LoggedRow, TheSamplingTimerFlagIsClearedByEveryTick) {
+    Log log;
+    log.run("frame 1/DC/V/AUTO/pass");
+    EXPECT_TRUE(log.current.NewReadingFlag);
+    log.run("tick");
+    EXPECT_FALSE(log.current.NewReadingFlag);
+}
+
+struct TimeCase {
+    const char* locale;
+    const char* frameTime;
+    const char* timedTime;
+};
+
+class RowTimes : public ::testing::TestWithParam<TimeCase> {};
+
+TEST_P(RowTimes, FollowTheLocale) {
+    const TimeCase& c = GetParam();
+    const TimeTexts times{QLocale(QString::fromLatin1(c.locale))};
+    const QTime afternoon(14, 3, 22);
+    EXPECT_EQ(times.frameTime(afternoon), QString::fromUtf8(c.frameTime));
+    EXPECT_EQ(times.timedTime(afternoon), QString::fromUtf8(c.timedTime));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, RowTimes,
+                         ::testing::Values(TimeCase{"C", "14:03:22", "14:03:22"},
+                                           TimeCase{"en_US", "14:03:22", "2:03:22 PM"},
+                                           TimeCase{"de_DE", "14:03:22", "14:03:22"},
+                                           TimeCase{"fi_FI", "14.03.22", "14.03.22"},
+                                           TimeCase{"fr_CA", "14:03:22", "14 h 03 min 22 s"}),
+                         [](const ::testing::TestParamInfo<TimeCase>& p) {
+                             return std::string(p.param.locale);
+                         });
+
+}  // namespace
