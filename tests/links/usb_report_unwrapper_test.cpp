@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -20,9 +22,9 @@ Bytes slice(const Bytes& b, std::size_t from, std::size_t n) { return Bytes(b.be
 
 // A data report of the cable (Size 8): count byte, then the bytes, zero-padded.
 Bytes data(std::uint8_t count, const Bytes& bytes) {
-    Bytes r{count};
-    r.insert(r.end(), bytes.begin(), bytes.end());
-    r.resize(8, 0);
+    Bytes r(std::max<std::size_t>(8, bytes.size() + 1), 0);
+    r[0] = count;
+    std::copy(bytes.begin(), bytes.end(), r.begin() + 1);
     return r;
 }
 const Bytes kIdle = data(0xF0, {});
