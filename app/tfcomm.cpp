@@ -2,6 +2,7 @@
 
 #include "chart_toolbar.h"
 #include "connection_control.h"
+#include "data_file_commands.h"
 #include "design_font.h"
 #include "lcd_panel.h"
 #include "limit_panel.h"
@@ -22,6 +23,7 @@
 #include <QSysInfo>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -48,6 +50,7 @@ TFCOMM::TFCOMM(QWidget* parent)
 
     buildLayout();
     buildMenus();
+    connectDataFileCommands();
     FormCreate();
 
     ConTimer_ = new QTimer(this);
@@ -278,3 +281,21 @@ void TFCOMM::INDataToTable() {
     PBar2_->setValue(position);
     PBar2_->setUpdatesEnabled(true);
 }
+
+void TFCOMM::connectDataFileCommands() {
+    dataFiles_ = new DataFileCommands(RecordTable_, this);
+    connect(Panel2_->saveas(), &QToolButton::clicked, this, &TFCOMM::saveasClick);
+    connect(Record1_->findChild<QAction*>(QStringLiteral("Save1")), &QAction::triggered, this, &TFCOMM::saveasClick);
+    connect(Panel2_->OpenDataFiles(), &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
+    connect(Panel2_->BtPrint(), &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
+    auto* print = new QPushButton(QStringLiteral("Print"), centralWidget());
+    print->setObjectName(QStringLiteral("Print"));
+    print->hide();
+    connect(print, &QPushButton::clicked, this, &TFCOMM::PrintClick);
+}
+
+void TFCOMM::saveasClick() { dataFiles_->saveasClick(); }
+
+void TFCOMM::SpeedButton2Click() { dataFiles_->SpeedButton2Click(); }
+
+void TFCOMM::BtPrintClick() { dataFiles_->BtPrintClick(); }

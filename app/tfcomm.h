@@ -7,6 +7,7 @@
 #include "protocol/frame_assembler.h"
 #include "protocol/model_profile.h"
 #include "protocol/reading_decoder.h"
+#include "recording/record_table.h"
 
 #include <QLocale>
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 
 class ChartToolbar;
 class ConnectionControl;
+class DataFileCommands;
 class LcdPanel;
 class LimitPanel;
 class LinkIndicator;
@@ -62,6 +64,14 @@ public:
     void RECEIVE_COM_Data(TSerialPortDriver* sender, const std::uint8_t* bytes, int size);
     void LcdDisplayKR20C(const meterlink::MeterFrame& frame);
 
+    // The log's files and report.
+    meterlink::RecordTable& recordTable() { return RecordTable_; }
+    DataFileCommands& dataFiles() const { return *dataFiles_; }
+    void saveasClick();
+    void SpeedButton2Click();
+    void BtPrintClick();
+    void PrintClick() {}   // the hidden "Print" button prints nothing
+
 private:
     void buildLayout();
     void buildMenus();
@@ -70,6 +80,7 @@ private:
     void showOpenFailed(const QString& message);
     // The logging step of each frame; for now it only moves the magnitude bar.
     void INDataToTable();
+    void connectDataFileCommands();
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
@@ -93,4 +104,7 @@ private:
     QLineEdit* systeminfomation_ = nullptr;
     QMenu* Record1_ = nullptr;
     QTimer* ConTimer_ = nullptr;
+
+    meterlink::RecordTable RecordTable_;
+    DataFileCommands* dataFiles_ = nullptr;
 };

@@ -7,7 +7,6 @@
 #include <QStringList>
 
 #include <optional>
-#include <ostream>
 
 namespace meterlink::test {
 
@@ -37,8 +36,3 @@ inline QStringList tableRows(const RecordTable& table) {
 
 }  // namespace meterlink::test
 
-// Readable failures for Qt's texts.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << "[" << list.join(QStringLiteral("; ")).toStdString() << "]";
-}
