@@ -103,7 +103,8 @@ QByteArrayView utf8FromLatin1(QByteArrayView latin1, std::string& buffer) {
 
 bool writeTableText(const RecordTable& table, QIODevice& out) {
     QByteArray buffer;
-    buffer.reserve(kFlushBytes + 256);
+    // Room for a small table at once, for a large one up to each flush.
+    buffer.reserve(std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + 256);
     buffer.append(kTextHeader).append("\r\n");
     for (int r = 0; r < table.rowCount(); ++r) {
         appendInteger(buffer, table.integer(r, RecordTable::No));
