@@ -80,11 +80,15 @@ bool saveTableToFile(const RecordTable& table, const QString& fileName) {
 
 bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst) {
     if (clearFirst) table.clear();
-    const FileBytes file(fileName);
-    if (!file.ok()) return false;
-    if (dataFileFormat(fileName) == DataFileFormat::Text) return loadTableText(file.bytes(), table);
+    if (dataFileFormat(fileName) == DataFileFormat::Text) {
+        const FileBytes file(fileName);
+        return file.ok() && loadTableText(file.bytes(), table);
+    }
+    // The reader takes the file a piece at a time; only a whole packet
+    // replaces the rows.
+    QFile file(fileName);
     RecordTable packet;
-    if (!readTableXml(file.bytes(), packet)) return false;
+    if (!file.open(QIODevice::ReadOnly) || !readTableXml(file, packet)) return false;
     table.takeRowsFrom(packet);
     return true;
 }

@@ -1,11 +1,13 @@
 #include "xml_data_packet.h"
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <optional>
 #include <string>
 
@@ -40,10 +42,36 @@ struct PacketFields {
     }
 };
 
+void setAscii(QString& text, QByteArrayView ascii) {
+    text.resize(ascii.size());
+    QChar* to = text.data();
+    for (char c : ascii) *to++ = QChar(static_cast<unsigned char>(c));
+}
+
+// A field's text for the writer; ASCII (nearly every text) without allocating.
+void fieldText(const RecordTable& table, int row, RecordTable::Field field, QString& text) {
+    if (RecordTable::isInteger(field)) {
+        char digits[16];
+        const auto result = std::to_chars(digits, digits + sizeof digits, *table.integer(row, field));
+        setAscii(text, QByteArrayView(digits, result.ptr - digits));
+        return;
+    }
+    const QByteArrayView utf8 = table.utf8(row, field);
+    for (char c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            text = QString::fromUtf8(utf8);
+            return;
+        }
+    setAscii(text, utf8);
+}
+
 class PacketReader {
 public:
-    PacketReader(QByteArrayView bytes, RecordTable& table)
-        : xml_(QByteArray::fromRawData(bytes.data(), bytes.size())), table_(table) {}
+    // Read from a device, so the reader decodes a piece at a time and not the
+    // whole file into one string.
+    PacketReader(QIODevice& device, RecordTable& table) : xml_(&device), table_(table) {
+        xml_.setNamespaceProcessing(false);   // the packet has no namespaces; a tenth faster
+    }
 
     bool read() {
         if (!xml_.readNextStartElement() || xml_.name() != u"DATAPACKET") return false;
@@ -107,7 +135,8 @@ private:
 
     bool readRow() {
         RecordTable::Row row;
-        for (const QXmlStreamAttribute& attribute : xml_.attributes()) {
+        const QXmlStreamAttributes attributes = xml_.attributes();   // const: no copy on iterating
+        for (const QXmlStreamAttribute& attribute : attributes) {
             if (attribute.name() == u"RowState") continue;
             const auto field = fields_.byAttrName(attribute.name());
             if (!field) return false;
@@ -151,7 +180,15 @@ bool writeTableXml(const RecordTable& table, QIODevice& out) {
     // Without an encoding in the declaration a reader takes the text as UTF-8,
     // which is what the writer produces.
     if (out.write("<?xml version=\"1.0\" standalone=\"yes\"?>") < 0) return false;
-    QXmlStreamWriter w(&out);
+    // The writer fills a string that goes to the device in large pieces: a
+    // device write per attribute would cost more than the writing itself.
+    QString chunk;
+    QXmlStreamWriter w(&chunk);
+    auto flush = [&] {
+        const QByteArray bytes = chunk.toUtf8();
+        chunk.resize(0);
+        return out.write(bytes) == bytes.size();
+    };
     w.setAutoFormatting(true);
     w.setAutoFormattingIndent(1);
 
@@ -181,19 +218,30 @@ bool writeTableXml(const RecordTable& table, QIODevice& out) {
     const QString row = latin1("ROW");
     const QString rowState = latin1("RowState");
     const QString plain = latin1(kRowState);
+    QString value;
     w.writeStartElement(latin1("ROWDATA"));
-    for (int r = 0; r < table.rowCount() && !w.hasError(); ++r) {
+    for (int r = 0; r < table.rowCount(); ++r) {
         w.writeEmptyElement(row);
         w.writeAttribute(rowState, plain);
         for (int f = 0; f < RecordTable::kFieldCount; ++f) {
             const auto field = static_cast<RecordTable::Field>(f);
-            if (!table.isEmpty(r, field)) w.writeAttribute(names[f], table.text(r, field));
+            if (table.isEmpty(r, field)) continue;
+            fieldText(table, r, field, value);
+            w.writeAttribute(names[f], value);
         }
+        if (r % 4096 == 4095 && (w.hasError() || !flush())) return false;
     }
     w.writeEndDocument();
-    return !w.hasError();
+    return !w.hasError() && flush();
 }
 
-bool readTableXml(QByteArrayView bytes, RecordTable& table) { return PacketReader(bytes, table).read(); }
+bool readTableXml(QIODevice& in, RecordTable& table) { return PacketReader(in, table).read(); }
+
+bool readTableXml(QByteArrayView bytes, RecordTable& table) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QBuffer in(&data);
+    in.open(QIODevice::ReadOnly);
+    return readTableXml(in, table);
+}
 
 }  // namespace meterlink

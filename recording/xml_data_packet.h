@@ -37,6 +37,7 @@ bool writeTableXml(const RecordTable& table, QIODevice& out);
 // Reads a packet into an empty table. False, with the table in an unspecified
 // state, when the bytes are no well-formed packet, its fields are not the
 // log's seven (names, types, text width 20), or a row does not fit them.
+bool readTableXml(QIODevice& in, RecordTable& table);
 bool readTableXml(QByteArrayView bytes, RecordTable& table);
 
 }  // namespace meterlink
