@@ -23,35 +23,6 @@ bool saveWith(Writer write, const RecordTable& table, const QString& fileName) {
     return file.commit();
 }
 
-// The whole file, mapped where the system allows it (a million rows need not
-// be copied into memory first), read otherwise.
-class FileBytes {
-public:
-    explicit FileBytes(const QString& fileName) : file_(fileName) {
-        if (!file_.open(QIODevice::ReadOnly)) return;
-        const qint64 size = file_.size();
-        if (size > 0 && !file_.isSequential()) {
-            if (uchar* mapped = file_.map(0, size)) {
-                bytes_ = QByteArrayView(reinterpret_cast<const char*>(mapped), static_cast<qsizetype>(size));
-                ok_ = true;
-                return;
-            }
-        }
-        copy_ = file_.readAll();
-        bytes_ = copy_;
-        ok_ = file_.error() == QFileDevice::NoError;
-    }
-
-    bool ok() const { return ok_; }
-    QByteArrayView bytes() const { return bytes_; }
-
-private:
-    QFile file_;
-    QByteArray copy_;
-    QByteArrayView bytes_;
-    bool ok_ = false;
-};
-
 }  // namespace
 
 DataFileFormat dataFileFormat(const QString& fileName) {
@@ -80,15 +51,18 @@ bool saveTableToFile(const RecordTable& table, const QString& fileName) {
 
 bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst) {
     if (clearFirst) table.clear();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
     if (dataFileFormat(fileName) == DataFileFormat::Text) {
-        const FileBytes file(fileName);
-        return file.ok() && loadTableText(file.bytes(), table);
+        // Read, not mapped: a file that shrinks while it is read (a share
+        // that goes away) must fail the load, not crash the program.
+        const QByteArray bytes = file.readAll();
+        return file.error() == QFileDevice::NoError && loadTableText(bytes, table);
     }
     // The reader takes the file a piece at a time; only a whole packet
     // replaces the rows.
-    QFile file(fileName);
     RecordTable packet;
-    if (!file.open(QIODevice::ReadOnly) || !readTableXml(file, packet)) return false;
+    if (!readTableXml(file, packet)) return false;
     table.takeRowsFrom(packet);
     return true;
 }
