@@ -2,9 +2,15 @@
 
 #include "design_font.h"
 
+#include "recording/chart_pager.h"
+
 #include <QAreaSeries>
+#include <QComboBox>
 #include <QLineSeries>
+#include <QPainter>
 #include <QValueAxis>
+
+#include <algorithm>
 
 MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
     setObjectName(QStringLiteral("Chtshow"));
@@ -58,24 +64,66 @@ MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
         s->attachAxis(recordAxis_);
         s->attachAxis(valueAxis_);
     }
+
+    ComboBox1_ = new QComboBox(this);
+    ComboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1_->addItems({QStringLiteral("atile"), QStringLiteral("btile")});
+    ComboBox1_->hide();
 }
 
 QAbstractSeries* MeterChart::series(int index) const {
     return index == 0 ? static_cast<QAbstractSeries*>(Series2_) : Series1_;
 }
 
-int MeterChart::pointCount() const { return areaLine_->count(); }
+QLineSeries* MeterChart::line(int index) const { return index == 0 ? areaLine_ : Series1_; }
 
-void MeterChart::addPlaceholderPoints() { addValue(0, 0); }
+int MeterChart::shownPointCount() const { return static_cast<int>(line(shown_)->count()); }
 
-void MeterChart::addValue(double x, double y) {
-    areaLine_->append(x, y);
-    Series1_->append(x, y);
+void MeterChart::setPager(meterlink::TChartControl* pager) {
+    pager_ = pager;
+    pager_->setListener({[this] { showWindow(); }, [this](std::size_t x) { onPointAdded(x); }});
+    showWindow();
+}
+
+void MeterChart::showWindow() {
+    const double minimum = pager_->windowMinimum();
+    const double maximum = pager_->windowMaximum();
+    if (recordAxis_->min() != minimum || recordAxis_->max() != maximum)
+        recordAxis_->setRange(minimum, maximum);
+    // One point beyond each end, so the line runs to the edges of the page.
+    const std::size_t count = pager_->pointCount();
+    const double from = std::max(0.0, minimum - 1);
+    firstX_ = static_cast<std::size_t>(from);
+    lastX_ = count == 0 ? 0 : std::min(count - 1, static_cast<std::size_t>(std::max(0.0, maximum + 1)));
+    QList<QPointF> points;
+    if (count > 0 && firstX_ <= lastX_) {
+        points.reserve(static_cast<qsizetype>(lastX_ - firstX_ + 1));
+        for (std::size_t x = firstX_; x <= lastX_; ++x)
+            points.append(QPointF(static_cast<double>(x), pager_->value(x)));
+    } else {
+        firstX_ = 1;
+        lastX_ = 0;
+    }
+    // Only the shown series is fed; the hidden one gets the page when shown.
+    line(shown_)->replace(points);
+    line(1 - shown_)->clear();
+}
+
+void MeterChart::onPointAdded(std::size_t x) {
+    const auto at = static_cast<double>(x);
+    if (at < pager_->windowMinimum() - 1 || at > pager_->windowMaximum() + 1) return;
+    const bool nothingShown = firstX_ > lastX_;
+    if (!nothingShown && x != lastX_ + 1) return;
+    if (nothingShown) firstX_ = x;
+    lastX_ = x;
+    line(shown_)->append(at, pager_->value(x));
 }
 
 void MeterChart::showSeries(int index) {
+    shown_ = index;
     for (int i = 0; i < seriesCount(); ++i)
         series(i)->setVisible(i == index);
+    if (pager_) showWindow();
 }
 
 void MeterChart::setValueRange(double minimum, double maximum) {
@@ -83,4 +131,12 @@ void MeterChart::setValueRange(double minimum, double maximum) {
     if (valueAxis_->min() == minimum && valueAxis_->max() == maximum)
         return;
     valueAxis_->setRange(minimum, maximum);
+}
+
+QImage MeterChart::picture() {
+    QImage image(size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    render(&painter);
+    return image;
 }

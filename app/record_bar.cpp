@@ -1,11 +1,16 @@
 #include "record_bar.h"
 
 #include "design_font.h"
+#include "digit_key_filter.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 #include <QLineEdit>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
+
+#include <limits>
 
 namespace {
 
@@ -51,6 +56,17 @@ RecordBar::RecordBar(QWidget* parent) : QFrame(parent) {
     RecordSITime_->setObjectName(QStringLiteral("RecordSITime"));
     RecordSITime_->setFont(arial11());
     RecordSITime_->setGeometry(165, 12, 27, 21);
+    RecordSITime_->installEventFilter(new DigitKeyFilter(RecordSITime_));
+    connect(RecordSITime_, &QLineEdit::textChanged, this, &RecordBar::RecordSITimeChange);
+
+    livedata_ = new QCheckBox(QStringLiteral("Log Data Mode Eable"), this);
+    livedata_->setObjectName(QStringLiteral("livedata"));
+    livedata_->setChecked(true);
+    livedata_->hide();
+
+    Timer3_ = new QTimer(this);
+    Timer3_->setObjectName(QStringLiteral("Timer3"));
+    Timer3_->setInterval(1000);
 
     QStyle* s = style();
     RecordNew_ = makeButton(QStringLiteral("RecordNew"), s->standardIcon(QStyle::SP_DialogDiscardButton),
@@ -63,4 +79,29 @@ RecordBar::RecordBar(QWidget* parent) : QFrame(parent) {
                           QIcon::fromTheme(QStringLiteral("document-print"),
                                            s->standardIcon(QStyle::SP_FileDialogContentsView)),
                           QStringLiteral("Print"), {275, 12, 22, 21}, this);
+}
+
+bool RecordBar::RecordSITimeKeyPress(QChar key) { return DigitKeyFilter::accepts(key); }
+
+void RecordBar::RecordSITimeChange() {
+    bool ok = false;
+    int seconds = RecordSITime_->text().toInt(&ok);
+    // Pasted text can hold what no key would let in: negative or too many
+    // milliseconds for a timer count as not a number.
+    if (!ok || seconds < 0 || seconds > std::numeric_limits<int>::max() / 1000) return;
+    if (seconds == 0) {
+        seconds = 1;
+        const QSignalBlocker quiet(RecordSITime_);
+        RecordSITime_->setText(QStringLiteral("1"));
+    }
+    Timer3_->setInterval(seconds * 1000);
+}
+
+bool RecordBar::frameDecoded() {
+    if (RecordSI_->isChecked()) {
+        if (!Timer3_->isActive()) Timer3_->start();
+        return false;
+    }
+    Timer3_->stop();
+    return true;
 }

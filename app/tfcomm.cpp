@@ -9,17 +9,21 @@
 #include "link_indicator.h"
 #include "meter_chart.h"
 #include "record_bar.h"
+#include "record_grid.h"
+#include "record_menu.h"
+#include "record_table_model.h"
 
-#include <QCheckBox>
 #include <QApplication>
-#include <QHeaderView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStandardItemModel>
+#include <QHeaderView>
+#include <QLabel>
 #include <QSysInfo>
 #include <QTableView>
 #include <QTimer>
@@ -107,6 +111,8 @@ void TFCOMM::buildLayout() {
 
     Panel2_ = new RecordBar(client);
     Panel2_->move(4, 216);
+    connect(Panel2_->RecordNew(), &QToolButton::clicked, this, &TFCOMM::RecordNewClick);
+    connect(Panel2_->Timer3(), &QTimer::timeout, this, &TFCOMM::Timer3Timer);
 
     buildRecordGrid(client);
 
@@ -116,6 +122,8 @@ void TFCOMM::buildLayout() {
 
     ChartToolbar_ = new ChartToolbar(client);
     ChartToolbar_->move(306, 149);
+    connect(ChartToolbar_, &ChartToolbar::enlargeClicked, this, &TFCOMM::TbFdClick);
+    connect(ChartToolbar_, &ChartToolbar::restoreClicked, this, &TFCOMM::TbSxClick);
 
     Chtshow_ = new MeterChart(client);
     Chtshow_->setGeometry(309, 189, 350, 316);
@@ -127,27 +135,18 @@ void TFCOMM::buildLayout() {
 }
 
 void TFCOMM::buildRecordGrid(QWidget* parent) {
-    auto* model = new QStandardItemModel(0, 6, this);
-    model->setObjectName(QStringLiteral("RecordTable"));
-    const char* titles[] = {"No.", "Time", "Function", "Value", "Unit", "Judge"};
-    for (int c = 0; c < 6; ++c)
-        model->setHeaderData(c, Qt::Horizontal, QString::fromLatin1(titles[c]));
-
-    DBGrid1_ = new QTableView(parent);
+    tableModel_ = new RecordTableModel(RecordTable_, this);
+    tableModel_->setObjectName(QStringLiteral("RecordTable"));
+    DBGrid1_ = new RecordGrid(*tableModel_, parent);
     DBGrid1_->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1_->setModel(model);
-    DBGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1_->setFont(arial(12));
+    QTableView* view = DBGrid1_->view();
+    view->setFont(arial(12));
+    view->verticalHeader()->setDefaultSectionSize(QFontMetrics(view->font()).height() + 3);
     QFont titleFont = windowFont();
     titleFont.setBold(false);
-    DBGrid1_->horizontalHeader()->setFont(titleFont);
+    view->horizontalHeader()->setFont(titleFont);
     // Narrow columns: the titles need the room more than the padding.
-    DBGrid1_->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 0px 1px; }"));
-    DBGrid1_->verticalHeader()->hide();
-    const int widths[] = {39, 53, 42, 51, 36, 38};
-    for (int c = 0; c < 6; ++c)
-        DBGrid1_->setColumnWidth(c, widths[c]);
+    view->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 0px 1px; }"));
     DBGrid1_->setGeometry(4, 264, 303, 241);
 }
 
@@ -156,28 +155,14 @@ void TFCOMM::buildMenus() {
     bar->setObjectName(QStringLiteral("MainMenu1"));
     bar->setFont(QApplication::font());
 
-    Record1_ = bar->addMenu(QStringLiteral("Record"));
-    Record1_->setObjectName(QStringLiteral("Record1"));
-    auto addItem = [this](const char* name, const char* text) {
-        QAction* a = Record1_->addAction(QString::fromLatin1(text));
-        a->setObjectName(QString::fromLatin1(name));
-        return a;
-    };
-    addItem("New1", "New")->setVisible(false);
-    addItem("Save1", "Save")->setVisible(false);
-    Record1_->addSeparator()->setVisible(false);
-    const std::pair<const char*, const char*> limits[] = {
-        {"N10001", "1000"}, {"N50001", "5000"}, {"N100001", "10000"},
-        {"N500001", "50000"}, {"N1000001", "100000"}, {"limitess", "limitless"}};
-    for (const auto& [name, text] : limits) {
-        QAction* a = addItem(name, text);
-        a->setCheckable(true);
-        a->setChecked(QLatin1String(name) == QLatin1String("N100001"));
-    }
+    recordMenu_ = new RecordMenu(bar);
+    connect(recordMenu_, &RecordMenu::limitChosen, this, [this](std::int32_t limit) { logger_->setRecordLimit(limit); });
+    connect(recordMenu_->New1(), &QAction::triggered, this, &TFCOMM::RecordNewClick);
 
     // Menus that only carry state; the user never sees them.
     bar->addMenu(connection_->ComSetup1())->setVisible(false);
     bar->addMenu(connection_->Connect1())->setVisible(false);
+    bar->addMenu(ChartToolbar_->Graphic())->setVisible(false);
 }
 
 bool TFCOMM::is64BitSystem() {
@@ -186,6 +171,7 @@ bool TFCOMM::is64BitSystem() {
 }
 
 void TFCOMM::FormCreate() {
+    ChartPager_ = std::make_unique<meterlink::TChartControl>(100);
     systeminfomation_->setText(QLocale::system().decimalPoint());
     DecimalSepText_ = QLocale().decimalPoint();
     // Filled now as well as at every frame, so that limits typed before the
@@ -193,7 +179,17 @@ void TFCOMM::FormCreate() {
     LocaleFormat_ = QLocale();
     limits_->setSeparators(systeminfomation_->text(), DecimalSepText_, LocaleFormat_.decimalPoint());
 
-    Chtshow_->addPlaceholderPoints();
+    // The record table is open from construction; numbering starts at 1
+    // under the limit of 10000.
+    logger_ = std::make_unique<meterlink::RecordLogger>(RecordTable_, *ChartPager_);
+    logger_->setAppendedHandler([this](const meterlink::MeterReading& r) { rowLogged(r); });
+
+    ChartPager_->resetToPlaceholder();
+    Chtshow_->setPager(ChartPager_.get());
+    ChartToolbar_->attach(ChartPager_.get(), Chtshow_);
+    // "Repeat" shares the Fill switch's handler, which re-applies the Fill choice.
+    connect(Panel2_->RepeatSet(), &QCheckBox::clicked, ChartToolbar_, &ChartToolbar::btFillClick);
+    Chtshow_->ComboBox1()->setCurrentIndex(0);
     Chtshow_->showSeries(0);
     Chtshow_->showSeries(ChartToolbar_->BtFill()->isChecked() ? 0 : 1);
 
@@ -267,25 +263,80 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
         decoder_.mutableReading().JudgeText = meterlink::judgeText(verdict);
     if (decoder_.progressMaximumChanged())
         PBar2_->setMaximum(axis.progressMaximum);
-    INDataToTable();
+    if (Panel2_->frameDecoded())
+        INDataToTable();
+}
+
+void TFCOMM::readLoggingSwitches() {
+    logger_->repeat = Panel2_->RepeatSet()->isChecked();
+    logger_->sampling = Panel2_->RecordSI()->isChecked();
+    logger_->livedata = Panel2_->livedata()->isChecked();
 }
 
 void TFCOMM::INDataToTable() {
+    readLoggingSwitches();
+    logger_->INDataToTable(decoder_.reading());
+}
+
+void TFCOMM::Timer3Timer() {
+    readLoggingSwitches();
+    logger_->Timer3Timer(decoder_.mutableReading());
+}
+
+void TFCOMM::rowLogged(const meterlink::MeterReading& reading) {
     // A bar never shows more than full, whatever the value.
-    const double magnitude = std::trunc(std::fabs(decoder_.reading().ChartValue));
+    const double magnitude = std::trunc(std::fabs(reading.ChartValue));
     const int position = magnitude >= PBar2_->maximum() ? PBar2_->maximum() : static_cast<int>(magnitude);
-    if (position == PBar2_->value()) return;
-    // QProgressBar repaints at once on a visible change; held back, the bar is
-    // painted with the rest of the frame's changes in one pass.
-    PBar2_->setUpdatesEnabled(false);
-    PBar2_->setValue(position);
-    PBar2_->setUpdatesEnabled(true);
+    if (position != PBar2_->value()) {
+        // QProgressBar repaints at once on a visible change; held back, the bar
+        // is painted with the rest of the frame's changes in one pass.
+        PBar2_->setUpdatesEnabled(false);
+        PBar2_->setValue(position);
+        PBar2_->setUpdatesEnabled(true);
+    }
+    ChartToolbar_->showPageNumber();
+}
+
+void TFCOMM::RecordNewClick() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                    QStringLiteral("Are you sure that you want to clear all recorded data?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Yes"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&No"));
+    if (box.exec() != QMessageBox::Yes) return;
+    logger_->closeData();
+    ChartToolbar_->showPageNumber();
+}
+
+void TFCOMM::TbFdClick() {
+    ChartToolbar_->TbFd()->hide();
+    ChartToolbar_->TbSx()->show();
+    SavedChartBounds_ = Chtshow_->geometry();
+    // The chart fills the client area below the toolbar, 2 px from its edges.
+    const QSize client = centralWidget()->size();
+    Chtshow_->setGeometry(2, 28, client.width() - 6, client.height() - 28 - 2);
+    ChartToolbar_->move(2, 0);
+    Panel2_->hide();
+    limits_->hide();
+    Panel5_->hide();
+    Chtshow_->raise();
+    ChartToolbar_->raise();
+}
+
+void TFCOMM::TbSxClick() {
+    ChartToolbar_->TbSx()->hide();
+    ChartToolbar_->TbFd()->show();
+    Chtshow_->setGeometry(SavedChartBounds_);
+    ChartToolbar_->move(312, 141);
+    Panel2_->show();
+    limits_->show();
+    Panel5_->show();
 }
 
 void TFCOMM::connectDataFileCommands() {
     dataFiles_ = new DataFileCommands(RecordTable_, this);
     connect(Panel2_->saveas(), &QToolButton::clicked, this, &TFCOMM::saveasClick);
-    connect(Record1_->findChild<QAction*>(QStringLiteral("Save1")), &QAction::triggered, this, &TFCOMM::saveasClick);
+    connect(recordMenu_->Save1(), &QAction::triggered, this, &TFCOMM::saveasClick);
     connect(Panel2_->OpenDataFiles(), &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
     connect(Panel2_->BtPrint(), &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
     auto* print = new QPushButton(QStringLiteral("Print"), centralWidget());

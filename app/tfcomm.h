@@ -7,11 +7,15 @@
 #include "protocol/frame_assembler.h"
 #include "protocol/model_profile.h"
 #include "protocol/reading_decoder.h"
+#include "recording/chart_pager.h"
+#include "recording/record_logger.h"
 #include "recording/record_table.h"
 
 #include <QLocale>
 #include <QMainWindow>
 #include <QString>
+
+#include <memory>
 
 class ChartToolbar;
 class ConnectionControl;
@@ -25,9 +29,11 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QTableView;
 class QTimer;
 class RecordBar;
+class RecordGrid;
+class RecordMenu;
+class RecordTableModel;
 
 // The text of the task bar button.
 constexpr const char* kApplicationTitle = "KR20 B_C_D";
@@ -52,7 +58,13 @@ public:
     LcdPanel* lcd() const { return Panel1_; }
     QProgressBar* PBar2() const { return PBar2_; }
     MeterChart* Chtshow() const { return Chtshow_; }
-    QMenu* recordMenu() const { return Record1_; }
+    ChartToolbar* chartToolbar() const { return ChartToolbar_; }
+    RecordBar* recordBar() const { return Panel2_; }
+    RecordGrid* DBGrid1() const { return DBGrid1_; }
+    RecordMenu* recordMenu() const { return recordMenu_; }
+    meterlink::RecordTable& recordTable() { return RecordTable_; }
+    meterlink::TChartControl& ChartPager() { return *ChartPager_; }
+    meterlink::RecordLogger& logger() { return *logger_; }
 
     // Whether the machine is a 64-bit x86 or Itanium one (the caption's suffix).
     static bool is64BitSystem();
@@ -63,9 +75,13 @@ public:
     void USBConClick();
     void RECEIVE_COM_Data(TSerialPortDriver* sender, const std::uint8_t* bytes, int size);
     void LcdDisplayKR20C(const meterlink::MeterFrame& frame);
+    void INDataToTable();
+    void Timer3Timer();
+    void RecordNewClick();
+    void TbFdClick();
+    void TbSxClick();
 
     // The log's files and report.
-    meterlink::RecordTable& recordTable() { return RecordTable_; }
     DataFileCommands& dataFiles() const { return *dataFiles_; }
     void saveasClick();
     void SpeedButton2Click();
@@ -78,8 +94,10 @@ private:
     void buildRecordGrid(QWidget* parent);
     void FormCreate();
     void showOpenFailed(const QString& message);
-    // The logging step of each frame; for now it only moves the magnitude bar.
-    void INDataToTable();
+    // After each logged row: the magnitude bar and the page number follow it.
+    void rowLogged(const meterlink::MeterReading& reading);
+    // The logging switches as the record bar shows them now.
+    void readLoggingSwitches();
     void connectDataFileCommands();
 
     TSerialPortDriver COMM2_;
@@ -89,6 +107,11 @@ private:
     meterlink::ReadingDecoder decoder_;
     QString DecimalSepText_;
     QLocale LocaleFormat_;
+    meterlink::RecordTable RecordTable_;
+    std::unique_ptr<meterlink::TChartControl> ChartPager_;
+    std::unique_ptr<meterlink::RecordLogger> logger_;
+    // The chart's place before it was enlarged: left, top, width, height.
+    QRect SavedChartBounds_;
 
     QFrame* Panel5_ = nullptr;
     ConnectionControl* connection_ = nullptr;
@@ -96,15 +119,14 @@ private:
     LcdPanel* Panel1_ = nullptr;
     QProgressBar* PBar2_ = nullptr;
     RecordBar* Panel2_ = nullptr;
-    QTableView* DBGrid1_ = nullptr;
+    RecordTableModel* tableModel_ = nullptr;
+    RecordGrid* DBGrid1_ = nullptr;
     LimitPanel* limits_ = nullptr;
     LinkIndicator* link_ = nullptr;
     ChartToolbar* ChartToolbar_ = nullptr;
     MeterChart* Chtshow_ = nullptr;
     QLineEdit* systeminfomation_ = nullptr;
-    QMenu* Record1_ = nullptr;
+    RecordMenu* recordMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
-
-    meterlink::RecordTable RecordTable_;
     DataFileCommands* dataFiles_ = nullptr;
 };

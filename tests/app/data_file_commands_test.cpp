@@ -4,10 +4,13 @@
 
 #include "app/data_file_commands.h"
 #include "app/record_bar.h"
+#include "app/record_grid.h"
+#include "app/record_table_model.h"
 #include "app/tfcomm.h"
 #include "recording/data_files.h"
 #include "recording/record_table.h"
 #include "../recording/table_rows.h"
+#include "window_test_support.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -36,11 +39,6 @@ using meterlink::test::tableRow;
 using meterlink::test::tableRows;
 
 namespace {
-
-void saveScreenshot(QWidget* widget, const char* name) {
-    QDir().mkpath(QStringLiteral(METERLINK_ARTIFACTS));
-    widget->grab().save(QStringLiteral(METERLINK_ARTIFACTS "/") + QLatin1String(name));
-}
 
 // Plays the user at the modal windows that open next: each step gets the next
 // one that shows and is expected to close it (at once or queued).
@@ -152,7 +150,7 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
                                         EXPECT_EQ(d->defaultSuffix(), QStringLiteral("xls"));
                                         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
                                         EXPECT_EQ(fileNameShown(d), QString());
-                                        saveScreenshot(d, "save-dialog.png");
+                                        saveScreenshot(d->grab(), "save-dialog.png");
                                     }),
                          expectBox(QMessageBox::Information, QStringLiteral("Information"),
                                    "Save table to specified file: " + at("log.xls") + " Scuss!")};
@@ -214,7 +212,7 @@ TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAg
         ModalSteps steps{chooseFile(dir.path(), QString(),
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(fileNameShown(d), QStringLiteral("old.txt"));
-                                        saveScreenshot(d, "open-dialog.png");
+                                        saveScreenshot(d->grab(), "open-dialog.png");
                                     })};
         commands.SpeedButton2Click();
     }
@@ -234,14 +232,14 @@ TEST_F(DataFileCommandsTest, PrintShowsTheReportInAPreviewAndNoPagesForAnEmptyLo
             ASSERT_NE(preview, nullptr) << modal->metaObject()->className();
             EXPECT_EQ(preview->windowTitle(), QStringLiteral("Print Preview"));
             auto* pagesShown = preview->findChild<QPrintPreviewWidget*>();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return pagesShown->pageCount() == pages; }, 5000))
+            EXPECT_TRUE(waitFor([&] { return pagesShown->pageCount() == pages; }))
                 << pagesShown->pageCount() << " pages";
             if (screenshot) {
                 preview->resize(900, 700);
                 pagesShown->setViewMode(QPrintPreviewWidget::AllPagesView);
                 pagesShown->fitInView();
                 QTest::qWait(100);
-                saveScreenshot(preview, screenshot);
+                saveScreenshot(preview->grab(), screenshot);
             }
             preview->reject();
         };
@@ -286,6 +284,19 @@ TEST(DataFileCommandsInTheWindow, RecordBarButtonsAndTheSaveItemOpenTheirDialogs
         run();
     }
     print->click();   // prints nothing and asks nothing
+
+    // An opened packet shows in the grid.
+    QTemporaryDir dir;
+    RecordTable packet;
+    for (int i = 1; i <= 40; ++i) packet.append(tableRow(i, "09:00:00", "DC", "1.234", "k*", "pass"));
+    ASSERT_TRUE(meterlink::saveTableToFile(packet, dir.filePath("log.xml")));
+    {
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log.xml"))};
+        bar->OpenDataFiles()->click();
+    }
+    EXPECT_EQ(window.recordTable().rowCount(), 40);
+    EXPECT_EQ(window.DBGrid1()->model().rowCount(), 40);
+    saveScreenshot(window.grab(), "window-opened-log.png");
 }
 
 }  // namespace

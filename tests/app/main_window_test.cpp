@@ -8,9 +8,13 @@
 #include "app/link_indicator.h"
 #include "app/meter_chart.h"
 #include "app/port_panel.h"
+#include "app/record_grid.h"
+#include "app/record_menu.h"
+#include "app/record_table_model.h"
 #include "app/tfcomm.h"
 #include "protocol/frame_builder.h"
 #include "pty_pair.h"
+#include "window_test_support.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -44,46 +48,6 @@ using State = ConnectionControl::State;
 
 namespace {
 
-void saveScreenshot(const QPixmap& picture, const char* name) {
-    QDir().mkpath(QStringLiteral(METERLINK_ARTIFACTS));
-    picture.save(QStringLiteral(METERLINK_ARTIFACTS "/") + QString::fromLatin1(name));
-}
-
-// Answers the next message box with the given button and remembers what it said.
-class MessageBoxAnswerer {
-public:
-    struct Seen {
-        QString title, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QStringList buttons;
-    };
-
-    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer, std::function<void(QMessageBox*)> onShown = {})
-        : answer_(answer), onShown_(std::move(onShown)) {
-        QObject::connect(&poll_, &QTimer::timeout, [this] { look(); });
-        poll_.start(20);
-    }
-
-    const std::optional<Seen>& seen() const { return seen_; }
-
-private:
-    void look() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || seen_) return;
-        Seen s{box->windowTitle(), box->text(), box->icon(), {}};
-        for (QAbstractButton* b : box->buttons()) s.buttons << b->text();
-        seen_ = s;
-        if (onShown_) onShown_(box);
-        if (QAbstractButton* b = box->button(answer_)) b->click();
-        else box->reject();
-    }
-
-    QMessageBox::StandardButton answer_;
-    std::function<void(QMessageBox*)> onShown_;
-    std::optional<Seen> seen_;
-    QTimer poll_;
-};
-
 QByteArray wireBytes(const DisplaySpec& spec) {
     const meterlink::WireFrame w = meterlink::encodeFrame(meterlink::fieldsFor(spec));
     return QByteArray(reinterpret_cast<const char*>(w.data()), static_cast<int>(w.size()));
@@ -96,8 +60,6 @@ DisplaySpec dcVolts(int count, int pointAfter) {
     s.pointAfter = pointAfter;
     return s;
 }
-
-bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
 
 double cpuSeconds() {
     rusage u{};
@@ -217,7 +179,7 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
         if (a->isVisible()) shownMenus << a->text();
     EXPECT_EQ(shownMenus, QStringList{QStringLiteral("Record")});
     QStringList items, checked;
-    for (QAction* a : window->recordMenu()->actions()) {
+    for (QAction* a : window->recordMenu()->Record1()->actions()) {
         if (!a->isVisible()) continue;
         items << a->text();
         if (a->isChecked()) checked << a->text();
@@ -225,12 +187,12 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
     EXPECT_EQ(items, (QStringList{"1000", "5000", "10000", "50000", "100000", "limitless"}));
     EXPECT_EQ(checked, QStringList{QStringLiteral("10000")});
 
-    auto* grid = find<QTableView>("DBGrid1");
+    RecordGrid* grid = window->DBGrid1();
     QStringList titles;
-    for (int c = 0; c < grid->model()->columnCount(); ++c)
-        titles << grid->model()->headerData(c, Qt::Horizontal).toString();
+    for (int c = 0; c < grid->model().columnCount(); ++c)
+        titles << grid->model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     EXPECT_EQ(titles, (QStringList{"No.", "Time", "Function", "Value", "Unit", "Judge"}));
-    EXPECT_EQ(grid->model()->rowCount(), 0);
+    EXPECT_EQ(grid->model().rowCount(), 0);
 
     MeterChart* chart = window->Chtshow();
     EXPECT_EQ(chart->recordAxis()->titleText(), QStringLiteral("Record Number"));

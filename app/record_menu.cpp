@@ -1,0 +1,59 @@
+#include "record_menu.h"
+
+#include "recording/record_logger.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+struct LimitItem {
+    const char* name;   // N10001Click .. limitessClick in the design
+    const char* caption;
+    std::int32_t limit;
+};
+
+constexpr LimitItem kLimitItems[] = {
+    {"N10001", "1000", 1000},
+    {"N50001", "5000", 5000},
+    {"N100001", "10000", meterlink::RecordLogger::kDefaultRecordLimit},
+    {"N500001", "50000", 50000},
+    {"N1000001", "100000", 100000},
+    {"limitess", "limitless", meterlink::RecordLogger::kLimitless},
+};
+
+}  // namespace
+
+RecordMenu::RecordMenu(QMenuBar* bar) : QObject(bar) {
+    Record1_ = bar->addMenu(QStringLiteral("Record"));
+    Record1_->setObjectName(QStringLiteral("Record1"));
+    New1_ = Record1_->addAction(QStringLiteral("New"));
+    New1_->setObjectName(QStringLiteral("New1"));
+    New1_->setVisible(false);
+    Save1_ = Record1_->addAction(QStringLiteral("Save"));
+    Save1_->setObjectName(QStringLiteral("Save1"));
+    Save1_->setVisible(false);
+    Record1_->addSeparator()->setVisible(false);
+    for (int i = 0; i < limitItemCount(); ++i) {
+        const LimitItem& item = kLimitItems[i];
+        QAction* a = Record1_->addAction(QString::fromLatin1(item.caption));
+        a->setObjectName(QString::fromLatin1(item.name));
+        a->setCheckable(true);
+        a->setChecked(item.limit == meterlink::RecordLogger::kDefaultRecordLimit);
+        connect(a, &QAction::triggered, this, [this, i] { chooseLimit(i); });
+        limits_.append(a);
+    }
+}
+
+QAction* RecordMenu::limitItem(int i) const { return limits_.at(i); }
+
+int RecordMenu::limitItemCount() { return static_cast<int>(std::size(kLimitItems)); }
+
+std::int32_t RecordMenu::limitOf(int i) { return kLimitItems[i].limit; }
+
+void RecordMenu::chooseLimit(int i) {
+    for (int j = 0; j < limits_.size(); ++j)
+        limits_[j]->setChecked(j == i);
+    emit limitChosen(kLimitItems[i].limit);
+}

@@ -1,0 +1,310 @@
+// Logging in the window: the grid, the chart pager and their controls, alone
+// and end to end with the meter simulator streaming into COM 1.
+
+#include "app/chart_toolbar.h"
+#include "app/connection_control.h"
+#include "app/meter_chart.h"
+#include "app/record_bar.h"
+#include "app/record_grid.h"
+#include "app/record_menu.h"
+#include "app/record_table_model.h"
+#include "app/tfcomm.h"
+#include "window_test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QValueAxis>
+
+#include <gtest/gtest.h>
+
+using meterlink::RecordTable;
+
+namespace {
+
+RecordTable::Row rowOf(int no, const char* unit) {
+    RecordTable::Row r;
+    r.no = no;
+    r.text[RecordTable::Time] = "14:03:22";
+    r.sharedTime = true;
+    r.text[RecordTable::DCAC] = "OHM";
+    r.text[RecordTable::Value] = "4.702";
+    r.text[RecordTable::Unit] = unit;
+    r.text[RecordTable::Auto] = "pass";
+    return r;
+}
+
+TEST(RecordGridModel, ShowsSixColumnsWithTheLcdsUnitSigns) {
+    RecordTable table;
+    RecordTableModel model(table);
+    const struct {
+        const char* stored;
+        const char* shown;
+    } units[] = {{"k*", "k\u2126"}, {"#", "\u00B0C"}, {"?", "\u00B0F"}, {"uF", "\u00B5F"}, {"mV", "mV"}, {"", ""}};
+    for (const auto& u : units) table.append(rowOf(1, u.stored));
+    ASSERT_EQ(model.rowCount(), static_cast<int>(std::size(units)));
+    for (int row = 0; row < model.rowCount(); ++row)
+        EXPECT_EQ(model.data(model.index(row, 4), Qt::DisplayRole).toString(), QString::fromUtf8(units[row].shown));
+    EXPECT_EQ(table.text(0, RecordTable::Unit), QStringLiteral("k*"));   // stored as decoded
+
+    const char* titles[] = {"No.", "Time", "Function", "Value", "Unit", "Judge"};
+    const int widths[] = {39, 53, 42, 51, 36, 38};
+    const Qt::Alignment horizontal[] = {Qt::AlignRight, Qt::AlignHCenter, Qt::AlignHCenter,
+                                        Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
+    ASSERT_EQ(model.columnCount(), 6);
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), QLatin1String(titles[c]));
+        EXPECT_EQ(RecordTableModel::columnWidth(c), widths[c]);
+        const auto align = model.data(model.index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(align & Qt::AlignHorizontal_Mask, horizontal[c]) << titles[c];
+    }
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST(RecordGridView, ShowsAWindowThatFollowsEachNewRow) {
+    RecordTable table;
+    RecordTableModel model(table);
+    RecordGrid grid(model);
+    grid.resize(303, 241);
+    grid.show();
+    {
+        RecordTable::Batch batch(table);
+        for (int i = 1; i <= 100000; ++i) table.append(rowOf(i, "V"));
+    }
+    table.append(rowOf(100001, "V"));
+    // The view holds the rows that fit, not the log.
+    EXPECT_LE(grid.view()->model()->rowCount(), grid.pageRows() + 1);
+    EXPECT_EQ(grid.currentRow(), 100000);
+    EXPECT_EQ(grid.firstShownRow(), 100001 - grid.pageRows());
+    const QModelIndexList selected = grid.view()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].data().toString(), QStringLiteral("100001"));
+
+    QTest::keyClick(grid.view(), Qt::Key_Home);
+    EXPECT_EQ(grid.currentRow(), 0);
+    EXPECT_EQ(grid.firstShownRow(), 0);
+    EXPECT_EQ(grid.scrollBar()->value(), 0);
+    grid.scrollBar()->setValue(500);
+    EXPECT_EQ(grid.firstShownRow(), 500);
+    EXPECT_EQ(grid.view()->model()->index(0, 0).data().toString(), QStringLiteral("501"));
+
+    table.clear();
+    EXPECT_EQ(grid.currentRow(), -1);
+    EXPECT_EQ(grid.view()->model()->rowCount(), 0);
+}
+
+TEST(RecordBarInterval, SetsTheSamplingTimerFromWholeSeconds) {
+    RecordBar bar;
+    const struct {
+        const char* typed;
+        const char* shown;
+        int interval;
+    } cases[] = {{"2", "2", 2000}, {"0", "1", 1000}, {"", "", 1000}, {"15", "15", 15000}, {"-3", "-3", 15000},
+                 {"99999999", "99999999", 15000}};
+    for (const auto& c : cases) {
+        bar.RecordSITime()->setText(QString::fromLatin1(c.typed));
+        EXPECT_EQ(bar.RecordSITime()->text(), QLatin1String(c.shown)) << c.typed;
+        EXPECT_EQ(bar.Timer3()->interval(), c.interval) << c.typed;
+    }
+    for (QChar key : {QChar(u'0'), QChar(u'9'), QChar(8)}) EXPECT_TRUE(RecordBar::RecordSITimeKeyPress(key));
+    for (QChar key : {QChar(u'a'), QChar(u'-'), QChar(u'.'), QChar(u' ')}) EXPECT_FALSE(RecordBar::RecordSITimeKeyPress(key));
+    bar.RecordSITime()->clear();
+    QTest::keyClicks(bar.RecordSITime(), QStringLiteral("1a-2"));
+    EXPECT_EQ(bar.RecordSITime()->text(), QStringLiteral("12"));
+}
+
+TEST(RecordBarInterval, TheSamplingTimerRunsOnlyWhileSamplingIsTicked) {
+    RecordBar bar;
+    EXPECT_TRUE(bar.frameDecoded());
+    bar.RecordSI()->setChecked(true);
+    EXPECT_FALSE(bar.frameDecoded());
+    EXPECT_TRUE(bar.Timer3()->isActive());
+    EXPECT_FALSE(bar.frameDecoded());   // a running timer keeps its period
+    bar.RecordSI()->setChecked(false);
+    EXPECT_TRUE(bar.frameDecoded());
+    EXPECT_FALSE(bar.Timer3()->isActive());
+}
+
+TEST(RecordLimitMenu, MovesTheCheckMarkAndSetsTheLimit) {
+    QMenuBar bar;
+    RecordMenu menu(&bar);
+    std::int32_t chosen = 0;
+    QObject::connect(&menu, &RecordMenu::limitChosen, [&](std::int32_t limit) { chosen = limit; });
+    const std::int32_t limits[] = {1000, 5000, 10000, 50000, 100000, 10000000};
+    for (int i = 0; i < RecordMenu::limitItemCount(); ++i) {
+        menu.limitItem(i)->trigger();
+        EXPECT_EQ(chosen, limits[i]);
+        for (int j = 0; j < RecordMenu::limitItemCount(); ++j) EXPECT_EQ(menu.limitItem(j)->isChecked(), i == j);
+    }
+}
+
+// The window, logging what the meter simulator streams into COM 1.
+class LoggingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        simulator.start(QStringLiteral(METERLINK_CLI), {QStringLiteral("simulate"), QStringLiteral("--rate"),
+                                                        QStringLiteral("100")});
+        ASSERT_TRUE(simulator.waitForStarted());
+        ASSERT_TRUE(waitFor([&] { return simulator.canReadLine(); }));
+        const QByteArray port = simulator.readLine().trimmed();
+        qputenv("METERLINK_COM1", port);
+        window = std::make_unique<TFCOMM>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        simulator.kill();
+        simulator.waitForFinished();
+        qunsetenv("METERLINK_COM1");
+    }
+
+    int rows() { return window->recordTable().rowCount(); }
+    ChartToolbar& toolbar() { return *window->chartToolbar(); }
+    QString pageShown() { return toolbar().Bt10()->text(); }
+    void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    void clickPicture(QLabel* l) { QTest::mouseClick(l, Qt::LeftButton); }
+
+    QProcess simulator;
+    std::unique_ptr<TFCOMM> window;
+};
+
+TEST_F(LoggingWindowTest, RowsAndChartFollowTheMeterAndCloseDataEmptiesBoth) {
+    meterlink::TChartControl& pager = window->ChartPager();
+    click(window->connection().COMCon());
+    ASSERT_TRUE(waitFor([&] { return rows() >= 150; }, 20000));
+
+    // Following: the newest page is shown and numbered.
+    EXPECT_EQ(pageShown(), QString::number(pager.FPageCount()));
+    EXPECT_GE(window->Chtshow()->recordAxis()->max(), rows() - 1);
+    EXPECT_EQ(window->DBGrid1()->currentRow(), rows() - 1);
+
+    // Browsing holds page 1 while rows keep arriving.
+    click(toolbar().BtFirst());
+    EXPECT_EQ(pageShown(), QStringLiteral("1"));
+    const int atFirst = rows();
+    ASSERT_TRUE(waitFor([&] { return rows() >= atFirst + 30; }, 20000));
+    EXPECT_EQ(pageShown(), QStringLiteral("1"));
+    EXPECT_EQ(window->Chtshow()->recordAxis()->min(), 1);
+    EXPECT_EQ(window->Chtshow()->recordAxis()->max(), 100);
+    EXPECT_TRUE(pager.FBrowsing());
+    saveScreenshot(window->grab(), "logging_chart_page1.png");
+
+    click(toolbar().BTlast());
+    EXPECT_FALSE(pager.FBrowsing());
+    ASSERT_TRUE(waitFor([&] { return rows() >= 300; }, 20000));
+    click(window->connection().COMCon());   // the link closes before the simulator goes
+    const int logged = rows();
+    EXPECT_EQ(pageShown(), QString::number(pager.FPageCount()));
+    EXPECT_GE(window->Chtshow()->recordAxis()->max(), logged);
+    EXPECT_LE(window->Chtshow()->recordAxis()->min(), logged);
+
+    // Rows are numbered on from 1, one per frame, with frame-driven times.
+    RecordTable& table = window->recordTable();
+    for (int row = 0; row < logged; ++row) ASSERT_EQ(table.integer(row, RecordTable::No), row + 1);
+    EXPECT_TRUE(QTime::fromString(table.text(logged - 1, RecordTable::Time), QStringLiteral("hh:mm:ss")).isValid());
+    EXPECT_EQ(window->DBGrid1()->currentRow(), logged - 1);
+    saveScreenshot(window->grab(), "logging_window.png");
+
+    click(toolbar().BtFill());
+    EXPECT_EQ(window->Chtshow()->shownSeries(), 1);
+    EXPECT_FALSE(toolbar().FillItem()->isChecked());
+    saveScreenshot(window->Chtshow()->grab(), "logging_chart_line.png");
+    click(toolbar().BtFill());
+    EXPECT_EQ(window->Chtshow()->shownSeries(), 0);
+
+    clickPicture(toolbar().TbFd());
+    EXPECT_FALSE(window->recordBar()->isVisible());
+    EXPECT_TRUE(toolbar().TbSx()->isVisible());
+    saveScreenshot(window->grab(), "logging_chart_enlarged.png");
+    clickPicture(toolbar().TbSx());
+    EXPECT_EQ(window->Chtshow()->geometry(), QRect(309, 189, 350, 316));
+    EXPECT_EQ(toolbar().pos(), QPoint(312, 141));
+    EXPECT_TRUE(window->recordBar()->isVisible());
+
+    // "Close Data": No keeps everything, Yes empties table and chart.
+    {
+        MessageBoxAnswerer no(QMessageBox::No);
+        click(window->recordBar()->RecordNew());
+        ASSERT_TRUE(no.seen());
+        EXPECT_EQ(no.seen()->text, QStringLiteral("Are you sure that you want to clear all recorded data?"));
+        EXPECT_EQ(no.seen()->title, QStringLiteral("Information"));
+        EXPECT_EQ(no.seen()->buttons, (QStringList{"&Yes", "&No"}));
+    }
+    EXPECT_EQ(rows(), logged);
+    {
+        MessageBoxAnswerer yes(QMessageBox::Yes);
+        click(window->recordBar()->RecordNew());
+        ASSERT_TRUE(yes.seen());
+    }
+    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(pager.pointCount(), 0u);
+    EXPECT_EQ(window->Chtshow()->shownPointCount(), 0);
+    EXPECT_EQ(pageShown(), QStringLiteral("1"));
+    EXPECT_EQ(window->logger().NextRecordNo(), 1);
+    EXPECT_EQ(window->DBGrid1()->view()->model()->rowCount(), 0);
+}
+
+TEST_F(LoggingWindowTest, PageSizeIsAppliedASecondAfterTypingAndRefusedWhenNotANumber) {
+    meterlink::TChartControl& pager = window->ChartPager();
+    QLineEdit* size = toolbar().Maxrecord();
+    size->clear();
+    QTest::keyClicks(size, QStringLiteral("5x0"));
+    EXPECT_EQ(size->text(), QStringLiteral("50"));
+    EXPECT_EQ(pager.FPageSize(), 100);   // not yet
+    ASSERT_TRUE(waitFor([&] { return pager.FPageSize() == 50; }));
+    EXPECT_EQ(window->Chtshow()->recordAxis()->max(), 50);
+
+    for (const char* bad : {"", "0"}) {
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        size->setText(QString::fromLatin1(bad));
+        ASSERT_TRUE(waitFor([&] { return ok.seen().has_value(); }));
+        EXPECT_EQ(ok.seen()->title, QStringLiteral("Error"));
+        EXPECT_EQ(ok.seen()->icon, QMessageBox::Critical);
+        EXPECT_EQ(ok.seen()->text, QStringLiteral("The page size must be a whole number of at least 1."));
+        EXPECT_EQ(pager.FPageSize(), 50);
+    }
+}
+
+TEST_F(LoggingWindowTest, TheChartIsSavedAsABitmap) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chart.bmp"));
+    auto lookAtDialog = [](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Bitmaps (*.bmp)")});
+        EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("bmp"));
+        saveScreenshot(dialog->grab(), "logging_save_picture_dialog.png");
+    };
+    {
+        FileDialogAnswerer dialog(path, lookAtDialog);
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        click(toolbar().BtSave());
+        ASSERT_TRUE(dialog.shown());
+        ASSERT_TRUE(ok.seen());
+        EXPECT_EQ(ok.seen()->text, QStringLiteral("Graphic has saved on ") + path);
+    }
+    const QImage saved(path, "BMP");
+    EXPECT_EQ(saved.size(), window->Chtshow()->size());
+    {
+        // A folder nobody may create files in, not even root.
+        const QString unwritable = QStringLiteral("/proc/chart.bmp");
+        FileDialogAnswerer dialog(unwritable);
+        MessageBoxAnswerer ok(QMessageBox::Ok);
+        click(toolbar().BtSave());
+        ASSERT_TRUE(ok.seen());
+        EXPECT_EQ(ok.seen()->title, QStringLiteral("Error"));
+        EXPECT_EQ(ok.seen()->text, QStringLiteral("Could not save graphic to specified file: ") + unwritable);
+    }
+}
+
+}  // namespace
