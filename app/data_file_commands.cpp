@@ -9,14 +9,11 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-#include <memory>
-
 namespace {
 
 // Qt's own dialog: the same on every platform, and drivable by tests.
-QFileDialog* fileDialog(QWidget* window, const char* objectName, const QList<DialogFilter>& filters,
-                        QFileDialog::AcceptMode mode) {
-    auto* dialog = new QFileDialog(window);
+QFileDialog* setUpFileDialog(QFileDialog* dialog, const char* objectName, const QList<DialogFilter>& filters,
+                             QFileDialog::AcceptMode mode) {
     dialog->setObjectName(QString::fromLatin1(objectName));
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(mode);
@@ -34,8 +31,8 @@ DataFileCommands::DataFileCommands(meterlink::RecordTable& table, QWidget* windo
       window_(window),
       saveFilters_(parseDialogFilter(QString::fromLatin1(kSaveFilter))),
       saveFilter_(saveFilters_.front().nameFilter()),
-      OpenDialog1_(fileDialog(window, "OpenDialog1", parseDialogFilter(QString::fromLatin1(kOpenFilter)),
-                              QFileDialog::AcceptOpen)) {}
+      OpenDialog1_(setUpFileDialog(new QFileDialog(window), "OpenDialog1",
+                                   parseDialogFilter(QString::fromLatin1(kOpenFilter)), QFileDialog::AcceptOpen)) {}
 
 void DataFileCommands::tell(bool failure, const QString& text) {
     QMessageBox box(failure ? QMessageBox::Critical : QMessageBox::Information,
@@ -45,24 +42,24 @@ void DataFileCommands::tell(bool failure, const QString& text) {
 }
 
 void DataFileCommands::saveasClick() {
-    QFileDialog* SaveDialog2 = fileDialog(window_, "SaveDialog2", saveFilters_, QFileDialog::AcceptSave);
-    const std::unique_ptr<QFileDialog> owner(SaveDialog2);
-    if (!saveFolder_.isEmpty()) SaveDialog2->setDirectory(saveFolder_);
+    QFileDialog SaveDialog2(window_);
+    setUpFileDialog(&SaveDialog2, "SaveDialog2", saveFilters_, QFileDialog::AcceptSave);
+    if (!saveFolder_.isEmpty()) SaveDialog2.setDirectory(saveFolder_);
     // A name typed without an extension gets the chosen type's, "xls" at first.
-    auto useFilter = [this, SaveDialog2](const QString& selected) {
+    auto useFilter = [this, &SaveDialog2](const QString& selected) {
         for (const DialogFilter& f : saveFilters_)
             if (f.nameFilter() == selected) {
                 saveFilter_ = selected;
-                SaveDialog2->selectNameFilter(selected);
-                SaveDialog2->setDefaultSuffix(f.suffix());
+                SaveDialog2.selectNameFilter(selected);
+                SaveDialog2.setDefaultSuffix(f.suffix());
             }
     };
     useFilter(saveFilter_);
-    connect(SaveDialog2, &QFileDialog::filterSelected, SaveDialog2, useFilter);
-    const bool chosen = SaveDialog2->exec() == QDialog::Accepted && !SaveDialog2->selectedFiles().isEmpty();
-    saveFolder_ = SaveDialog2->directory().absolutePath();
+    connect(&SaveDialog2, &QFileDialog::filterSelected, &SaveDialog2, useFilter);
+    const bool chosen = SaveDialog2.exec() == QDialog::Accepted && !SaveDialog2.selectedFiles().isEmpty();
+    saveFolder_ = SaveDialog2.directory().absolutePath();
     if (!chosen) return;
-    const QString name = SaveDialog2->selectedFiles().front();
+    const QString name = SaveDialog2.selectedFiles().front();
     if (meterlink::saveTableToFile(table_, name))
         tell(false, meterlink::saveSucceededMessage(name));
     else
