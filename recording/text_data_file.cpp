@@ -12,8 +12,6 @@
 
 namespace meterlink {
 
-const char kTextHeader[] = "No\tTime\tDC/AC\tValue\tUnit\tAUTO";
-
 namespace {
 
 constexpr RecordTable::Field kTextFields[] = {RecordTable::Time, RecordTable::DCAC, RecordTable::Value,
@@ -39,30 +37,25 @@ bool isAscii(QByteArrayView bytes) {
     return true;
 }
 
-// A TAB, CR or LF inside a text would split its row in the file; such a text
-// can only come from another file, and a blank keeps the row whole.
-void appendKeepingRowWhole(QByteArray& out, QByteArrayView latin1) {
-    const qsizetype at = out.size();
-    out.append(latin1);
-    for (char* c = out.data() + at; c != out.data() + out.size(); ++c)
-        if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
+// Copies a Latin-1 text. A TAB, CR or LF inside would split its row in the
+// file; such a text can only come from another file, and a blank keeps the
+// row whole.
+char* putKeepingRowWhole(char* at, QByteArrayView latin1) {
+    for (char c : latin1) *at++ = c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    return at;
 }
 
-void appendText(QByteArray& out, QByteArrayView utf8) {
+// A text field: trimmed, "NULL" when nothing is left, Latin-1 with '?' for
+// what Latin-1 lacks. At most 20 characters, so at most 20 bytes.
+char* putText(char* at, QByteArrayView utf8) {
     const QByteArrayView text = trimmed(utf8);
-    if (text.isEmpty())
-        out.append("NULL");
-    else if (isAscii(text))
-        appendKeepingRowWhole(out, text);
-    else
-        appendKeepingRowWhole(out, QString::fromUtf8(text).toLatin1());   // '?' where Latin-1 has no character
+    if (text.isEmpty()) return putKeepingRowWhole(at, "NULL");
+    if (isAscii(text)) return putKeepingRowWhole(at, text);
+    return putKeepingRowWhole(at, QString::fromUtf8(text).toLatin1());
 }
 
-void appendInteger(QByteArray& out, std::optional<std::int32_t> value) {
-    if (!value) return;
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, *value);
-    out.append(digits, result.ptr - digits);
+char* putInteger(char* at, std::optional<std::int32_t> value) {
+    return value ? std::to_chars(at, at + 11, *value).ptr : at;
 }
 
 bool parseInteger(QByteArrayView token, std::int32_t& value) {
@@ -102,23 +95,28 @@ QByteArrayView utf8FromLatin1(QByteArrayView latin1, std::string& buffer) {
 }  // namespace
 
 bool writeTableText(const RecordTable& table, QIODevice& out) {
-    QByteArray buffer;
+    // A line is at most 11 + 5 * 21 + 2 bytes; the buffer goes out when full.
+    constexpr qsizetype kLineRoom = 128;
     // Room for a small table at once, for a large one up to each flush.
-    buffer.reserve(std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + 256);
-    buffer.append(kTextHeader).append("\r\n");
+    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + kLineRoom;
+    QByteArray buffer(size, Qt::Uninitialized);
+    char* const begin = buffer.data();
+    const QByteArrayView header = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+    char* at = std::copy(header.begin(), header.end(), begin);
     for (int r = 0; r < table.rowCount(); ++r) {
-        appendInteger(buffer, table.integer(r, RecordTable::No));
+        if (at - begin > size - kLineRoom) {
+            if (out.write(begin, at - begin) != at - begin) return false;
+            at = begin;
+        }
+        at = putInteger(at, table.integer(r, RecordTable::No));
         for (RecordTable::Field f : kTextFields) {
-            buffer.append('\t');
-            appendText(buffer, table.utf8(r, f));
+            *at++ = '\t';
+            at = putText(at, table.utf8(r, f));
         }
-        buffer.append("\r\n");
-        if (buffer.size() >= kFlushBytes) {
-            if (out.write(buffer) != buffer.size()) return false;
-            buffer.resize(0);
-        }
+        *at++ = '\r';
+        *at++ = '\n';
     }
-    return out.write(buffer) == buffer.size();
+    return out.write(begin, at - begin) == at - begin;
 }
 
 bool loadTableText(QByteArrayView bytes, RecordTable& table) {

@@ -13,9 +13,6 @@ class QIODevice;
 
 namespace meterlink {
 
-// "No\tTime\tDC/AC\tValue\tUnit\tAUTO"
-extern const char kTextHeader[];
-
 // Writes the table; false when the device refused a write.
 bool writeTableText(const RecordTable& table, QIODevice& out);
 

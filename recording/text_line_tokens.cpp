@@ -43,9 +43,13 @@ LineFields::Result LineFields::split(QByteArrayView line) {
     // Room for every quoted value of the line: views into it stay valid.
     if (unquoted_.size() < line.size()) unquoted_.resize(line.size());
     written_ = 0;
-    if (std::memchr(line.data(), '\t', static_cast<std::size_t>(line.size())))
-        return splitTabs(line);
-    return splitTokens(line);
+    return nextTab(line, 0) < line.size() ? splitTabs(line) : splitTokens(line);
+}
+
+// Fields are a few bytes long: a plain loop beats a call to memchr.
+qsizetype LineFields::nextTab(QByteArrayView line, qsizetype from) {
+    while (from < line.size() && line[from] != '\t') ++from;
+    return from;
 }
 
 qsizetype LineFields::unquote(QByteArrayView line, qsizetype at, qsizetype end, QByteArrayView& value) {
@@ -97,9 +101,7 @@ LineFields::Result LineFields::splitTabs(QByteArrayView line) {
     qsizetype start = 0;
     bool any = false;
     for (int k = 0; start <= size; ++k) {
-        const auto* tab = static_cast<const char*>(
-            std::memchr(line.data() + start, '\t', static_cast<std::size_t>(size - start)));
-        const qsizetype end = tab ? tab - line.data() : size;
+        const qsizetype end = nextTab(line, start);
         qsizetype from = start;
         qsizetype to = end;
         while (from < to && isSeparator(line[from])) ++from;
@@ -122,7 +124,6 @@ LineFields::Result LineFields::splitTabs(QByteArrayView line) {
             has_[k] = !value.isEmpty();
             any = any || has_[k];
         }
-        if (!tab) break;
         start = end + 1;
     }
     return any ? Result::Values : Result::NoValue;

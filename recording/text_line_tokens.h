@@ -50,6 +50,7 @@ public:
 private:
     Result splitTokens(QByteArrayView line);
     Result splitTabs(QByteArrayView line);
+    static qsizetype nextTab(QByteArrayView line, qsizetype from);
     // Reads a quoted value starting at line[at] == '"' and ending at most at
     // end; returns the index after its closing quote (or end).
     qsizetype unquote(QByteArrayView line, qsizetype at, qsizetype end, QByteArrayView& value);
