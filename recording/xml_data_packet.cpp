@@ -180,14 +180,17 @@ bool writeTableXml(const RecordTable& table, QIODevice& out) {
     // Without an encoding in the declaration a reader takes the text as UTF-8,
     // which is what the writer produces.
     if (out.write("<?xml version=\"1.0\" standalone=\"yes\"?>") < 0) return false;
-    // The writer fills a string that goes to the device in large pieces: a
-    // device write per attribute would cost more than the writing itself.
-    QString chunk;
+    // The writer fills a buffer that goes to the device in large pieces: a
+    // file write per attribute would cost more than the writing itself.
+    QByteArray bytes;
+    QBuffer chunk(&bytes);
+    chunk.open(QIODevice::WriteOnly);
     QXmlStreamWriter w(&chunk);
     auto flush = [&] {
-        const QByteArray bytes = chunk.toUtf8();
-        chunk.resize(0);
-        return out.write(bytes) == bytes.size();
+        const bool written = out.write(bytes) == bytes.size();
+        bytes.resize(0);
+        chunk.seek(0);
+        return written;
     };
     w.setAutoFormatting(true);
     w.setAutoFormattingIndent(1);
