@@ -1,6 +1,6 @@
 #include "record_table_model.h"
 
-#include "unit_text.h"
+#include "recording/unit_text.h"
 
 using meterlink::RecordTable;
 

@@ -2,6 +2,7 @@
 
 #include "chart_toolbar.h"
 #include "connection_control.h"
+#include "data_file_commands.h"
 #include "design_font.h"
 #include "hid_info_dialog.h"
 #include "lcd_panel.h"
@@ -60,6 +61,7 @@ TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
     buildLayout();
     buildUsbLink(hid ? std::move(hid) : createHidPlatform());
     buildMenus();
+    connectDataFileCommands();
     FormCreate();
 
     ConTimer_ = new QTimer(this);
@@ -446,3 +448,21 @@ void TFCOMM::USBReadKR10A(THidDevice*, std::uint8_t ReportID, const std::uint8_t
 void TFCOMM::USBReadKR30B(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {
     noteReport(usb_.USBReadKR30B(Data, Size), ReportID, Data, Size);
 }
+
+void TFCOMM::connectDataFileCommands() {
+    dataFiles_ = new DataFileCommands(RecordTable_, this);
+    connect(Panel2_->saveas(), &QToolButton::clicked, this, &TFCOMM::saveasClick);
+    connect(recordMenu_->Save1(), &QAction::triggered, this, &TFCOMM::saveasClick);
+    connect(Panel2_->OpenDataFiles(), &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
+    connect(Panel2_->BtPrint(), &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
+    auto* print = new QPushButton(QStringLiteral("Print"), centralWidget());
+    print->setObjectName(QStringLiteral("Print"));
+    print->hide();
+    connect(print, &QPushButton::clicked, this, &TFCOMM::PrintClick);
+}
+
+void TFCOMM::saveasClick() { dataFiles_->saveasClick(); }
+
+void TFCOMM::SpeedButton2Click() { dataFiles_->SpeedButton2Click(); }
+
+void TFCOMM::BtPrintClick() { dataFiles_->BtPrintClick(); }

@@ -24,6 +24,7 @@ class ConnectionControl;
 class HidPlatform;
 class THidDeviceController;
 class UsbDeviceList;
+class DataFileCommands;
 class LcdPanel;
 class LimitPanel;
 class LinkIndicator;
@@ -110,6 +111,12 @@ public:
     void USBReadKR20C(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
     void USBReadKR10A(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
     void USBReadKR30B(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
+    // The log's files and report.
+    DataFileCommands& dataFiles() const { return *dataFiles_; }
+    void saveasClick();
+    void SpeedButton2Click();
+    void BtPrintClick();
+    void PrintClick() {}   // the hidden "Print" button prints nothing
 
 private:
     void buildLayout();
@@ -126,6 +133,7 @@ private:
     // Appends the history line of a report that carried meter bytes.
     void noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,
                     std::uint16_t size);
+    void connectDataFileCommands();
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
@@ -158,4 +166,5 @@ private:
     QLineEdit* systeminfomation_ = nullptr;
     RecordMenu* recordMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
+    DataFileCommands* dataFiles_ = nullptr;
 };

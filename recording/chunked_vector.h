@@ -9,7 +9,7 @@
 
 namespace meterlink {
 
-template <typename T, unsigned BlockShift = 16>
+template <typename T, unsigned BlockShift = 11>
 class ChunkedVector {
 public:
     static constexpr std::size_t kBlockSize = std::size_t{1} << BlockShift;
@@ -23,7 +23,9 @@ public:
 
     void push_back(const T& value) {
         if ((size_ >> BlockShift) == blocks_.size())
-            blocks_.push_back(std::make_unique<T[]>(kBlockSize));
+            // Left uninitialised: every slot is written before it is read, and
+            // pages not yet used are not touched (nor resident).
+            blocks_.push_back(std::unique_ptr<T[]>(new T[kBlockSize]));
         (*this)[size_] = value;
         ++size_;
     }

@@ -20,6 +20,8 @@ std::optional<RecordTable::Field> RecordTable::fieldByName(QStringView name) {
 RecordTable::RecordTable(QObject* parent) : QObject(parent) {}
 
 QByteArrayView RecordTable::cut(QByteArrayView utf8) {
+    // A character takes at least as many bytes as UTF-16 units.
+    if (utf8.size() <= kTextLimit) return utf8;
     int units = 0;
     qsizetype i = 0;
     while (i < utf8.size()) {

@@ -21,7 +21,7 @@ TextRef PackedTexts::add(QByteArrayView utf8) {
     if (utf8.isEmpty()) return 0;
     const auto length = static_cast<std::size_t>(utf8.size() > 255 ? 255 : utf8.size());
     if (used_ + 1 + length > kBlockSize) {
-        blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+        blocks_.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));   // not zeroed: written before read
         // Offset 0 of the first block would read as the empty text.
         used_ = blocks_.size() == 1 ? 1 : 0;
     }

@@ -27,7 +27,7 @@ public:
     std::size_t bytesUsed() const { return blocks_.size() * kBlockSize; }
 
 private:
-    static constexpr unsigned kBlockShift = 20;   // 1 MiB blocks
+    static constexpr unsigned kBlockShift = 16;   // 64 KiB blocks
     static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = kBlockSize;   // bytes used in the last block; full before the first

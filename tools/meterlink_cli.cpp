@@ -1,6 +1,10 @@
 // meterlink-cli: command-line companion of the meter link program.
 #include "decode_command.h"
 #include "simulate_command.h"
+#ifdef METERLINK_DATA_FILES
+#include "convert_command.h"
+#include "report_command.h"
+#endif
 
 #include <cstring>
 #include <iostream>
@@ -11,11 +15,20 @@ void usage(std::ostream& out) {
     out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
            "       meterlink-cli simulate [--rate N] [--scenario FILE] [--count N]\n"
            "       meterlink-cli simulate --usb SOCKET [--rate N] [--scenario FILE] [--count N]\n"
+#ifdef METERLINK_DATA_FILES
+           "       meterlink-cli convert IN OUT\n"
+           "       meterlink-cli report IN OUT.pdf\n"
+#endif
            "\n"
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
            "          prints one tab-separated line per accepted frame.\n"
            "simulate  streams meter frames on a new pseudo-terminal whose path it prints;\n"
-           "          with --usb, plays the meter's USB cable on a Unix-domain socket.\n";
+           "          with --usb, plays the meter's USB cable on a Unix-domain socket.\n"
+#ifdef METERLINK_DATA_FILES
+           "convert   loads a log file and saves it again, text or XML by the names.\n"
+           "report    writes the printed report of a log file as PDF.\n"
+#endif
+           ;
 }
 
 }  // namespace
@@ -27,6 +40,10 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "decode") == 0) return runDecode(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "simulate") == 0) return runSimulate(argc - 1, argv + 1);
+#ifdef METERLINK_DATA_FILES
+    if (std::strcmp(argv[1], "convert") == 0) return runConvert(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "report") == 0) return runReport(argc - 1, argv + 1);
+#endif
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         usage(std::cout);
         return 0;

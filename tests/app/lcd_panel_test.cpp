@@ -1,6 +1,6 @@
 #include "app/lcd_panel.h"
 #include "app/link_pictures.h"
-#include "app/unit_text.h"
+#include "recording/unit_text.h"
 
 #include <QDir>
 #include <QImage>

@@ -2,6 +2,7 @@
 // this process: the test plays the adapter's input reports.
 
 #include "app/connection_control.h"
+#include "app/hid_info_dialog.h"
 #include "app/lcd_panel.h"
 #include "app/limit_panel.h"
 #include "app/link_indicator.h"
@@ -324,7 +325,7 @@ TEST_F(UsbLinkWindowTest, InfoShowsTheSelectedDevice) {
     window->InfoBtnClick();
     for (const char* expected : {"USB to Serial", "FFFF", "0001", "9 bytes", "read and write"})
         EXPECT_TRUE(texts.contains(QString::fromLatin1(expected))) << expected << " in " << texts.join('|').toStdString();
-    EXPECT_EQ(window->findChildren<QDialog*>().size(), 0) << "the window is discarded when closed";
+    EXPECT_EQ(window->findChildren<HidInfoDialog*>().size(), 0) << "the window is discarded when closed";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/unit_text.h"
+#include "recording/unit_text.h"
 
 QString unitDisplayText(const QString& unitText) {
     QString text = unitText;

@@ -1,0 +1,86 @@
+#include "app/data_file_commands.h"
+
+#include "recording/data_files.h"
+#include "recording/record_table.h"
+#include "recording/report_layout.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace {
+
+// Qt's own dialog: the same on every platform, and drivable by tests.
+QFileDialog* setUpFileDialog(QFileDialog* dialog, const char* objectName, const QList<DialogFilter>& filters,
+                             QFileDialog::AcceptMode mode) {
+    dialog->setObjectName(QString::fromLatin1(objectName));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setNameFilters(nameFilters(filters));
+    dialog->selectNameFilter(filters.front().nameFilter());
+    return dialog;
+}
+
+}  // namespace
+
+DataFileCommands::DataFileCommands(meterlink::RecordTable& table, QWidget* window)
+    : QObject(window),
+      table_(table),
+      window_(window),
+      saveFilters_(parseDialogFilter(QString::fromLatin1(kSaveFilter))),
+      saveFilter_(saveFilters_.front().nameFilter()),
+      OpenDialog1_(setUpFileDialog(new QFileDialog(window), "OpenDialog1",
+                                   parseDialogFilter(QString::fromLatin1(kOpenFilter)), QFileDialog::AcceptOpen)) {}
+
+void DataFileCommands::tell(bool failure, const QString& text) {
+    QMessageBox box(failure ? QMessageBox::Critical : QMessageBox::Information,
+                    failure ? QStringLiteral("Error") : QStringLiteral("Information"), text, QMessageBox::Ok,
+                    window_);
+    box.exec();
+}
+
+void DataFileCommands::saveasClick() {
+    QFileDialog SaveDialog2(window_);
+    setUpFileDialog(&SaveDialog2, "SaveDialog2", saveFilters_, QFileDialog::AcceptSave);
+    if (!saveFolder_.isEmpty()) SaveDialog2.setDirectory(saveFolder_);
+    // A name typed without an extension gets the chosen type's, "xls" at first.
+    auto useFilter = [this, &SaveDialog2](const QString& selected) {
+        for (const DialogFilter& f : saveFilters_)
+            if (f.nameFilter() == selected) {
+                saveFilter_ = selected;
+                SaveDialog2.selectNameFilter(selected);
+                SaveDialog2.setDefaultSuffix(f.suffix());
+            }
+    };
+    useFilter(saveFilter_);
+    connect(&SaveDialog2, &QFileDialog::filterSelected, &SaveDialog2, useFilter);
+    const bool chosen = SaveDialog2.exec() == QDialog::Accepted && !SaveDialog2.selectedFiles().isEmpty();
+    saveFolder_ = SaveDialog2.directory().absolutePath();
+    if (!chosen) return;
+    const QString name = SaveDialog2.selectedFiles().front();
+    if (meterlink::saveTableToFile(table_, name))
+        tell(false, meterlink::saveSucceededMessage(name));
+    else
+        tell(true, meterlink::saveFailedMessage(name));
+}
+
+void DataFileCommands::SpeedButton2Click() {
+    if (!lastOpened_.isEmpty()) OpenDialog1_->selectFile(lastOpened_);
+    if (OpenDialog1_->exec() != QDialog::Accepted || OpenDialog1_->selectedFiles().isEmpty()) return;
+    lastOpened_ = OpenDialog1_->selectedFiles().front();
+    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false)) tell(true, meterlink::loadFailedMessage());
+}
+
+void DataFileCommands::BtPrintClick() {
+    QPrinter printer(QPrinter::HighResolution);
+    meterlink::ReportLayout::setUpPrinter(printer);
+    const meterlink::ReportLayout layout(table_);
+    QPrintPreviewDialog preview(&printer, window_);
+    preview.setObjectName(QStringLiteral("PrintPreview"));
+    preview.setWindowTitle(QStringLiteral("Print Preview"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&layout](QPrinter* p) { layout.print(*p); });
+    preview.exec();
+    window_->update();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The printed log: A4 portrait pages, each with the title "Data Report", the
+// column headings, as many rows as fit and the footer "The Data Print Foot".
+// Painted with QPainter on any paged device: the printer behind the print
+// preview, or a PDF writer. An empty log gives no pages.
+
+#include "record_table.h"
+
+#include <QPageLayout>
+
+#include <algorithm>
+
+class QPagedPaintDevice;
+class QPainter;
+class QPrinter;
+
+namespace meterlink {
+
+class ReportLayout {
+public:
+    // The report holds the rows the table has now; rows logged while the
+    // preview is open are not in it, on screen or on paper.
+    explicit ReportLayout(const RecordTable& table) : table_(table), rows_(table.rowCount()) {}
+
+    // A4 portrait, margins of 10 mm all round.
+    static QPageLayout pageLayout();
+    // The page above, one copy, no duplex, all pages, the first tray.
+    static void setUpPrinter(QPrinter& printer);
+
+    // Rows that fit on a page whose printable area is this high.
+    static int rowsPerPage(double printableHeightMm);
+    int pageCount(double printableHeightMm) const;
+
+    // Paints page `page` (from 0) with the painter's origin at the top-left
+    // corner of the printable area.
+    void paintPage(QPainter& painter, int page, double printableHeightMm) const;
+
+    // Paints pages fromPage to toPage (counted from 1; 0 and 0 for all) in
+    // the device's page layout. False when painting could not start.
+    bool print(QPagedPaintDevice& device, int fromPage = 0, int toPage = 0) const;
+    // The pages the user chose in the print dialog.
+    bool print(QPrinter& printer) const;
+
+private:
+    int rows() const { return std::min(rows_, table_.rowCount()); }
+
+    const RecordTable& table_;
+    int rows_;
+};
+
+}  // namespace meterlink

@@ -1,0 +1,302 @@
+// The record bar's file commands, driven through their dialogs offscreen:
+// save, open and print, what the user is asked and told, and the window's
+// buttons and menu item that run them.
+
+#include "app/data_file_commands.h"
+#include "app/record_bar.h"
+#include "app/record_grid.h"
+#include "app/record_table_model.h"
+#include "app/tfcomm.h"
+#include "recording/data_files.h"
+#include "recording/record_table.h"
+#include "../recording/table_rows.h"
+#include "window_test_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+using meterlink::RecordTable;
+using meterlink::test::tableRow;
+using meterlink::test::tableRows;
+
+namespace {
+
+// Plays the user at the modal windows that open next: each step gets the next
+// one that shows and is expected to close it (at once or queued).
+class ModalSteps {
+public:
+    using Step = std::function<void(QWidget*)>;
+    ModalSteps(std::initializer_list<Step> steps) : steps_(steps) {
+        QObject::connect(&poll_, &QTimer::timeout, [this] { look(); });
+        poll_.start(20);
+    }
+    ~ModalSteps() { EXPECT_TRUE(steps_.empty()) << steps_.size() << " windows did not open"; }
+
+private:
+    void look() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || steps_.empty() || (modal == handled_ && modal->isVisible())) return;
+        handled_ = modal;
+        const Step step = steps_.front();
+        steps_.pop_front();
+        step(modal);
+    }
+
+    std::deque<Step> steps_;
+    QPointer<QWidget> handled_;
+    QTimer poll_;
+};
+
+// A file dialog step: check it, then choose `name` in `folder`, or cancel
+// when name is empty.
+ModalSteps::Step chooseFile(const QString& folder, const QString& name, std::function<void(QFileDialog*)> check = {}) {
+    return [=](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr) << modal->metaObject()->className();
+        if (check) check(dialog);
+        if (name.isEmpty()) {
+            QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+            return;
+        }
+        dialog->setDirectory(folder);
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+}
+
+// A message box step: what it says, then its button `answer`.
+ModalSteps::Step expectBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                           QMessageBox::StandardButton answer = QMessageBox::Ok) {
+    return [=](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr) << modal->metaObject()->className();
+        EXPECT_EQ(box->icon(), icon);
+        EXPECT_EQ(box->windowTitle(), title);
+        EXPECT_EQ(box->text(), text);
+        box->button(answer)->click();
+    };
+}
+
+// Any message box step: answers Yes (Qt's own overwrite question).
+ModalSteps::Step answerYes() {
+    return [](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr) << modal->metaObject()->className();
+        box->button(QMessageBox::Yes)->click();
+    };
+}
+
+QString fileNameShown(QFileDialog* dialog) {
+    return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(DialogFilter, PairsBecomeQtNameFiltersAndSuffixes) {
+    EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kSaveFilter))),
+              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+    EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kOpenFilter))),
+              (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+    const QList<DialogFilter> other = parseDialogFilter(QStringLiteral("Logs|*.log;*.txt|Everything (*.*)|*.*"));
+    EXPECT_EQ(nameFilters(other), (QStringList{"Logs (*.log *.txt)", "Everything (*.*)"}));
+    EXPECT_EQ(other[0].suffix(), QStringLiteral("log"));
+    EXPECT_EQ(other[1].suffix(), QString());
+}
+
+class DataFileCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.resize(400, 300);
+        window.show();
+        table.append(tableRow(1, "14:03:22", "DC", "5.999", "V", "pass"));
+    }
+    QString at(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir dir;
+    QWidget window;
+    RecordTable table;
+    DataFileCommands commands{table, &window};
+};
+
+TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
+    {
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log"),
+                                    [](QFileDialog* d) {
+                                        EXPECT_EQ(d->nameFilters(),
+                                                  (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+                                        EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("Excel File(*.xls)"));
+                                        EXPECT_EQ(d->defaultSuffix(), QStringLiteral("xls"));
+                                        EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
+                                        EXPECT_EQ(fileNameShown(d), QString());
+                                        saveScreenshot(d->grab(), "save-dialog.png");
+                                    }),
+                         expectBox(QMessageBox::Information, QStringLiteral("Information"),
+                                   "Save table to specified file: " + at("log.xls") + " Scuss!")};
+        commands.saveasClick();
+    }
+    EXPECT_TRUE(readAll(at("log.xls")).startsWith("No\tTime"));
+
+    {   // The name is gone; a name typed for XML becomes an XML file.
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log"),
+                                    [](QFileDialog* d) {
+                                        EXPECT_EQ(fileNameShown(d), QString());
+                                        d->selectNameFilter(QStringLiteral("XML(*.xml)"));
+                                        emit d->filterSelected(QStringLiteral("XML(*.xml)"));
+                                    }),
+                         expectBox(QMessageBox::Information, QStringLiteral("Information"),
+                                   "Save table to specified file: " + at("log.xml") + " Scuss!")};
+        commands.saveasClick();
+    }
+    EXPECT_TRUE(readAll(at("log.xml")).startsWith("<?xml"));
+
+    table.append(tableRow(2, "a\x01z", "DC", "1.000", "V", "pass"));   // a text XML cannot carry
+    const QByteArray before = readAll(at("log.xml"));
+    {
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log.xml")), answerYes(),
+                         expectBox(QMessageBox::Critical, QStringLiteral("Error"),
+                                   "Could not save table to specified file: " + at("log.xml"))};
+        commands.saveasClick();
+    }
+    EXPECT_EQ(readAll(at("log.xml")), before);
+
+    {   // Cancelled: nothing written.
+        ModalSteps steps{chooseFile(dir.path(), QString())};
+        commands.saveasClick();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"log.xls", "log.xml"}));
+}
+
+TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAgain) {
+    QFile text(at("old.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n7\t09:00:00\tAC\t1.5\tmV\tFail\r\n1 2 3 4 5 6 7 8\r\n");
+    text.close();
+    {   // Rows before the bad line join the log, then the user hears of it.
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("old.txt"),
+                                    [](QFileDialog* d) {
+                                        EXPECT_EQ(d->nameFilters(),
+                                                  (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+                                        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
+                                    }),
+                         expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"))};
+        commands.SpeedButton2Click();
+    }
+    EXPECT_EQ(tableRows(table), (QStringList{"1|14:03:22|DC|5.999|V|pass|", "7|09:00:00|AC|1.5|mV|Fail|"}));
+
+    RecordTable packet;
+    packet.append(tableRow(3, "10:00:00", "OHM", "0.5", "k*", "pass"));
+    ASSERT_TRUE(meterlink::saveTableToFile(packet, at("old.xml")));
+    {
+        ModalSteps steps{chooseFile(dir.path(), QString(),
+                                    [](QFileDialog* d) {
+                                        EXPECT_EQ(fileNameShown(d), QStringLiteral("old.txt"));
+                                        saveScreenshot(d->grab(), "open-dialog.png");
+                                    })};
+        commands.SpeedButton2Click();
+    }
+    EXPECT_EQ(table.rowCount(), 2);   // cancelled
+    {
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("old.xml"))};
+        commands.SpeedButton2Click();
+    }
+    EXPECT_EQ(tableRows(table), QStringList{"3|10:00:00|OHM|0.5|k*|pass|"});
+}
+
+TEST_F(DataFileCommandsTest, PrintShowsTheReportInAPreviewAndNoPagesForAnEmptyLog) {
+    for (int i = 2; i <= 40; ++i) table.append(tableRow(i, "14:03:23", i % 3 ? "DC" : "AC", "1.234", "k*", "pass"));
+    auto previewWith = [](int pages, const char* screenshot) {
+        return [=](QWidget* modal) {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(modal);
+            ASSERT_NE(preview, nullptr) << modal->metaObject()->className();
+            EXPECT_EQ(preview->windowTitle(), QStringLiteral("Print Preview"));
+            auto* pagesShown = preview->findChild<QPrintPreviewWidget*>();
+            EXPECT_TRUE(waitFor([&] { return pagesShown->pageCount() == pages; }))
+                << pagesShown->pageCount() << " pages";
+            if (screenshot) {
+                preview->resize(900, 700);
+                pagesShown->setViewMode(QPrintPreviewWidget::AllPagesView);
+                pagesShown->fitInView();
+                QTest::qWait(100);
+                saveScreenshot(preview->grab(), screenshot);
+            }
+            preview->reject();
+        };
+    };
+    {
+        ModalSteps steps{previewWith(2, "print-preview.png")};
+        commands.BtPrintClick();
+    }
+    table.clear();
+    {
+        ModalSteps steps{previewWith(0, nullptr)};
+        commands.BtPrintClick();
+    }
+}
+
+TEST(DataFileCommandsInTheWindow, RecordBarButtonsAndTheSaveItemOpenTheirDialogs) {
+    TFCOMM window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* bar = window.findChild<RecordBar*>();
+    ASSERT_NE(bar, nullptr);
+    auto* save1 = window.findChild<QAction*>(QStringLiteral("Save1"));
+    ASSERT_NE(save1, nullptr);
+    auto* print = window.findChild<QPushButton*>(QStringLiteral("Print"));
+    ASSERT_NE(print, nullptr);
+    EXPECT_FALSE(print->isVisible());
+
+    auto closes = [](const char* objectName) {
+        return [=](QWidget* modal) {
+            EXPECT_EQ(modal->objectName(), QLatin1String(objectName));
+            QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+        };
+    };
+    const std::pair<std::function<void()>, const char*> commands[] = {
+        {[&] { bar->saveas()->click(); }, "SaveDialog2"},
+        {[&] { save1->trigger(); }, "SaveDialog2"},
+        {[&] { bar->OpenDataFiles()->click(); }, "OpenDialog1"},
+        {[&] { bar->BtPrint()->click(); }, "PrintPreview"},
+    };
+    for (const auto& [run, dialog] : commands) {
+        ModalSteps steps{closes(dialog)};
+        run();
+    }
+    print->click();   // prints nothing and asks nothing
+
+    // An opened packet shows in the grid.
+    QTemporaryDir dir;
+    RecordTable packet;
+    for (int i = 1; i <= 40; ++i) packet.append(tableRow(i, "09:00:00", "DC", "1.234", "k*", "pass"));
+    ASSERT_TRUE(meterlink::saveTableToFile(packet, dir.filePath("log.xml")));
+    {
+        ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log.xml"))};
+        bar->OpenDataFiles()->click();
+    }
+    EXPECT_EQ(window.recordTable().rowCount(), 40);
+    EXPECT_EQ(window.DBGrid1()->model().rowCount(), 40);
+    saveScreenshot(window.grab(), "window-opened-log.png");
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// meterlink-cli convert and report, run as child processes: what they write,
+// how they fail, and that a failed or killed run leaves OUT as it was.
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;   // -1 when killed
+    std::string err;
+};
+
+// Runs meterlink-cli with args; a file size limit (bytes) makes the system
+// kill it as soon as it writes beyond it.
+CliRun runCli(const std::vector<std::string>& args, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    const std::string errFile = ::testing::TempDir() + "cli_stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::vector<char*> argv{const_cast<char*>(METERLINK_CLI)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(METERLINK_CLI, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    CliRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    return run;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("<missing>");
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string logText(int rows) {
+    std::string text = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+    for (int i = 1; i <= rows; ++i)
+        text += std::to_string(i) + "\t2:03:22 PM\t" + (i % 2 ? "DC" : "NULL") + "\t-01.23\tk*\tpass\r\n";
+    return text;
+}
+
+class DataFileCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) / ("data_files_" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string at(const char* name) const { return (dir / name).string(); }
+    fs::path dir;
+};
+
+TEST_F(DataFileCommands, ConvertGoesToXmlAndBackWithoutChangingAByte) {
+    const std::string original = logText(5);
+    writeFile(at("log.xls"), original);
+    for (const auto& [in, out] : {std::pair{"log.xls", "log.xml"}, {"log.xml", "log.txt"}, {"log.txt", "log.XML"}}) {
+        const CliRun run = runCli({"convert", at(in), at(out)});
+        EXPECT_EQ(run.exitCode, 0) << in << " to " << out << ": " << run.err;
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_EQ(readFile(at("log.xml")).rfind("<?xml", 0), 0u);
+    EXPECT_EQ(readFile(at("log.txt")), original);
+    EXPECT_EQ(readFile(at("log.XML")), original);   // upper case is text
+}
+
+TEST_F(DataFileCommands, AFailureSaysWhyExitsOneAndLeavesOutAlone) {
+    writeFile(at("log.txt"), logText(3));
+    writeFile(at("empty.txt"), logText(0));
+    writeFile(at("bad.txt"), logText(2) + "1 2 3 4 5 6 7 8\r\n");
+    writeFile(at("out.txt"), "previous");
+    writeFile(at("out.pdf"), "previous");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+        std::string out;
+    };
+    const std::string missingFolder = at("no/such/folder/out.txt");
+    const Case cases[] = {
+        {{"convert", at("missing.txt"), at("out.txt")}, "Failed to Load File!\n", at("out.txt")},
+        {{"convert", at("bad.txt"), at("out.txt")}, "Failed to Load File!\n", at("out.txt")},
+        {{"convert", at("log.txt"), missingFolder}, "Could not save table to specified file: " + missingFolder + "\n",
+         missingFolder},
+        {{"report", at("bad.txt"), at("out.pdf")}, "Failed to Load File!\n", at("out.pdf")},
+        {{"report", at("empty.txt"), at("out.pdf")}, "holds no rows", at("out.pdf")},
+    };
+    for (const Case& c : cases) {
+        const std::string before = readFile(c.out);
+        const CliRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.args[1];
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(readFile(c.out), before) << c.args[1];
+    }
+}
+
+TEST_F(DataFileCommands, AConvertKilledWhileWritingLeavesThePreviousFile) {
+    writeFile(at("big.txt"), logText(20000));
+    for (const char* out : {"out.txt", "out.xml"}) {
+        writeFile(at(out), "previous");
+        const CliRun run = runCli({"convert", at("big.txt"), at(out)}, 64 * 1024);
+        EXPECT_EQ(run.exitCode, -1) << out << " was not killed";
+        EXPECT_EQ(readFile(at(out)), "previous") << out;
+    }
+}
+
+TEST_F(DataFileCommands, ReportWritesEveryPageAsPdf) {
+    writeFile(at("log.xls"), logText(40));
+    const CliRun run = runCli({"report", at("log.xls"), at("report.pdf")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string pdf = readFile(at("report.pdf"));
+    EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
+    std::size_t pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos; at = pdf.find("/Type /Page\n", at + 1))
+        ++pages;
+    EXPECT_EQ(pages, 2u);
+    // The first page as an image, to look at.
+    if (std::system("command -v pdftoppm >/dev/null") == 0) {
+        const std::string render = "pdftoppm -png -r 80 -f 1 -l 1 -singlefile '" + at("report.pdf") + "' '" +
+                                   METERLINK_ARTIFACTS + "/cli-report-page1'";
+        EXPECT_EQ(std::system(render.c_str()), 0);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+#include "convert_command.h"
+
+#include "log_file_command.h"
+#include "recording/data_files.h"
+
+#include <iostream>
+
+int runConvert(int argc, char** argv) {
+    LogFileCommand command;
+    const auto done = command.parse(argc, argv,
+                                    "usage: meterlink-cli convert IN OUT\n"
+                                    "Loads the log file IN and saves it as OUT. A name ending in \".xml\" (lower\n"
+                                    "case) is an XML data packet, any other tab-separated text. On failure OUT is\n"
+                                    "left as it was and the exit code is 1.\n");
+    if (done) return *done;
+    meterlink::RecordTable table;
+    if (!command.load(table)) return 1;
+    if (!meterlink::saveTableToFile(table, command.out)) {
+        std::cerr << meterlink::saveFailedMessage(command.out).toLocal8Bit().toStdString() << '\n';
+        return 1;
+    }
+    return 0;
+}

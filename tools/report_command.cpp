@@ -1,0 +1,58 @@
+#include "report_command.h"
+
+#include "log_file_command.h"
+#include "recording/report_layout.h"
+
+#include <QGuiApplication>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include <iostream>
+
+namespace {
+
+bool writePdf(const meterlink::RecordTable& table, const QString& fileName) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    {
+        QPdfWriter pdf(&file);
+        pdf.setPageLayout(meterlink::ReportLayout::pageLayout());
+        pdf.setTitle(QStringLiteral("Data Report"));
+        pdf.setCreator(QStringLiteral("meterlink-cli"));
+        if (!meterlink::ReportLayout(table).print(pdf)) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    return file.commit();
+}
+
+}  // namespace
+
+int runReport(int argc, char** argv) {
+    LogFileCommand command;
+    const auto done = command.parse(argc, argv,
+                                    "usage: meterlink-cli report IN OUT.pdf\n"
+                                    "Writes the printed report of the log file IN (text, or XML for a name ending\n"
+                                    "in \".xml\") as a PDF of A4 pages. On failure OUT is left as it was and the\n"
+                                    "exit code is 1.\n");
+    if (done) return *done;
+    // Fonts and PDF output need a GUI application, not a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+
+    meterlink::RecordTable table;
+    if (!command.load(table)) return 1;
+    if (table.rowCount() == 0) {
+        std::cerr << "meterlink-cli: " << argv[1] << " holds no rows; the report would have no pages\n";
+        return 1;
+    }
+    if (!writePdf(table, command.out)) {
+        std::cerr << "meterlink-cli: could not write the report to " << argv[2] << '\n';
+        return 1;
+    }
+    return 0;
+}
