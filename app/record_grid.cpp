@@ -1,5 +1,6 @@
 #include "record_grid.h"
 
+#include "record_grid_delegate.h"
 #include "record_table_model.h"
 
 #include <QCoreApplication>
@@ -58,6 +59,7 @@ RecordGrid::RecordGrid(RecordTableModel& model, QWidget* parent)
     view_->setObjectName(QStringLiteral("DBGrid1View"));
     view_->setFrameStyle(QFrame::NoFrame);
     view_->setModel(window_);
+    view_->setItemDelegate(new RecordGridDelegate(view_));
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
