@@ -32,6 +32,8 @@ void RecordGridWindow::setWindow(int first, int count) {
                      {Qt::DisplayRole, Qt::TextAlignmentRole});
 }
 
+void RecordGridWindow::shiftQuietly(int first) { first_ = first; }
+
 int RecordGridWindow::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count_; }
 
 int RecordGridWindow::columnCount(const QModelIndex& parent) const {
@@ -111,11 +113,32 @@ void RecordGrid::refresh() {
     }
     const int first = std::clamp(bar_->value(), 0, lastFirst);
     // One row more than fits whole, so a part row shows at the bottom.
-    window_->setWindow(first, std::min(page + 1, total - first));
+    const int count = std::min(page + 1, total - first);
+    const int down = first - window_->first();
+    if (count == window_->rowCount() && down > 0 && down < count && view_->isVisible()) {
+        // Following the newest row: the rows on screen move up as pixels and
+        // only the rows that come into view are painted.
+        window_->shiftQuietly(first);
+        QWidget* viewport = view_->viewport();
+        viewport->scroll(0, -down * view_->verticalHeader()->defaultSectionSize());
+        // The rows that came in are painted whole: the blank strip below the
+        // last row moved up into the first of them.
+        const int top = view_->visualRect(window_->index(count - down, 0)).top();
+        viewport->update(0, top, viewport->width(), viewport->height() - top);
+    } else {
+        window_->setWindow(first, count);
+    }
     showCurrent();
 }
 
 void RecordGrid::showCurrent() {
+    // A highlight that moved with the pixels but is no longer current.
+    const int stale = highlighted_ - window_->first();
+    if (highlighted_ != current_ && stale >= 0 && stale < window_->rowCount()) {
+        const QRect cell = view_->visualRect(window_->index(stale, 0));
+        view_->viewport()->update(0, cell.top(), view_->viewport()->width(), cell.height());
+    }
+    highlighted_ = current_;
     const int row = current_ - window_->first();
     if (current_ < 0 || row < 0 || row >= window_->rowCount()) {
         view_->clearSelection();

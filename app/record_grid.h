@@ -19,6 +19,8 @@ public:
     explicit RecordGridWindow(const RecordTableModel& source, QObject* parent = nullptr);
 
     void setWindow(int first, int count);
+    // Moves the window without telling the views: the caller repaints.
+    void shiftQuietly(int first);
     int first() const { return first_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -65,4 +67,5 @@ private:
     QTableView* view_;
     QScrollBar* bar_;
     int current_ = -1;
+    int highlighted_ = -1;   // the row painted as current
 };

@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -308,6 +309,30 @@ TEST_F(LoggingWindowTest, TheChartIsSavedAsABitmap) {
         EXPECT_EQ(ok.seen()->title, QStringLiteral("Error"));
         EXPECT_EQ(ok.seen()->text, QStringLiteral("Could not save graphic to specified file: ") + unwritable);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordGridView, WhatFollowingLeavesOnScreenIsWhatAFullPaintDraws) {
+    RecordTable table;
+    RecordTableModel model(table);
+    RecordGrid grid(model);
+    grid.resize(303, 241);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    // Rows come one at a time and each is painted, as from the meter.
+    for (int i = 1; i <= 40; ++i) {
+        table.append(rowOf(i, i % 3 ? "V" : "k*"));
+        QCoreApplication::processEvents();
+    }
+    QScreen* screen = grid.screen();
+    const QImage onScreen = screen->grabWindow(grid.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = grid.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(onScreen.size(), fresh.size());
+    EXPECT_TRUE(onScreen == fresh) << "rows moved up as pixels differ from a full paint";
+    saveScreenshot(QPixmap::fromImage(onScreen), "logging_grid_following.png");
 }
 
 }  // namespace
