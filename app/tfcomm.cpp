@@ -426,9 +426,13 @@ void TFCOMM::USBConClick() {
     case meterlink::UsbReportHandler::KR30B: reader = &TFCOMM::USBReadKR30B; break;
     case meterlink::UsbReportHandler::None: break;   // the link looks open, but nothing reads
     }
-    if (reader)
-        device->SetDataHandler([this, reader](THidDevice* d, std::uint8_t id, const std::uint8_t* bytes,
-                                              std::uint16_t size) { (this->*reader)(d, id, bytes, size); });
+    if (!reader) return;
+    // Runs of idle reports between frames only count for the watchdog: they
+    // may come a few at a time instead of waking the window a hundred times
+    // a second.
+    device->SetQuietReports(&UsbReportUnwrapper::isQuietReport);
+    device->SetDataHandler([this, reader](THidDevice* d, std::uint8_t id, const std::uint8_t* bytes,
+                                          std::uint16_t size) { (this->*reader)(d, id, bytes, size); });
 }
 
 void TFCOMM::noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,

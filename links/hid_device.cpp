@@ -139,7 +139,8 @@ void THidDevice::startReading() {
         [this](std::uint32_t error) {
             const THidDataErrorEvent handler = dataErrorHandler_;
             if (handler) handler(this, error);
-        });
+        },
+        quietReports_);
 }
 
 void THidDevice::stopReading() {

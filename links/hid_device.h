@@ -4,6 +4,7 @@
 // reads its identity, strings and report length, sends feature reports and,
 // while a client holds it with a data handler bound, runs a read thread.
 
+#include "links/hid_device_read_thread.h"
 #include "links/hid_events.h"
 #include "links/hid_platform.h"
 
@@ -16,7 +17,6 @@
 #include <vector>
 
 class THidDeviceController;
-class THidDeviceReadThread;
 
 class THidDevice {
 public:
@@ -52,6 +52,11 @@ public:
     int SleepSlice() const { return sleepSlice_; }
     // Values outside 10..10000 ms are ignored.
     void SetSleepSlice(int ms);
+
+    // Which of the device's reports say nothing new; those may reach the data
+    // handler a little later, a few at a time (see THidDeviceReadThread).
+    // Takes effect when reading starts.
+    void SetQuietReports(THidDeviceReadThread::QuietReport quiet) { quietReports_ = quiet; }
 
     const THidDataEvent& DataHandler() const { return dataHandler_; }
     // Binding starts reading when the device may read; none stops it first.
@@ -97,6 +102,7 @@ private:
     bool capsRead_ = false;
     std::size_t inputReportLength_ = 0;
     int sleepSlice_ = kDefaultSleepSlice;
+    THidDeviceReadThread::QuietReport quietReports_ = nullptr;
     THidDataEvent dataHandler_;
     THidDataErrorEvent dataErrorHandler_;
     THidPlugEvent unplugHandler_;

@@ -27,12 +27,25 @@ struct THidDeviceReadThread::Loop {
     std::vector<std::uint8_t> ReportBuffer;
     int BytesRead = 0;
     std::uint32_t ReadError = 0;
+    // Quiet reports waiting to go with the next hand-over, each in a slot of
+    // the report length, and their sizes.
+    QuietReport quiet = nullptr;
+    std::vector<std::uint8_t> waiting;
+    std::vector<int> waitingSizes;
+    std::chrono::steady_clock::time_point firstWaiting;
+    bool lastWasQuiet = false;
 
-    std::function<void()> deliverReport;
+    ReportSink onReport;
+    std::function<void()> deliverReports;
     std::function<void()> deliverError;
     std::thread thread;
 
     void body();
+    // The report just read: waits if it may, else goes with those waiting.
+    void offer();
+    // Hands over the waiting reports, and the one just read when withCurrent.
+    void handOverReports(bool withCurrent);
+    bool waitedLongEnough() const;
     // Sleeps one slice; false when termination was asked meanwhile.
     bool pause();
 };
@@ -53,6 +66,7 @@ void THidDeviceReadThread::Loop::body() {
             // A handle that failed once is opened afresh; a device that has
             // gone then fails at the open, once a slice, until it is unplugged.
             handle.reset();
+            if (!waitingSizes.empty()) handOverReports(false);
             ReadError = result.error;
             handOver->run(deliverError);
             if (!pause()) break;
@@ -60,8 +74,37 @@ void THidDeviceReadThread::Loop::body() {
         }
         if (terminate) break;
         BytesRead = result.bytes;
-        if (BytesRead > 0) handOver->run(deliverReport);
+        if (BytesRead > 0) offer();
+        else if (!waitingSizes.empty() && waitedLongEnough()) handOverReports(false);
     }
+}
+
+bool THidDeviceReadThread::Loop::waitedLongEnough() const {
+    return std::chrono::steady_clock::now() - firstWaiting >= std::chrono::milliseconds(kQuietWaitMs);
+}
+
+void THidDeviceReadThread::Loop::offer() {
+    const auto size = static_cast<std::uint16_t>(BytesRead - 1);
+    const bool isQuiet = quiet && quiet(ReportBuffer.data() + 1, size);
+    const bool mayWait = isQuiet && lastWasQuiet && waitingSizes.size() < kQuietBatch;
+    lastWasQuiet = isQuiet;
+    if (!mayWait) {
+        handOverReports(true);
+        return;
+    }
+    if (waitingSizes.empty()) firstWaiting = std::chrono::steady_clock::now();
+    const std::size_t slot = ReportBuffer.size();
+    waiting.resize((waitingSizes.size() + 1) * slot);
+    std::copy_n(ReportBuffer.begin(), BytesRead, waiting.end() - static_cast<std::ptrdiff_t>(slot));
+    waitingSizes.push_back(BytesRead);
+    if (waitedLongEnough()) handOverReports(false);
+}
+
+void THidDeviceReadThread::Loop::handOverReports(bool withCurrent) {
+    if (!withCurrent) BytesRead = 0;
+    handOver->run(deliverReports);
+    waiting.clear();
+    waitingSizes.clear();
 }
 
 bool THidDeviceReadThread::Loop::pause() {
@@ -71,17 +114,30 @@ bool THidDeviceReadThread::Loop::pause() {
 
 THidDeviceReadThread::THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info,
                                            std::size_t reportLength, int sleepSlice, ReportSink onReport,
-                                           ErrorSink onError)
+                                           ErrorSink onError, QuietReport quiet)
     : loop_(std::make_shared<Loop>()) {
     Loop& loop = *loop_;
     loop.platform = std::move(platform);
     loop.info = std::move(info);
     loop.sleepSlice = sleepSlice;
     loop.ReportBuffer.assign(reportLength, 0);
+    loop.quiet = quiet;
+    loop.onReport = std::move(onReport);
     Loop* raw = loop_.get();
-    loop.deliverReport = [raw, onReport = std::move(onReport)] {
-        const std::uint8_t* buffer = raw->ReportBuffer.data();
-        onReport(buffer[0], buffer + 1, static_cast<std::uint16_t>(raw->BytesRead - 1));
+    // On the GUI thread: the reports that waited, in order, then the one just
+    // read (when BytesRead says there is one). A handler that stops the
+    // reading (or lets the device go) hears no more of them.
+    loop.deliverReports = [raw] {
+        const std::size_t slot = raw->ReportBuffer.size();
+        for (std::size_t i = 0; i < raw->waitingSizes.size(); ++i) {
+            if (raw->terminate) return;
+            const std::uint8_t* report = raw->waiting.data() + i * slot;
+            raw->onReport(report[0], report + 1, static_cast<std::uint16_t>(raw->waitingSizes[i] - 1));
+        }
+        if (raw->BytesRead > 0 && !raw->terminate) {
+            const std::uint8_t* buffer = raw->ReportBuffer.data();
+            raw->onReport(buffer[0], buffer + 1, static_cast<std::uint16_t>(raw->BytesRead - 1));
+        }
     };
     loop.deliverError = [raw, onError = std::move(onError)] { onError(raw->ReadError); };
     loop.thread = std::thread([raw] { raw->body(); });

@@ -3,6 +3,13 @@
 // SleepSlice ms and hands each report, and each read error, to the GUI
 // thread, blocking until the handler there has returned. Destroying it stops
 // it; that takes at most one slice and never waits on a hand-over.
+//
+// Quiet reports: a device that reports all the time whether or not it has
+// anything to say (the meter's cable sends about a hundred idle reports a
+// second) would wake the GUI thread for each. When the owner names which
+// reports are quiet, a quiet report that follows a quiet one may wait, up to
+// kQuietWaitMs or kQuietBatch reports, and go with the next hand-over: every
+// report still reaches the handler, in order, one call each.
 
 #include "links/hid_platform.h"
 
@@ -16,10 +23,15 @@ public:
     // Called on the GUI thread; data is valid during the call only.
     using ReportSink = std::function<void(std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size)>;
     using ErrorSink = std::function<void(std::uint32_t error)>;
+    // Called on the read thread: must depend on the report alone.
+    using QuietReport = bool (*)(const std::uint8_t* data, std::uint16_t size);
+
+    static constexpr int kQuietWaitMs = 250;
+    static constexpr std::size_t kQuietBatch = 64;
 
     // Starts reading at once, with a report buffer of reportLength bytes.
     THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info, std::size_t reportLength,
-                         int sleepSlice, ReportSink onReport, ErrorSink onError);
+                         int sleepSlice, ReportSink onReport, ErrorSink onError, QuietReport quiet = nullptr);
     ~THidDeviceReadThread();
     THidDeviceReadThread(const THidDeviceReadThread&) = delete;
     THidDeviceReadThread& operator=(const THidDeviceReadThread&) = delete;

@@ -20,6 +20,12 @@ UsbReportUnwrapper::Report UsbReportUnwrapper::USBReadKR30B(const std::uint8_t* 
     return unwrap(data, size, Flush::KR30B);
 }
 
+bool UsbReportUnwrapper::isQuietReport(const std::uint8_t* data, std::uint16_t size) {
+    if (size == 0) return true;
+    const std::size_t n = data[0] & 0x0F;
+    return n < 1 || n > 9;
+}
+
 UsbReportUnwrapper::Report UsbReportUnwrapper::unwrap(const std::uint8_t* data, std::size_t size, Flush rule) {
     if (size >= 1) {
         const std::size_t n = data[0] & 0x0F;

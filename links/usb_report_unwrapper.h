@@ -35,6 +35,10 @@ public:
     Report USBReadKR10A(const std::uint8_t* data, std::size_t size);
     Report USBReadKR30B(const std::uint8_t* data, std::size_t size);
 
+    // A report that only counts for the watchdog once the report before it
+    // was quiet too: idle, or empty. What the read thread may hold back.
+    static bool isQuietReport(const std::uint8_t* data, std::uint16_t size);
+
     int UsbIdleCount() const { return idleCount_; }
     void resetIdleCount() { idleCount_ = 0; }
     bool watchdogDue() const { return idleCount_ >= kWatchdogIdleReports; }

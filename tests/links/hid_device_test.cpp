@@ -3,6 +3,7 @@
 #include "hid_test_support.h"
 
 #include "links/hid_device.h"
+#include "links/usb_report_unwrapper.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -150,6 +151,33 @@ TEST_F(HidDeviceTest, ReportsReachTheHandlerOnTheGuiThreadOneAtATime) {
     EXPECT_EQ(received[1].data, (std::vector<std::uint8_t>{0xF0}));
     EXPECT_TRUE(received[0].onGuiThread && received[1].onGuiThread);
     EXPECT_EQ(queuedDuringFirst, 2);
+}
+
+TEST_F(HidDeviceTest, QuietReportsAfterAQuietOneWaitAndStillArriveInOrder) {
+    THidDevice& d = checkOut(SimulatedHidPlatform::cable("c"));
+    d.SetQuietReports(&UsbReportUnwrapper::isQuietReport);
+    d.SetDataHandler(recorder());
+    ASSERT_TRUE(waitFor([&] { return hid.sim->readers("c") == 1; }));
+    auto sent = [&](std::uint8_t count) { hid.sim->sendReport("c", {0x00, count, '+'}); };
+
+    sent(0xF1);   // meter bytes: at once
+    sent(0xF0);   // the idle report after them ends a frame: at once
+    ASSERT_TRUE(waitFor([&] { return received.size() == 2; }));
+    sent(0xF0);   // idle after idle: may wait
+    sent(0xFA);
+    QTest::qWait(60);
+    EXPECT_EQ(received.size(), 2u) << "idle reports after an idle one wait";
+    sent(0xF2);   // meter bytes take the waiting ones along, first
+    ASSERT_TRUE(waitFor([&] { return received.size() == 5; }));
+    std::vector<std::uint8_t> counts;
+    for (const Received& r : received) counts.push_back(r.data[0]);
+    EXPECT_EQ(counts, (std::vector<std::uint8_t>{0xF1, 0xF0, 0xF0, 0xFA, 0xF2}));
+
+    // With nothing else coming, waiting reports go within a quarter second.
+    sent(0xF0);
+    sent(0xF0);
+    sent(0xF0);
+    ASSERT_TRUE(waitFor([&] { return received.size() == 8; }, 1000));
 }
 
 TEST_F(HidDeviceTest, ClearingTheHandlerStopsTheThreadBeforeItReturnsAndBindingStartsANewOne) {
