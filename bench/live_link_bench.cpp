@@ -9,6 +9,7 @@
 
 #include "app/lcd_panel.h"
 #include "app/tfcomm.h"
+#include "logged_readings.h"
 #include "protocol/frame_builder.h"
 
 #include <QAbstractButton>
@@ -46,20 +47,29 @@ struct Options {
     int frames = 50;
     double seconds = 60;
     QString simulator;   // meterlink-cli to stream from; empty: write frames here
+    long prefill = 0;    // rows logged before the link opens
+    bool logging = true;
 };
 
 void usage(FILE* out) {
-    std::fputs("usage: live_link_bench [--frames N] [--seconds S] [--simulator PATH]\n"
+    std::fputs("usage: live_link_bench [--frames N] [--seconds S] [--simulator PATH] [--prefill N] [--no-logging]\n"
                "  --frames N        frames timed for the latency (default 50)\n"
                "  --seconds S       length of the CPU run (default 60)\n"
                "  --simulator PATH  meterlink-cli, whose simulator streams during the CPU\n"
-               "                    run; without it the frames are written from here\n",
+               "                    run; without it the frames are written from here\n"
+               "  --prefill N       log N rows before the link opens (every frame is\n"
+               "                    logged, as with \"Repeat\" ticked)\n"
+               "  --no-logging      log nothing: the live link alone\n",
                out);
 }
 
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--no-logging") {
+            o.logging = false;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         const char* value = argv[++i];
         char* end = nullptr;
@@ -73,6 +83,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.seconds = v;
         } else if (arg == "--simulator") {
             o.simulator = QString::fromLocal8Bit(value);
+        } else if (arg == "--prefill") {
+            const long v = std::strtol(value, &end, 10);
+            if (*end != '\0' || v < 0 || v > meterlink::RecordLogger::kLimitless) return false;
+            o.prefill = v;
         } else {
             return false;
         }
@@ -366,6 +380,13 @@ int main(int argc, char** argv) {
         std::printf("the window lacks its COMCon button or LCD panel\n");
         return 0;
     }
+    // A record limit of 0 keeps the log empty: the link alone is measured.
+    // Otherwise there is room for every row, prefilled or streamed.
+    window.logger().setRecordLimit(options.logging ? meterlink::RecordLogger::kLimitless : 0);
+    meterlink::bench::logReadings(window.logger(), window.recordTable(), 0, options.prefill);
+    std::printf("Log: %s, %d rows before the link opens\n", options.logging ? "every frame" : "nothing",
+                window.recordTable().rowCount());
+
     // Wire the window's chosen port (COM 1 as it starts) to the pty.
     qputenv(portVariable(window).constData(), QByteArray::fromStdString(meter.path()));
     std::printf("MeterLink live link benchmark (%s platform)\n", qPrintable(QApplication::platformName()));

@@ -18,6 +18,7 @@
 #include "recording/chart_pager.h"
 #include "recording/record_logger.h"
 #include "recording/record_table.h"
+#include "logged_readings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -38,6 +39,8 @@ using meterlink::MeterReading;
 using meterlink::RecordLogger;
 using meterlink::RecordTable;
 using meterlink::TChartControl;
+using meterlink::bench::logReadings;
+using meterlink::bench::readingFor;
 
 const char* verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
 
@@ -46,28 +49,6 @@ long residentBytes() {
     if (!statm.open(QIODevice::ReadOnly)) return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLong() * 4096L : 0;
-}
-
-// A reading that drifts as a real one does: the value moves every time, the
-// range and the verdict now and then.
-MeterReading readingFor(long i) {
-    static const char* const kUnits[] = {"V", "mV", "k*", "A"};
-    MeterReading r;
-    const long count = 1000 + (i * 7919) % 5000;
-    r.ValueText = std::to_string(count / 1000) + "." + std::to_string(1000 + count % 1000).substr(1);
-    r.FunctionText = (i / 5000) % 3 == 0 ? "AC" : "DC";
-    r.UnitText = kUnits[(i / 20000) % 4];
-    r.AutoText = "AUTO";
-    r.JudgeText = count > 5900 ? "Fail" : "pass";
-    r.ChartValue = static_cast<double>(count) / 1000.0;
-    r.NewReadingFlag = true;
-    return r;
-}
-
-// Logs n readings as the window would, one second apart.
-void logReadings(RecordLogger& logger, RecordTable& table, long from, long n) {
-    const RecordTable::Batch quiet(table);
-    for (long i = from; i < from + n; ++i) logger.INDataToTable(readingFor(i));
 }
 
 void measureMemory(bool quick) {
