@@ -65,7 +65,8 @@ public:
     HeadlessLog(const LogOptions& options, const meterlink::ModelProfile& profile)
         : options_(options),
           session_(options.rules, profile.fullCount),
-          status_([this] { return statusText(); }, ::isatty(STDERR_FILENO) == 1) {
+          status_([this] { return statusText(); }, ::isatty(STDERR_FILENO) == 1),
+          rowsOnStatusTerminal_(::isatty(STDERR_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
         if (options.source == LogOptions::Source::Port) {
             source_ = std::make_unique<SerialMeterSource>(session_, options.port, profile.serialBaud);
         } else {
@@ -102,7 +103,7 @@ public:
         if (!options_.out.isEmpty() && !canSave(options_.out, why)) return fail("cannot write " + options_.out, why);
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
         const QByteArrayView header = meterlink::tableTextHeader();
-        if (!writeAll(STDOUT_FILENO, header.data(), header.size())) stdoutFailed();
+        printRow(header.data(), header.size());
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
                                                                              ? QString()
                                                                              : QStringLiteral(" into ") + options_.out));
@@ -137,7 +138,14 @@ private:
         if (!stdoutOpen_) return;
         char line[meterlink::kTableTextLineMaxBytes];
         const char* end = meterlink::putTableTextLine(session_.table(), row, line);
-        if (!writeAll(STDOUT_FILENO, line, end - line)) stdoutFailed();
+        printRow(line, end - line);
+    }
+
+    void printRow(const char* line, qsizetype size) {
+        if (rowsOnStatusTerminal_) status_.clearForOutput();
+        const bool written = writeAll(STDOUT_FILENO, line, size);
+        if (rowsOnStatusTerminal_) status_.outputDone();
+        if (!written) stdoutFailed();
     }
 
     void stdoutFailed() {
@@ -200,7 +208,7 @@ private:
                                        .arg(QString::fromStdString(r.FunctionText), QString::fromStdString(r.ValueText),
                                             unitDisplayText(QString::fromStdString(r.UnitText)),
                                             QString::fromStdString(r.JudgeText));
-        return QStringLiteral("%1 rows, %2 frames rejected, %3, %4 %5")
+        return QStringLiteral("rows %1 | rejected %2 | %3 | %4 %5")
             .arg(session_.table().rowCount())
             .arg(session_.framesRejected() + source_->framesRejected())
             .arg(last.simplified(), source_->name(),
@@ -212,6 +220,7 @@ private:
     std::unique_ptr<MeterSource> source_;
     StopSignalNotifier stop_;
     LogStatusLine status_;
+    const bool rowsOnStatusTerminal_;   // rows must not land on the status line
     QTimer checkpoint_;
     QTimer duration_;
     QDeadlineTimer deadline_;

@@ -19,6 +19,8 @@ LogStatusLine::LogStatusLine(std::function<QString()> describe, bool terminal, i
     if (terminal_) {
         timer_.setSingleShot(true);
     } else {
+        // Whole seconds are enough, and let it share a wake-up with the checkpoint.
+        timer_.setTimerType(Qt::VeryCoarseTimer);
         timer_.start(kLogLineMs);
     }
 }
@@ -40,6 +42,7 @@ void LogStatusLine::event(const QString& text) {
     }
     // Over the status line, which is drawn again below it.
     put(QStringLiteral("\r\x1b[K") + stamped(text) + QLatin1Char('\n'));
+    shown_ = false;
     if (!finished_) draw();
 }
 
@@ -49,10 +52,21 @@ void LogStatusLine::finish() {
     if (terminal_) {
         draw();
         put(QStringLiteral("\n"));
+        shown_ = false;
     } else {
         put(stamped(describe_()) + QLatin1Char('\n'));
     }
     finished_ = true;
+}
+
+void LogStatusLine::clearForOutput() {
+    if (!terminal_ || !shown_) return;
+    put(QStringLiteral("\r\x1b[K"));
+    shown_ = false;
+}
+
+void LogStatusLine::outputDone() {
+    if (terminal_ && !finished_) draw();
 }
 
 void LogStatusLine::draw() {
@@ -68,6 +82,7 @@ void LogStatusLine::draw() {
     if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 && text.size() >= size.ws_col)
         text.truncate(size.ws_col - 1);
     put(QStringLiteral("\r\x1b[K") + text);
+    shown_ = true;
 }
 
 void LogStatusLine::put(const QString& text) {

@@ -28,6 +28,10 @@ public:
     void event(const QString& text);
     // The last status, and the line ended: nothing more is drawn.
     void finish();
+    // For output to the same terminal (rows on standard output): the status
+    // line is taken away before it, and drawn again below it after.
+    void clearForOutput();
+    void outputDone();
 
 private:
     void draw();
@@ -37,6 +41,7 @@ private:
     bool terminal_;
     int fd_;
     bool finished_ = false;
+    bool shown_ = false;   // the status line stands on the terminal's current line
     QTimer timer_;
     QElapsedTimer sinceDrawn_;
 };
