@@ -12,6 +12,8 @@
 //   --usb also measures the command reading the simulated USB cable (no target:
 //   the cable itself sends a hundred reports a second).
 
+#include "resident_bytes.h"
+
 #include "log_session.h"
 #include "protocol/frame_builder.h"
 
@@ -36,13 +38,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
-
-long residentBytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * 4096L : 0;
-}
 
 // Sums a figure over the process's threads (the USB cable has a read thread).
 template <class Read>

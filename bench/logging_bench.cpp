@@ -12,6 +12,8 @@
 //
 //   build/bench/logging_bench [--quick]     --quick stops at 1,000,000 rows
 
+#include "resident_bytes.h"
+
 #include "app/meter_chart.h"
 #include "app/record_grid.h"
 #include "app/tfcomm.h"
@@ -39,13 +41,6 @@ using meterlink::RecordTable;
 using meterlink::TChartControl;
 
 const char* verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
-
-long residentBytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * 4096L : 0;
-}
 
 // A reading that drifts as a real one does: the value moves every time, the
 // range and the verdict now and then.
