@@ -26,6 +26,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <cstdio>
 #include <cstring>
@@ -117,7 +118,8 @@ void measureTime(bool quick) {
     for (long rows : sizes) {
         auto window = std::make_unique<TFCOMM>();
         window->show();
-        window->logger().setRecordLimit(RecordLogger::kLimitless);
+        // Past "limitless" (ten million): the last size must still log.
+        window->logger().setRecordLimit(std::numeric_limits<std::int32_t>::max());
         logReadings(window->logger(), window->recordTable(), 0, rows);
         QCoreApplication::processEvents();
         windows.push_back(std::move(window));

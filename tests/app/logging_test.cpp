@@ -221,8 +221,11 @@ TEST_F(LoggingWindowTest, RowsAndChartFollowTheMeterAndCloseDataEmptiesBoth) {
     EXPECT_EQ(window->DBGrid1()->currentRow(), logged - 1);
     saveScreenshot(window->grab(), "logging_window.png");
 
+    // A full page shows the two drawings best.
+    click(toolbar().BtFirst());
     click(toolbar().BtFill());
     EXPECT_EQ(window->Chtshow()->shownSeries(), 1);
+    EXPECT_TRUE(waitFor([&] { return window->Chtshow()->shownPointCount() == 102; }));
     EXPECT_FALSE(toolbar().FillItem()->isChecked());
     saveScreenshot(window->Chtshow()->grab(), "logging_chart_line.png");
     click(toolbar().BtFill());
@@ -236,6 +239,7 @@ TEST_F(LoggingWindowTest, RowsAndChartFollowTheMeterAndCloseDataEmptiesBoth) {
     EXPECT_EQ(window->Chtshow()->geometry(), QRect(309, 189, 350, 316));
     EXPECT_EQ(toolbar().pos(), QPoint(312, 141));
     EXPECT_TRUE(window->recordBar()->isVisible());
+    click(toolbar().BTlast());
 
     // "Close Data": No keeps everything, Yes empties table and chart.
     {

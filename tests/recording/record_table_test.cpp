@@ -2,26 +2,21 @@
 // integers, and that rows come back exactly as appended.
 
 #include "recording/record_table.h"
+#include "table_rows.h"
 
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 using meterlink::RecordTable;
+using meterlink::test::tableRow;
 
 namespace {
 
-RecordTable::Row row(std::optional<int> no, const char* time, const char* dcac, const char* value, const char* unit,
-                     const char* judge, bool sharedTime = false) {
-    RecordTable::Row r;
-    r.no = no;
-    r.text[RecordTable::Time] = time;
-    r.text[RecordTable::DCAC] = dcac;
-    r.text[RecordTable::Value] = value;
-    r.text[RecordTable::Unit] = unit;
-    r.text[RecordTable::Auto] = judge;
-    r.sharedTime = sharedTime;
-    return r;
+// A row whose time is kept once, as a frame-driven one is.
+RecordTable::Row sharedTimeRow(std::optional<int> no, const char* time, const char* dcac, const char* value,
+                               const char* unit, const char* judge) {
+    return tableRow(no, time, dcac, value, unit, judge, std::nullopt, true);
 }
 
 TEST(RecordTableFields, HaveTheirOrderAndAreFoundWhateverTheCase) {
@@ -38,9 +33,9 @@ TEST(RecordTableFields, HaveTheirOrderAndAreFoundWhateverTheCase) {
 TEST(RecordTableRows, ComeBackAsAppendedInOrderWithDuplicateNumbers) {
     RecordTable table;
     QSignalSpy appended(&table, &RecordTable::rowsAppended);
-    table.append(row(7, "14:03:22", "DC", "5.999", "V", "pass", true));
-    table.append(row(7, "2:03:22 PM", "", "-01.23", "k*", "Fail"));
-    table.append(row(std::nullopt, "", "OHM", "", "", ""));
+    table.append(sharedTimeRow(7, "14:03:22", "DC", "5.999", "V", "pass"));
+    table.append(tableRow(7, "2:03:22 PM", "", "-01.23", "k*", "Fail"));
+    table.append(tableRow(std::nullopt, "", "OHM", "", "", ""));
     ASSERT_EQ(table.rowCount(), 3);
     EXPECT_EQ(appended.count(), 3);
 
@@ -90,12 +85,12 @@ TEST(RecordTableRows, TextsAreCutToTwentyCharactersNeverInsideOne) {
 TEST(RecordTableRows, ClearEmptiesAndTheTableStaysUsable) {
     RecordTable table;
     QSignalSpy cleared(&table, &RecordTable::cleared);
-    for (int i = 0; i < 70000; ++i) table.append(row(i, "00:00:01", "DC", "1.000", "V", "pass", true));
+    for (int i = 0; i < 70000; ++i) table.append(sharedTimeRow(i, "00:00:01", "DC", "1.000", "V", "pass"));
     EXPECT_EQ(table.text(69999, RecordTable::No), QStringLiteral("69999"));
     table.clear();
     EXPECT_EQ(table.rowCount(), 0);
     EXPECT_EQ(cleared.count(), 1);
-    table.append(row(1, "00:00:02", "AC", "2.000", "mV", "Fail", true));
+    table.append(sharedTimeRow(1, "00:00:02", "AC", "2.000", "mV", "Fail"));
     EXPECT_EQ(table.text(0, RecordTable::Unit), QStringLiteral("mV"));
     EXPECT_EQ(table.text(0, RecordTable::Time), QStringLiteral("00:00:02"));
 }
@@ -106,11 +101,11 @@ namespace {
 
 TEST(RecordTableRows, ABatchIsAnnouncedOnceAndTakenRowsReplaceTheOld) {
     RecordTable table;
-    table.append(row(1, "a", "DC", "1", "V", "pass"));
+    table.append(tableRow(1, "a", "DC", "1", "V", "pass"));
     QSignalSpy appended(&table, &RecordTable::rowsAppended);
     {
         RecordTable::Batch batch(table);
-        for (int i = 0; i < 5; ++i) table.append(row(i, "b", "AC", "2", "V", "pass"));
+        for (int i = 0; i < 5; ++i) table.append(tableRow(i, "b", "AC", "2", "V", "pass"));
         EXPECT_EQ(appended.count(), 0);
     }
     ASSERT_EQ(appended.count(), 1);
@@ -118,14 +113,14 @@ TEST(RecordTableRows, ABatchIsAnnouncedOnceAndTakenRowsReplaceTheOld) {
     EXPECT_EQ(appended[0][1].toInt(), 5);
 
     RecordTable loaded;
-    loaded.append(row(42, "c", "OHM", "3", "k*", "Fail"));
+    loaded.append(tableRow(42, "c", "OHM", "3", "k*", "Fail"));
     QSignalSpy cleared(&table, &RecordTable::cleared);
     table.takeRowsFrom(loaded);
     EXPECT_EQ(cleared.count(), 1);
     ASSERT_EQ(table.rowCount(), 1);
     EXPECT_EQ(table.text(0, RecordTable::Unit), QStringLiteral("k*"));
     EXPECT_EQ(loaded.rowCount(), 0);
-    loaded.append(row(1, "d", "DC", "4", "V", "pass"));   // still usable
+    loaded.append(tableRow(1, "d", "DC", "4", "V", "pass"));   // still usable
     EXPECT_EQ(loaded.text(0, RecordTable::Value), QStringLiteral("4"));
 }
 

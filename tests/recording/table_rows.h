@@ -11,10 +11,12 @@
 namespace meterlink::test {
 
 inline RecordTable::Row tableRow(std::optional<int> no, const char* time, const char* dcac, const char* value,
-                                 const char* unit, const char* judge, std::optional<int> nval = std::nullopt) {
+                                 const char* unit, const char* judge, std::optional<int> nval = std::nullopt,
+                                 bool sharedTime = false) {
     RecordTable::Row r;
     r.no = no;
     r.nval = nval;
+    r.sharedTime = sharedTime;
     r.text[RecordTable::Time] = time;
     r.text[RecordTable::DCAC] = dcac;
     r.text[RecordTable::Value] = value;
