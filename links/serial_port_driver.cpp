@@ -146,7 +146,7 @@ void TSerialPortDriver::PollTick() {
 }
 
 void TSerialPortDriver::onReadyRead() {
-    if (!readOnArrival_ || pollTimer_->isActive())
+    if (!readOnArrival_)
         return;
     // A buffer at a time, as the poll would, until the port holds no more.
     while (reading() && port_->bytesAvailable() > 0)

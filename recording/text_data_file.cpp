@@ -111,15 +111,14 @@ char* putTableTextLine(const RecordTable& table, int row, char* at) {
 }
 
 bool writeTableText(const RecordTable& table, QIODevice& out) {
-    constexpr qsizetype kLineRoom = kTableTextLineMaxBytes;
     // Room for a small table at once, for a large one up to each flush.
-    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + kLineRoom;
+    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + kTableTextLineMaxBytes;
     QByteArray buffer(size, Qt::Uninitialized);
     char* const begin = buffer.data();
     const QByteArrayView header = tableTextHeader();
     char* at = std::copy(header.begin(), header.end(), begin);
     for (int r = 0; r < table.rowCount(); ++r) {
-        if (at - begin > size - kLineRoom) {
+        if (at - begin > size - kTableTextLineMaxBytes) {
             if (out.write(begin, at - begin) != at - begin) return false;
             at = begin;
         }

@@ -123,8 +123,6 @@ public:
         return std::nullopt;
     }
 
-    int exitCode() const { return exitCode_; }
-
 private:
     std::optional<int> fail(const QString& what, const QString& why) {
         std::cerr << "meterlink-cli log: " << what.toLocal8Bit().constData() << ": " << why.toLocal8Bit().constData()
