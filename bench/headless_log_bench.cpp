@@ -5,7 +5,8 @@
 //      /proc/PID/schedstat over the wall time (target: under 0.1% of one
 //      core), and its wake-ups a second (voluntary context switches).
 //   2. Memory: resident bytes per row of a log kept without a window at
-//      1,000,000 rows (target: at most 64, as for the window's table).
+//      1,000,000 rows (target: at most 64, as for the window's table), and
+//      what one checkpoint of that log costs.
 // Prints the figures with PASS or FAIL and exits 0 either way.
 //
 //   build/bench/headless_log_bench --cli build/tools/meterlink-cli [--seconds S] [--usb] [--skip-cpu]
@@ -15,6 +16,7 @@
 #include "resident_bytes.h"
 
 #include "log_session.h"
+#include "recording/data_files.h"
 #include "protocol/frame_builder.h"
 
 #include <QCoreApplication>
@@ -165,6 +167,16 @@ void measureMemory() {
                 static_cast<double>(session.table().bytesUsed()) / 1048576.0);
     std::printf("    target: at most 64 bytes per row  %s\n", verdict(perRow <= 64 && session.table().rowCount() == kRows));
     std::printf("  each frame decoded, judged and logged in %.2f us (one core, no wake-up)\n", microseconds);
+
+    // A checkpoint saves the whole log: what that costs once it is long.
+    QTemporaryDir dir;
+    for (const char* name : {"checkpoint.xls", "checkpoint.xml"}) {
+        const auto saveStart = Clock::now();
+        const bool saved = meterlink::saveTableToFile(session.table(), dir.filePath(QString::fromLatin1(name)));
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - saveStart).count();
+        std::printf("  a checkpoint of these rows as %s: %.0f ms%s, %.2f%% of one core every 60 s\n", name, ms,
+                    saved ? "" : " (FAILED)", ms / 600.0);
+    }
 }
 
 void usage(FILE* out) {
