@@ -3,7 +3,8 @@
 //      while (default 60 s) with --out and the default 60 s checkpoint,
 //      measured on the command's process alone: its time on a CPU from
 //      /proc/PID/schedstat over the wall time (target: under 0.1% of one
-//      core), and its wake-ups a second (voluntary context switches).
+//      core), and its voluntary context switches a second: its wake-ups, plus
+//      any waits inside system calls (a pty read may wait for the kernel).
 //   2. Memory: resident bytes per row of a log kept without a window at
 //      1,000,000 rows (target: at most 64, as for the window's table), and
 //      what one checkpoint of that log costs.
@@ -127,7 +128,7 @@ void measureCpu(const QString& cli, double seconds, bool usb) {
 
     const double cpu = static_cast<double>(cpu1 - cpu0) / 1e9;
     const double share = 100.0 * cpu / wall;
-    std::printf("  %s: %.1f ms CPU in %.1f s = %.3f%% of one core; %.1f wake-ups a second;\n"
+    std::printf("  %s: %.1f ms CPU in %.1f s = %.3f%% of one core; %.1f voluntary context switches\n    a second (wake-ups, and waits inside system calls);\n"
                 "    %ld rows logged, exit code %d, %s saved\n",
                 usb ? "USB cable (simulated)" : "serial port (pty)", cpu * 1000, wall, share,
                 static_cast<double>(wake1 - wake0) / wall, rowCount, log.exitCode(),
