@@ -102,11 +102,12 @@ public:
         QString why;
         if (!options_.out.isEmpty() && !canSave(options_.out, why)) return fail("cannot write " + options_.out, why);
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
-        const QByteArrayView header = meterlink::tableTextHeader();
-        printRow(header.data(), header.size());
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
                                                                              ? QString()
                                                                              : QStringLiteral(" into ") + options_.out));
+        const QByteArrayView header = meterlink::tableTextHeader();
+        printRow(header.data(), header.size());
+        if (ended_) return std::nullopt;   // nowhere to log to: the loop only has to stop
         if (!options_.out.isEmpty()) {
             checkpoint_.setTimerType(Qt::VeryCoarseTimer);
             connect(&checkpoint_, &QTimer::timeout, this, &HeadlessLog::checkpoint);

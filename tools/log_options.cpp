@@ -79,8 +79,9 @@ const char* logUsage() {
            "The run ends at the record limit, after --duration, or on SIGINT or SIGTERM,\n"
            "saving --out first. A lost port or cable is looked for every 2 s and logging\n"
            "goes on when it is back. Progress goes to standard error. Exit codes: 0 done,\n"
-           "1 the last save of --out failed, 2 bad arguments, a source that cannot be\n"
-           "opened or an --out that cannot be written.\n";
+           "1 the last save of --out failed (or standard output closed, without --out),\n"
+           "2 bad arguments, a source that cannot be opened or an --out that cannot be\n"
+           "written.\n";
 }
 
 LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& o, std::string& error) {
