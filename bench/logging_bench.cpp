@@ -12,6 +12,8 @@
 //
 //   build/bench/logging_bench [--quick]     --quick stops at 1,000,000 rows
 
+#include "resident_bytes.h"
+
 #include "app/meter_chart.h"
 #include "app/record_grid.h"
 #include "app/tfcomm.h"
@@ -21,7 +23,6 @@
 #include "logged_readings.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTableView>
 
 #include <algorithm>
@@ -43,13 +44,6 @@ using meterlink::bench::logReadings;
 using meterlink::bench::readingFor;
 
 const char* verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
-
-long residentBytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * 4096L : 0;
-}
 
 void measureMemory(bool quick) {
     std::printf("Memory of the log (record table and chart points), resident:\n");

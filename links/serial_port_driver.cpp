@@ -36,6 +36,7 @@ TSerialPortDriver::TSerialPortDriver(QObject* parent)
       receiveBuffer_(inBufSize_) {
     connect(pollTimer_, &QTimer::timeout, this, &TSerialPortDriver::PollTick);
     connect(port_, &QSerialPort::errorOccurred, this, &TSerialPortDriver::onPortError);
+    connect(port_, &QSerialPort::readyRead, this, &TSerialPortDriver::onReadyRead);
 }
 
 TSerialPortDriver::~TSerialPortDriver() {
@@ -66,7 +67,7 @@ int TSerialPortDriver::baudRateValue(TComPortBaudRate rate) {
 bool TSerialPortDriver::Connect() {
     if (connected_)
         return true;
-    port_->setPortName(deviceName(comPort_));
+    port_->setPortName(portPath_.isEmpty() ? deviceName(comPort_) : portPath_);
     // Qt opens exclusively: a lock file everywhere, TIOCEXCL on Unix.
     if (!port_->open(QIODevice::ReadWrite)) {
         lastError_ = port_->errorString();
@@ -144,6 +145,14 @@ void TSerialPortDriver::PollTick() {
         onReceiveData_(this, receiveBuffer_.data(), static_cast<int>(count));
 }
 
+void TSerialPortDriver::onReadyRead() {
+    if (!readOnArrival_)
+        return;
+    // A buffer at a time, as the poll would, until the port holds no more.
+    while (reading() && port_->bytesAvailable() > 0)
+        PollTick();
+}
+
 void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
@@ -160,8 +169,16 @@ void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
 }
 
 void TSerialPortDriver::startPolling() {
+    if (readOnArrival_)
+        return;
     // A zero period would make the timer fire on every pass of the event loop.
     pollTimer_->start(std::max(1, static_cast<int>(pollingDelay_)));
+}
+
+void TSerialPortDriver::setPortPath(const QString& path) {
+    if (connected_)
+        return;
+    portPath_ = path;
 }
 
 void TSerialPortDriver::setComPort(TComPortNumber port) {

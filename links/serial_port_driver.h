@@ -36,6 +36,15 @@ public:
     static QString deviceName(TComPortNumber port);
     static int baudRateValue(TComPortBaudRate rate);
 
+    // A device path opened instead of ComPort's device; empty for ComPort's.
+    // Like ComPort, ignored while the port is open.
+    void setPortPath(const QString& path);
+    QString portPath() const { return portPath_; }
+    // Reads as bytes arrive instead of on the poll timer: for a process with
+    // nothing else to do, ten timer wake-ups a second cost more than reading
+    // the meter. Takes effect at the next Connect.
+    void setReadOnArrival(bool on) { readOnArrival_ = on; }
+
     bool Connect();
     void Disconnect();
     bool Connected() const;
@@ -79,6 +88,7 @@ signals:
 
 private:
     void PollTick();
+    void onReadyRead();
     void onPortError(QSerialPort::SerialPortError error);
     // Open and not lost: the handle may be read and set up.
     bool reading() const { return connected_ && !portLost_; }
@@ -96,6 +106,8 @@ private:
     quint16 outBufSize_ = 2048;
     quint16 pollingDelay_ = 50;
     bool enableDtr_ = true;
+    QString portPath_;
+    bool readOnArrival_ = false;
 
     QSerialPort* port_;
     QTimer* pollTimer_;

@@ -65,6 +65,7 @@ void UsbReportUnwrapper::flush(Flush rule) {
             onFrame_(frame);
             return;
         }
+        if (!shaped) ++rejected_;
         break;
     }
     case Flush::KR10A:

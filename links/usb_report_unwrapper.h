@@ -46,6 +46,8 @@ public:
     // The accumulation as upper-case hex pairs, and the bytes beyond its limit.
     std::string UsbHexAccum() const;
     std::size_t droppedBytes() const { return dropped_; }
+    // Bursts USBReadKR20C dropped for their shape.
+    std::size_t rejectedCount() const { return rejected_; }
     // The last flushed frame text.
     const std::string& FrameText() const { return frameText_; }
 
@@ -59,6 +61,7 @@ private:
     std::array<std::uint8_t, kMaxAccumBytes> accum_{};
     std::size_t kept_ = 0;
     std::size_t dropped_ = 0;
+    std::size_t rejected_ = 0;
     bool pending_ = false;
     int idleCount_ = 0;
     std::string frameText_;

@@ -27,9 +27,13 @@ public:
     explicit ReadingPipeline(Settings settings, ReadingHandler onReading = {});
 
     void feed(const std::uint8_t* data, std::size_t size);
+    // A frame already cut and shape-tested elsewhere (the USB cable's reports).
+    void feedFrame(const MeterFrame& frame) { onFrame(frame); }
 
     const ReadingDecoder& decoder() const { return decoder_; }
     const MeterReading& reading() const { return decoder_.reading(); }
+    // For the sampling timer, which clears NewReadingFlag.
+    MeterReading& mutableReading() { return decoder_.mutableReading(); }
     Verdict lastVerdict() const { return verdict_; }
     const Settings& settings() const { return settings_; }
     std::size_t decodedCount() const { return decoded_; }

@@ -8,7 +8,7 @@ QByteArrayView view(const std::string& s) { return {s.data(), static_cast<qsizet
 
 }  // namespace
 
-RecordLogger::RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times, Clock clock)
+RecordLogger::RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times, Clock clock)
     : table_(table), pager_(pager), times_(std::move(times)), clock_(std::move(clock)) {}
 
 std::string RecordLogger::RepeatKey(const MeterReading& reading) {
@@ -49,12 +49,12 @@ void RecordLogger::AppendReading(const MeterReading& reading, const QString& tim
     row.text[RecordTable::Unit] = view(reading.UnitText);
     row.text[RecordTable::Auto] = view(reading.JudgeText);
     table_.append(row);
-    pager_.AddValue(reading.ChartValue);
+    if (pager_) pager_->AddValue(reading.ChartValue);
     if (onAppended_) onAppended_(reading);
 }
 
 void RecordLogger::closeData() {
-    pager_.Clear();
+    if (pager_) pager_->Clear();
     if (table_.rowCount() > 0) table_.clear();
     nextRecordNo_ = 1;
     loggedCount_ = 0;

@@ -2,7 +2,7 @@
 // The rules by which a reading becomes a row of the log: the record limit,
 // the repeat rule, and the two roads in (every decoded frame, or one reading
 // per tick of the sampling timer). Each logged row also becomes the next
-// point of the chart.
+// point of the chart, where there is one: a log without a window has none.
 
 #include "chart_pager.h"
 #include "protocol/meter_reading.h"
@@ -28,6 +28,10 @@ public:
     using AppendedHandler = std::function<void(const MeterReading& reading)>;
 
     RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times = TimeTexts(),
+                 Clock clock = [] { return QTime::currentTime(); })
+        : RecordLogger(table, &pager, std::move(times), std::move(clock)) {}
+    // pager may be null: then no chart points are kept.
+    RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times = TimeTexts(),
                  Clock clock = [] { return QTime::currentTime(); });
 
     void setAppendedHandler(AppendedHandler handler) { onAppended_ = std::move(handler); }
@@ -61,7 +65,7 @@ private:
     void AppendReading(const MeterReading& reading, const QString& time, bool sharedTime);
 
     RecordTable& table_;
-    TChartControl& pager_;
+    TChartControl* pager_;
     TimeTexts times_;
     Clock clock_;
     AppendedHandler onAppended_;

@@ -94,27 +94,35 @@ QByteArrayView utf8FromLatin1(QByteArrayView latin1, std::string& buffer) {
 
 }  // namespace
 
+QByteArrayView tableTextHeader() { return "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n"; }
+
+// A line is at most 11 + 5 * 21 + 2 bytes.
+static_assert(kTableTextLineMaxBytes >= 11 + 5 * 21 + 2);
+
+char* putTableTextLine(const RecordTable& table, int row, char* at) {
+    at = putInteger(at, table.integer(row, RecordTable::No));
+    for (RecordTable::Field f : kTextFields) {
+        *at++ = '\t';
+        at = putText(at, table.utf8(row, f));
+    }
+    *at++ = '\r';
+    *at++ = '\n';
+    return at;
+}
+
 bool writeTableText(const RecordTable& table, QIODevice& out) {
-    // A line is at most 11 + 5 * 21 + 2 bytes; the buffer goes out when full.
-    constexpr qsizetype kLineRoom = 128;
     // Room for a small table at once, for a large one up to each flush.
-    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + kLineRoom;
+    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + kTableTextLineMaxBytes;
     QByteArray buffer(size, Qt::Uninitialized);
     char* const begin = buffer.data();
-    const QByteArrayView header = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+    const QByteArrayView header = tableTextHeader();
     char* at = std::copy(header.begin(), header.end(), begin);
     for (int r = 0; r < table.rowCount(); ++r) {
-        if (at - begin > size - kLineRoom) {
+        if (at - begin > size - kTableTextLineMaxBytes) {
             if (out.write(begin, at - begin) != at - begin) return false;
             at = begin;
         }
-        at = putInteger(at, table.integer(r, RecordTable::No));
-        for (RecordTable::Field f : kTextFields) {
-            *at++ = '\t';
-            at = putText(at, table.utf8(r, f));
-        }
-        *at++ = '\r';
-        *at++ = '\n';
+        at = putTableTextLine(table, r, at);
     }
     return out.write(begin, at - begin) == at - begin;
 }

@@ -16,6 +16,14 @@ namespace meterlink {
 // Writes the table; false when the device refused a write.
 bool writeTableText(const RecordTable& table, QIODevice& out);
 
+// The header line, CR LF included.
+QByteArrayView tableTextHeader();
+// The most bytes one row's line takes.
+constexpr qsizetype kTableTextLineMaxBytes = 128;
+// Writes the line of one row, CR LF included, at `at`, which has room for
+// kTableTextLineMaxBytes; returns where the line ends.
+char* putTableTextLine(const RecordTable& table, int row, char* at);
+
 // Appends the rows of a text file's bytes (the first line is a header and is
 // dropped). Stops at the first line it cannot load and returns false; the
 // rows before that line stay, and no part of the failing line is kept.

@@ -5,6 +5,9 @@
 #include "convert_command.h"
 #include "report_command.h"
 #endif
+#ifdef METERLINK_HEADLESS_LOG
+#include "log_command.h"
+#endif
 
 #include <cstring>
 #include <iostream>
@@ -19,6 +22,9 @@ void usage(std::ostream& out) {
            "       meterlink-cli convert IN OUT\n"
            "       meterlink-cli report IN OUT.pdf\n"
 #endif
+#ifdef METERLINK_HEADLESS_LOG
+           "       meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--out FILE] [...]\n"
+#endif
            "\n"
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
            "          prints one tab-separated line per accepted frame.\n"
@@ -27,6 +33,9 @@ void usage(std::ostream& out) {
 #ifdef METERLINK_DATA_FILES
            "convert   loads a log file and saves it again, text or XML by the names.\n"
            "report    writes the printed report of a log file as PDF.\n"
+#endif
+#ifdef METERLINK_HEADLESS_LOG
+           "log       logs the meter without a window (see meterlink-cli log --help).\n"
 #endif
            ;
 }
@@ -43,6 +52,9 @@ int main(int argc, char** argv) {
 #ifdef METERLINK_DATA_FILES
     if (std::strcmp(argv[1], "convert") == 0) return runConvert(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "report") == 0) return runReport(argc - 1, argv + 1);
+#endif
+#ifdef METERLINK_HEADLESS_LOG
+    if (std::strcmp(argv[1], "log") == 0) return runLog(argc - 1, argv + 1);
 #endif
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         usage(std::cout);

@@ -321,6 +321,35 @@ TEST(SerialPortDriver, VanishedFarSideIsReportedOnceAndNotPolled) {
     EXPECT_EQ(lost.count(), 1);
 }
 
+TEST(SerialPortDriver, APathOpensInsteadOfThePortAndBytesMayComeAsTheyArrive) {
+    Bench b(kNoTicks);
+    qputenv("METERLINK_COM1", "/dev/meterlink-no-such-port");
+    b.driver.setPortPath(b.pty.path());
+    b.driver.setReadOnArrival(true);
+    ASSERT_TRUE(b.driver.Connect()) << qPrintable(b.driver.lastError());
+    EXPECT_FALSE(b.timer()->isActive()) << "no poll timer while reading on arrival";
+    const QByteArray bytes = pattern(3000);   // more than one receive buffer
+    b.pty.write(bytes);
+    ASSERT_TRUE(b.waitForBytes(bytes.size()));
+    EXPECT_EQ(b.received(), bytes);
+    for (const QByteArray& e : b.events) EXPECT_LE(e.size(), 2048);
+
+    // Loss and return behave as with polling; the path is kept while open.
+    QSignalSpy lost(&b.driver, &TSerialPortDriver::portLostDetected);
+    b.driver.setPortPath(QStringLiteral("/dev/elsewhere"));
+    EXPECT_EQ(b.driver.portPath(), b.pty.path());
+    b.pty.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.driver.portLost(); }, kWaitMs));
+    EXPECT_EQ(lost.count(), 1);
+    b.driver.Disconnect();
+    Pty again;
+    b.driver.setPortPath(again.path());
+    ASSERT_TRUE(b.driver.Connect());
+    again.write("back");
+    ASSERT_TRUE(b.waitForBytes(bytes.size() + 4));
+    EXPECT_EQ(b.received().right(4), "back");
+}
+
 TEST(SerialPortDriver, PortIsExclusiveAndFreedByDestruction) {
     Bench b;
     auto first = std::make_unique<TSerialPortDriver>();

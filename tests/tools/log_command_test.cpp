@@ -1,0 +1,296 @@
+// meterlink-cli log run as a child process against the meter simulators: the
+// rows it prints and saves, how it ends, its checkpoints, a port or cable
+// that goes and comes back, and the starts it refuses.
+
+#include "recording/data_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+
+using meterlink::RecordTable;
+
+namespace {
+
+constexpr int kWaitMs = 20000;   // generous: only reached when something hangs
+
+QString cli() { return QStringLiteral(METERLINK_CLI); }
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A meter simulator: a pty (its path is the first line it prints), or the
+// USB cable on a socket.
+class Simulator {
+public:
+    explicit Simulator(const QStringList& args) {
+        process_.start(cli(), QStringList{QStringLiteral("simulate")} + args);
+        if (process_.waitForReadyRead(kWaitMs)) where_ = QString::fromLocal8Bit(process_.readLine().trimmed());
+    }
+    ~Simulator() { stop(); }
+    void stop() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        process_.waitForFinished(kWaitMs);
+    }
+    const QString& where() const { return where_; }
+
+private:
+    QProcess process_;
+    QString where_;
+};
+
+// meterlink-cli log, with what it printed so far.
+class LogRun {
+public:
+    explicit LogRun(const QStringList& args, const QStringList& extraEnv = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& e : extraEnv) env.insert(e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));
+        process_.setProcessEnvironment(env);
+        process_.start(cli(), QStringList{QStringLiteral("log")} + args);
+    }
+    ~LogRun() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(kWaitMs);
+        }
+    }
+
+    // The row lines printed so far, without the header and the CR LF.
+    QStringList rows() {
+        out_ += process_.readAllStandardOutput();
+        QStringList lines = QString::fromLatin1(out_).split(QStringLiteral("\r\n"));
+        lines.removeLast();   // after the last CR LF, or the whole unfinished text
+        if (!lines.isEmpty()) lines.removeFirst();
+        return lines;
+    }
+    const QByteArray& out() {
+        rows();
+        return out_;
+    }
+    QString err() {
+        err_ += process_.readAllStandardError();
+        return QString::fromLocal8Bit(err_);
+    }
+    bool waitForRows(qsizetype n) {
+        return QTest::qWaitFor([&] { return rows().size() >= n || process_.state() == QProcess::NotRunning; },
+                               kWaitMs) &&
+               rows().size() >= n;
+    }
+    bool waitForErr(const QString& text) {
+        return QTest::qWaitFor([&] { return err().contains(text); }, kWaitMs);
+    }
+    bool running() const { return process_.state() == QProcess::Running; }
+    // The exit code, or -1 when it did not end in time (or was killed).
+    int waitForExit() {
+        if (!process_.waitForFinished(kWaitMs) || process_.exitStatus() != QProcess::NormalExit) return -1;
+        rows();
+        err();
+        return process_.exitCode();
+    }
+    int stop(int signalNumber) {
+        ::kill(static_cast<pid_t>(process_.processId()), signalNumber);
+        return waitForExit();
+    }
+
+private:
+    QProcess process_;
+    QByteArray out_;
+    QByteArray err_;
+};
+
+// The fields of a printed row.
+QStringList fields(const QString& row) { return row.split(QLatin1Char('\t')); }
+int numberOf(const QString& row) { return fields(row).value(0).toInt(); }
+
+// Numbers one apart: every frame logged, none lost.
+void expectConsecutive(const QStringList& rows) {
+    for (int i = 1; i < rows.size(); ++i) ASSERT_EQ(numberOf(rows[i]), numberOf(rows[i - 1]) + 1) << qPrintable(rows[i]);
+}
+
+class LogCommand : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QString at(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QString scenario(const QByteArray& lines) {
+        const QString path = at("scenario.txt");
+        writeFile(path, lines);
+        return path;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(LogCommand, RowsFromAPortFollowTheRulesAndTheFileHoldsWhatWasPrinted) {
+    // Three equal readings, then another, in a loop.
+    Simulator meter({"--rate", "50", "--scenario", scenario("DCV 1.000\nDCV 1.000\nDCV 1.000\nDCV 2.000\n")});
+    ASSERT_FALSE(meter.where().isEmpty());
+
+    LogRun every({"--port", meter.where(), "--high", "1.5", "--low", "0", "--limit", "12", "--out", at("every.txt")});
+    ASSERT_EQ(every.waitForExit(), 0) << qPrintable(every.err());
+    const QStringList rows = every.rows();
+    ASSERT_EQ(rows.size(), 12);
+    EXPECT_EQ(numberOf(rows.first()), 1);
+    expectConsecutive(rows);
+    for (const QString& row : rows) {
+        const QStringList f = fields(row);
+        ASSERT_EQ(f.size(), 6) << qPrintable(row);
+        EXPECT_TRUE(QTime::fromString(f[1], QStringLiteral("hh:mm:ss")).isValid()) << qPrintable(row);
+        EXPECT_EQ(f[2], QStringLiteral("DC"));
+        EXPECT_EQ(f[5], f[3] == QStringLiteral("1.000") ? QStringLiteral("pass") : QStringLiteral("Fail"))
+            << qPrintable(row);
+    }
+    EXPECT_EQ(readFile(at("every.txt")), every.out()) << "the file is what was printed";
+    EXPECT_TRUE(every.err().contains(QStringLiteral("record limit of 12 rows reached")));
+
+    // Repeats skipped but counted, in a locale with a decimal comma.
+    LogRun changes({"--port", meter.where(), "--no-repeat", "--limit", "7"}, {"LC_ALL=de_DE.UTF-8"});
+    ASSERT_EQ(changes.waitForExit(), 0) << qPrintable(changes.err());
+    const QStringList changed = changes.rows();
+    ASSERT_EQ(changed.size(), 7);
+    for (int i = 1; i < changed.size(); ++i) {
+        const QString before = fields(changed[i - 1])[3];
+        EXPECT_NE(fields(changed[i])[3], before);
+        // The first row may have come in the middle of a run of equal readings.
+        if (i > 1) {
+            EXPECT_EQ(numberOf(changed[i]) - numberOf(changed[i - 1]), before == QStringLiteral("1,000") ? 3 : 1);
+        }
+    }
+}
+
+TEST_F(LogCommand, SigintAndSigtermSaveAFileThatLoadsBack) {
+    Simulator meter({"--rate", "50"});
+    const struct {
+        int signalNumber;
+        const char* out;
+    } cases[] = {{SIGINT, "stopped.xml"}, {SIGTERM, "stopped.xls"}};
+    for (const auto& c : cases) {
+        LogRun run({"--port", meter.where(), "--out", at(c.out)});
+        ASSERT_TRUE(run.waitForRows(5)) << qPrintable(run.err());
+        ASSERT_EQ(run.stop(c.signalNumber), 0) << c.out << ": " << qPrintable(run.err());
+        const QStringList rows = run.rows();
+        RecordTable loaded;
+        ASSERT_TRUE(meterlink::LoadTableFromFile(at(c.out), loaded, false)) << c.out;
+        ASSERT_EQ(loaded.rowCount(), rows.size()) << c.out;
+        EXPECT_EQ(loaded.text(loaded.rowCount() - 1, RecordTable::No), fields(rows.last())[0]);
+        EXPECT_EQ(loaded.text(0, RecordTable::Value), fields(rows.first())[3]);
+    }
+}
+
+TEST_F(LogCommand, CheckpointsKeepTheFileCurrentAndAFailedOneIsRetried) {
+    Simulator meter({"--rate", "20"});
+    QDir(dir.path()).mkdir(QStringLiteral("logs"));
+    const QString out = at("logs/run.txt");
+    LogRun run({"--port", meter.where(), "--out", out, "--checkpoint", "1"});
+    RecordTable midRun;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(out); }, kWaitMs)) << qPrintable(run.err());
+    ASSERT_TRUE(meterlink::LoadTableFromFile(out, midRun, true));
+    EXPECT_TRUE(run.running());
+
+    // The folder goes away: the save fails, says so, and is tried again.
+    ASSERT_TRUE(QDir(dir.path()).rename(QStringLiteral("logs"), QStringLiteral("away")));
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("Could not save table to specified file: ") + out)) << qPrintable(run.err());
+    ASSERT_TRUE(QDir(dir.path()).rename(QStringLiteral("away"), QStringLiteral("logs")));
+    const int before = midRun.rowCount();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return meterlink::LoadTableFromFile(out, midRun, true) && midRun.rowCount() > before + 20; }, kWaitMs));
+    EXPECT_EQ(run.stop(SIGTERM), 0);
+}
+
+TEST_F(LogCommand, APortThatComesBackBehindTheSameLinkResumesWithTheNextNumber) {
+    const QString link = at("meter-port");
+    auto first = std::make_unique<Simulator>(QStringList{"--rate", "20"});
+    ASSERT_TRUE(QFile::link(first->where(), link));
+    LogRun run({"--port", link, "--out", at("resumed.txt")});
+    ASSERT_TRUE(run.waitForRows(5)) << qPrintable(run.err());
+
+    first.reset();   // the port goes away
+    ASSERT_TRUE(run.waitForErr(link + QStringLiteral(" lost"))) << qPrintable(run.err());
+    const qsizetype beforeReturn = run.rows().size();
+    Simulator second({"--rate", "20"});
+    // Re-pointed in one step, as udev does.
+    ASSERT_TRUE(QFile::link(second.where(), link + QStringLiteral(".new")));
+    ASSERT_EQ(::rename(qPrintable(link + QStringLiteral(".new")), qPrintable(link)), 0);
+    ASSERT_TRUE(run.waitForErr(link + QStringLiteral(" is back"))) << qPrintable(run.err());
+    ASSERT_TRUE(run.waitForRows(beforeReturn + 5));
+    ASSERT_EQ(run.stop(SIGTERM), 0);
+
+    const QStringList rows = run.rows();
+    EXPECT_EQ(numberOf(rows.first()), 1);
+    expectConsecutive(rows);
+    EXPECT_EQ(run.err().count(QStringLiteral(" lost")), 1);
+    EXPECT_EQ(run.err().count(QStringLiteral(" is back")), 1);
+}
+
+TEST_F(LogCommand, TheUsbCableThroughItsSimulatorIsLoggedAndFoundAgain) {
+    const QString socket = at("cable.sock");
+    const QStringList cableArgs{"--usb", socket, "--rate", "20", "--report-ms", "5"};
+    auto first = std::make_unique<Simulator>(cableArgs);
+    ASSERT_EQ(first->where(), socket);
+    LogRun run({"--usb", "sim:" + socket, "--no-repeat", "--out", at("cable.xml")});
+    ASSERT_TRUE(run.waitForRows(3)) << qPrintable(run.err());
+
+    first.reset();
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("USB cable lost"))) << qPrintable(run.err());
+    const qsizetype beforeReturn = run.rows().size();
+    Simulator second(cableArgs);
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("USB cable is back"))) << qPrintable(run.err());
+    ASSERT_TRUE(run.waitForRows(beforeReturn + 3));
+    ASSERT_EQ(run.stop(SIGINT), 0);
+
+    const QStringList rows = run.rows();
+    for (int i = 1; i < rows.size(); ++i) EXPECT_GT(numberOf(rows[i]), numberOf(rows[i - 1]));
+    RecordTable loaded;
+    ASSERT_TRUE(meterlink::LoadTableFromFile(at("cable.xml"), loaded, false));
+    EXPECT_EQ(loaded.rowCount(), rows.size());
+}
+
+TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
+    const QString out = at("previous.txt");
+    writeFile(out, "previous");
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    const struct {
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {{"--out", out}, "give a source"},
+        {{"--port", "/dev/null", "--usb", "--out", out}, "one source"},
+        {{"--port", "/dev/null", "--bogus", "--out", out}, "unknown argument '--bogus'"},
+        {{"--port", "/dev/null", "--limit", "0", "--out", out}, "--limit wants"},
+        {{"--port", "/dev/null", "--high", "six", "--out", out}, "--high wants a number"},
+        {{"--port", "/dev/null", "--low", "-999999", "--out", out}, "--low wants a number"},
+        {{"--port", "/dev/null", "--interval", "0", "--out", out}, "--interval wants"},
+        {{"--port", "/dev/null", "--duration", "1w", "--out", out}, "--duration wants"},
+        {{"--port", "/dev/null", "--checkpoint"}, "--checkpoint needs a value"},
+        {{"--port", "/dev/meterlink-no-such-port", "--out", out}, "cannot open /dev/meterlink-no-such-port"},
+        {{"--usb", "sim:" + at("no-cable.sock"), "--out", out}, "no USB cable"},
+        {{"--port", "/dev/null", "--out", QStringLiteral("/proc/meterlink.txt")}, "cannot write /proc/meterlink.txt"},
+        {{"--port", "/dev/null", "--out", at("folder")}, "cannot write"},
+    };
+    for (const auto& c : cases) {
+        LogRun run(c.args);
+        EXPECT_EQ(run.waitForExit(), 2) << qPrintable(c.args.join(' '));
+        EXPECT_TRUE(run.err().contains(QString::fromLatin1(c.says))) << qPrintable(run.err());
+        EXPECT_TRUE(run.out().isEmpty()) << qPrintable(c.args.join(' '));
+        EXPECT_EQ(readFile(out), "previous");
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"previous.txt"})
+        << "no file left behind";
+}
+
+}  // namespace

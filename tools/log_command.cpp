@@ -1,0 +1,256 @@
+// meterlink-cli log: reads a serial port or the USB cable, logs by the
+// window's rules, prints each row as it is logged and keeps --out saved.
+
+#include "log_command.h"
+
+#include "log_options.h"
+#include "log_session.h"
+#include "log_status_line.h"
+#include "serial_meter_source.h"
+#include "stop_signal_notifier.h"
+#include "usb_meter_source.h"
+
+#include "links/hid_platform_factory.h"
+#include "links/socket_hid_platform.h"
+#include "protocol/model_profile.h"
+#include "recording/data_files.h"
+#include "recording/text_data_file.h"
+#include "recording/unit_text.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include <unistd.h>
+
+namespace {
+
+using meterlink::LogSession;
+
+constexpr std::int64_t kLongestTimerMs = 86400000;   // a day: QTimer counts in int milliseconds
+
+bool writeAll(int fd, const char* data, qsizetype size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Whether the file can be replaced, found without touching it: a save opens
+// a new file beside it and would replace it only on commit.
+bool canSave(const QString& fileName, QString& why) {
+    QSaveFile probe(fileName);
+    if (!probe.open(QIODevice::WriteOnly)) {
+        why = probe.errorString();
+        return false;
+    }
+    probe.cancelWriting();
+    return true;
+}
+
+class HeadlessLog : public QObject {
+public:
+    HeadlessLog(const LogOptions& options, const meterlink::ModelProfile& profile)
+        : options_(options),
+          session_(options.rules, profile.fullCount),
+          status_([this] { return statusText(); }, ::isatty(STDERR_FILENO) == 1),
+          rowsOnStatusTerminal_(::isatty(STDERR_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
+        if (options.source == LogOptions::Source::Port) {
+            source_ = std::make_unique<SerialMeterSource>(session_, options.port, profile.serialBaud);
+        } else {
+            std::shared_ptr<HidPlatform> hid = options.usbSocket.isEmpty()
+                                                   ? createHidPlatform()
+                                                   : std::make_shared<SocketHidPlatform>(options.usbSocket.toStdString());
+            source_ = std::make_unique<UsbMeterSource>(session_, std::move(hid),
+                                                       static_cast<std::uint32_t>(profile.adapterBaud));
+        }
+        connect(&session_, &LogSession::rowLogged, this, &HeadlessLog::rowLogged);
+        connect(&session_, &LogSession::readingDecoded, this, [this] { status_.changed(); });
+        connect(&session_, &LogSession::full, this, [this] {
+            end(QStringLiteral("record limit of %1 rows reached").arg(options_.rules.recordLimit));
+        });
+        connect(source_.get(), &MeterSource::lost, this, [this](const QString& reason) {
+            status_.event(QStringLiteral("%1 lost (%2); trying again every %3 s")
+                              .arg(source_->name(), reason)
+                              .arg(MeterSource::kRetryMs / 1000));
+        });
+        connect(source_.get(), &MeterSource::returned, this, [this] {
+            status_.event(QStringLiteral("%1 is back; logging goes on from No %2")
+                              .arg(source_->name())
+                              .arg(session_.logger().NextRecordNo()));
+        });
+        connect(source_.get(), &MeterSource::notice, this, [this](const QString& text) { status_.event(text); });
+        connect(&stop_, &StopSignalNotifier::stopRequested, this, [this](int number) {
+            end(QStringLiteral("stopped by ") + StopSignalNotifier::signalName(number));
+        });
+    }
+
+    // Checks --out and opens the source; an exit code when the run cannot start.
+    std::optional<int> start() {
+        QString why;
+        if (!options_.out.isEmpty() && !canSave(options_.out, why)) return fail("cannot write " + options_.out, why);
+        if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
+        status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
+                                                                             ? QString()
+                                                                             : QStringLiteral(" into ") + options_.out));
+        const QByteArrayView header = meterlink::tableTextHeader();
+        printRow(header.data(), header.size());
+        if (ended_) return std::nullopt;   // nowhere to log to: the loop only has to stop
+        if (!options_.out.isEmpty()) {
+            checkpoint_.setTimerType(Qt::VeryCoarseTimer);
+            connect(&checkpoint_, &QTimer::timeout, this, &HeadlessLog::checkpoint);
+            checkpoint_.start(options_.checkpointSeconds * 1000);
+        }
+        if (options_.durationSeconds > 0) {
+            deadline_.setRemainingTime(options_.durationSeconds * 1000, Qt::VeryCoarseTimer);
+            duration_.setTimerType(Qt::VeryCoarseTimer);
+            duration_.setSingleShot(true);
+            connect(&duration_, &QTimer::timeout, this, &HeadlessLog::durationTick);
+            durationTick();
+        }
+        status_.changed();
+        return std::nullopt;
+    }
+
+private:
+    std::optional<int> fail(const QString& what, const QString& why) {
+        std::cerr << "meterlink-cli log: " << what.toLocal8Bit().constData() << ": " << why.toLocal8Bit().constData()
+                  << '\n';
+        return 2;
+    }
+
+    void rowLogged(int row) {
+        dirty_ = true;
+        status_.changed();
+        if (!stdoutOpen_) return;
+        char line[meterlink::kTableTextLineMaxBytes];
+        const char* end = meterlink::putTableTextLine(session_.table(), row, line);
+        printRow(line, end - line);
+    }
+
+    void printRow(const char* line, qsizetype size) {
+        if (rowsOnStatusTerminal_) status_.clearForOutput();
+        const bool written = writeAll(STDOUT_FILENO, line, size);
+        if (rowsOnStatusTerminal_) status_.outputDone();
+        if (!written) stdoutFailed();
+    }
+
+    void stdoutFailed() {
+        stdoutOpen_ = false;
+        if (options_.out.isEmpty()) {
+            exitCode_ = 1;
+            end(QStringLiteral("standard output is closed, and there is no --out to log into"));
+        } else {
+            status_.event(QStringLiteral("standard output is closed; rows still go into ") + options_.out);
+        }
+    }
+
+    bool save() {
+        if (!meterlink::saveTableToFile(session_.table(), options_.out)) return false;
+        dirty_ = false;
+        saved_ = true;
+        return true;
+    }
+
+    void checkpoint() {
+        if (!dirty_ || save()) return;
+        status_.event(meterlink::saveFailedMessage(options_.out) + QStringLiteral("; trying again in %1 s")
+                                                                      .arg(options_.checkpointSeconds));
+    }
+
+    void durationTick() {
+        if (deadline_.hasExpired()) {
+            end(QStringLiteral("--duration elapsed"));
+            return;
+        }
+        duration_.start(static_cast<int>(std::min<qint64>(deadline_.remainingTime(), kLongestTimerMs)));
+    }
+
+    void end(const QString& why) {
+        if (ended_) return;
+        ended_ = true;
+        session_.close();
+        checkpoint_.stop();
+        duration_.stop();
+        status_.finish();
+        QString outcome = QStringLiteral("%1; %2 rows logged").arg(why).arg(session_.table().rowCount());
+        if (!options_.out.isEmpty()) {
+            if ((dirty_ || !saved_) && !save()) {
+                outcome += QStringLiteral("; ") + meterlink::saveFailedMessage(options_.out);
+                exitCode_ = 1;
+            } else {
+                outcome += QStringLiteral(", saved in ") + options_.out;
+            }
+        }
+        status_.event(outcome);
+        // Queued: an end found before the event loop runs must still stop it.
+        QTimer::singleShot(0, qApp, [code = exitCode_] { QCoreApplication::exit(code); });
+    }
+
+    QString statusText() const {
+        const meterlink::MeterReading& r = session_.reading();
+        const QString last = session_.framesDecoded() == 0
+                                 ? QStringLiteral("no reading yet")
+                                 : QStringLiteral("last %1 %2 %3 %4")
+                                       .arg(QString::fromStdString(r.FunctionText), QString::fromStdString(r.ValueText),
+                                            unitDisplayText(QString::fromStdString(r.UnitText)),
+                                            QString::fromStdString(r.JudgeText));
+        return QStringLiteral("rows %1 | rejected %2 | %3 | %4 %5")
+            .arg(session_.table().rowCount())
+            .arg(session_.framesRejected() + source_->framesRejected())
+            .arg(last.simplified(), source_->name(),
+                 source_->linked() ? QStringLiteral("open") : QStringLiteral("lost, retrying"));
+    }
+
+    LogOptions options_;
+    LogSession session_;
+    std::unique_ptr<MeterSource> source_;
+    StopSignalNotifier stop_;
+    LogStatusLine status_;
+    const bool rowsOnStatusTerminal_;   // rows must not land on the status line
+    QTimer checkpoint_;
+    QTimer duration_;
+    QDeadlineTimer deadline_;
+    bool dirty_ = false;    // rows logged since the last save
+    bool saved_ = false;
+    bool stdoutOpen_ = true;
+    bool ended_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace
+
+int runLog(int argc, char** argv) {
+    static char name[] = "meterlink-cli";
+    int qtArgc = 1;
+    char* qtArgv[] = {name, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    // A reader of standard output that goes away must not end the run
+    // unsaved; the failed write says it instead.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    LogOptions options;
+    std::string error;
+    switch (parseLogOptions(argc, argv, QLocale().decimalPoint().toStdString(), options, error)) {
+    case LogParse::Help: std::cout << logUsage(); return 0;
+    case LogParse::Error:
+        std::cerr << "meterlink-cli log: " << error << "\n(meterlink-cli log --help tells more)\n";
+        return 2;
+    case LogParse::Run: break;
+    }
+    HeadlessLog log(options, meterlink::resolveModelProfile(meterlink::buildSwitches()));
+    if (const auto failed = log.start()) return *failed;
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,175 @@
+#include "log_options.h"
+
+#include "protocol/limit_judge.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+// Whole seconds, optionally with a unit: 90, 90s, 15m, 12h, 3d.
+bool parseSeconds(std::string_view text, bool unitsAllowed, std::int64_t max, std::int64_t& seconds) {
+    std::int64_t factor = 1;
+    if (unitsAllowed && !text.empty()) {
+        switch (text.back()) {
+        case 's': factor = 1; break;
+        case 'm': factor = 60; break;
+        case 'h': factor = 3600; break;
+        case 'd': factor = 86400; break;
+        default: factor = 0; break;
+        }
+        if (factor != 0) text.remove_suffix(1);
+        else factor = 1;
+    }
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1 || value > max / factor)
+        return false;
+    seconds = value * factor;
+    return true;
+}
+
+// A limit as the window's edit would take it: the first foreign separator
+// becomes the user's; -999999 is not a number.
+bool validLimit(std::string text, const std::string& decimalSep) {
+    meterlink::fixSeparator(text, decimalSep);
+    return meterlink::isNumber(text, decimalSep);
+}
+
+// A name without a folder is a device under /dev, as serial ports are named,
+// unless a file of that name is right here.
+QString devicePath(const QString& given) {
+    if (!given.contains(QLatin1Char('/')) && !QFileInfo::exists(given))
+        return QStringLiteral("/dev/") + given;
+    return QFileInfo(given).absoluteFilePath();
+}
+
+}  // namespace
+
+const char* logUsage() {
+    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--high X] [--low Y]\n"
+           "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
+           "                         [--out FILE] [--checkpoint S] [--duration T]\n"
+           "Logs the meter without a window, by the window's rules, and prints each logged\n"
+           "row on standard output as a line of the text data file (header first).\n"
+           "\n"
+           "  --port DEVICE   a serial port (2400 8N1, DTR on, exclusive): a path, or a\n"
+           "                  name under /dev such as ttyUSB0\n"
+           "  --usb           the meter's USB cable; sim:SOCKET: the cable that\n"
+           "                  'meterlink-cli simulate --usb SOCKET' plays\n"
+           "  --high X        high limit of the Pass/Fail judge (default 6000)\n"
+           "  --low Y         low limit (default -6000)\n"
+           "  --limit N       record limit: the run ends when N rows are logged\n"
+           "                  (default 10000; limitless is 10000000)\n"
+           "  --interval S    log the latest reading every S seconds instead of every\n"
+           "                  frame\n"
+           "  --no-repeat     skip a reading equal to the last logged one\n"
+           "  --out FILE      also save the log to FILE (.xml: XML data packet, any other\n"
+           "                  name: tab-separated text), replacing it in one step at\n"
+           "                  every checkpoint and at the end\n"
+           "  --checkpoint S  seconds between saves of --out (default 60)\n"
+           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n"
+           "\n"
+           "The run ends at the record limit, after --duration, or on SIGINT or SIGTERM,\n"
+           "saving --out first. A lost port or cable is looked for every 2 s and logging\n"
+           "goes on when it is back. Progress goes to standard error. Exit codes: 0 done,\n"
+           "1 the last save of --out failed (or standard output closed, without --out),\n"
+           "2 bad arguments, a source that cannot be opened or an --out that cannot be\n"
+           "written.\n";
+}
+
+LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& o, std::string& error) {
+    using Source = LogOptions::Source;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") return LogParse::Help;
+        if (arg == "--no-repeat") {
+            o.rules.repeat = false;
+            continue;
+        }
+        if (arg == "--usb") {
+            if (o.source != Source::None) {
+                error = "give one source: --port or --usb";
+                return LogParse::Error;
+            }
+            o.source = Source::Usb;
+            if (i + 1 < argc && std::strncmp(argv[i + 1], "sim:", 4) == 0) {
+                o.usbSocket = QString::fromLocal8Bit(argv[++i] + 4);
+                if (o.usbSocket.isEmpty()) {
+                    error = "--usb sim: needs the socket's path";
+                    return LogParse::Error;
+                }
+            }
+            continue;
+        }
+        static const char* const kWithValue[] = {"--port", "--high", "--low", "--limit", "--interval",
+                                                 "--out", "--checkpoint", "--duration"};
+        if (std::find_if(std::begin(kWithValue), std::end(kWithValue),
+                         [&](const char* name) { return arg == name; }) == std::end(kWithValue)) {
+            error = "unknown argument '" + arg + "'";
+            return LogParse::Error;
+        }
+        if (i + 1 >= argc) {
+            error = arg + " needs a value";
+            return LogParse::Error;
+        }
+        const std::string value = argv[++i];
+        std::int64_t seconds = 0;
+        if (arg == "--port") {
+            if (o.source != Source::None) {
+                error = "give one source: --port or --usb";
+                return LogParse::Error;
+            }
+            if (value.empty()) {
+                error = "--port needs a device";
+                return LogParse::Error;
+            }
+            o.source = Source::Port;
+            o.port = devicePath(QString::fromLocal8Bit(value.c_str()));
+        } else if (arg == "--high" || arg == "--low") {
+            if (!validLimit(value, decimalSep)) {
+                error = arg + " wants a number written with '" + decimalSep + "', not '" + value + "'";
+                return LogParse::Error;
+            }
+            (arg == "--high" ? o.rules.highLimit : o.rules.lowLimit) = value;
+        } else if (arg == "--limit") {
+            if (value == "limitless") {
+                o.rules.recordLimit = meterlink::RecordLogger::kLimitless;
+            } else if (parseSeconds(value, false, meterlink::RecordLogger::kLimitless, seconds)) {
+                o.rules.recordLimit = static_cast<std::int32_t>(seconds);
+            } else {
+                error = "--limit wants a whole number of rows from 1 to 10000000, or limitless";
+                return LogParse::Error;
+            }
+        } else if (arg == "--interval" || arg == "--checkpoint") {
+            // Timer periods in milliseconds must fit an int.
+            if (!parseSeconds(value, false, INT_MAX / 1000, seconds)) {
+                error = arg + " wants a whole number of seconds, at least 1";
+                return LogParse::Error;
+            }
+            (arg == "--interval" ? o.rules.intervalSeconds : o.checkpointSeconds) = static_cast<int>(seconds);
+        } else if (arg == "--duration") {
+            if (!parseSeconds(value, true, std::int64_t{100} * 365 * 86400, o.durationSeconds)) {
+                error = "--duration wants a time of at least 1 second: 90, 90s, 15m, 12h or 3d";
+                return LogParse::Error;
+            }
+        } else {   // --out
+            if (value.empty()) {
+                error = "--out needs a file name";
+                return LogParse::Error;
+            }
+            o.out = QFileInfo(QString::fromLocal8Bit(value.c_str())).absoluteFilePath();
+        }
+    }
+    if (o.source == Source::None) {
+        error = "give a source: --port DEVICE or --usb";
+        return LogParse::Error;
+    }
+    return LogParse::Run;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The command line of meterlink-cli log, read into what the run needs.
+// Limits are checked with the decimal separator the readings will carry.
+
+#include "log_session.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+struct LogOptions {
+    enum class Source { None, Port, Usb };
+    Source source = Source::None;
+    QString port;         // an absolute path
+    QString usbSocket;    // the simulated cable's socket; empty: the system's cable
+    meterlink::LogSession::Rules rules;
+    QString out;          // empty: standard output only
+    int checkpointSeconds = 60;
+    std::int64_t durationSeconds = 0;   // 0: until stopped or full
+};
+
+const char* logUsage();
+
+enum class LogParse { Run, Help, Error };
+
+// On Error, error says what is wrong in a sentence.
+LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& options,
+                         std::string& error);

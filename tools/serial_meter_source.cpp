@@ -1,0 +1,34 @@
+#include "serial_meter_source.h"
+
+#include "log_session.h"
+
+SerialMeterSource::SerialMeterSource(meterlink::LogSession& session, const QString& path, int baud, QObject* parent)
+    : MeterSource(parent) {
+    driver_.setPortPath(path);
+    driver_.setReadOnArrival(true);
+    driver_.setComPortSpeed(baud == 19200 ? TSerialPortDriver::br19200 : TSerialPortDriver::br2400);
+    driver_.setOnReceiveData([&session](TSerialPortDriver*, const std::uint8_t* bytes, int size) {
+        session.feed(bytes, static_cast<std::size_t>(size));
+    });
+    connect(&driver_, &TSerialPortDriver::portLostDetected, this, &SerialMeterSource::portLost);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, &SerialMeterSource::reopen);
+}
+
+bool SerialMeterSource::open(QString& error) {
+    if (driver_.Connect()) return true;
+    error = driver_.lastError();
+    return false;
+}
+
+void SerialMeterSource::portLost(const QString& reason) {
+    driver_.Disconnect();
+    emit lost(reason);
+    retry_.start();
+}
+
+void SerialMeterSource::reopen() {
+    if (!driver_.Connect()) return;
+    retry_.stop();
+    emit returned();
+}
