@@ -26,7 +26,7 @@ struct CliRun {
 // Runs meterlink-cli with args; a file size limit (bytes) makes the system
 // kill it as soon as it writes beyond it.
 CliRun runCli(const std::vector<std::string>& args, rlim_t fileSizeLimit = RLIM_INFINITY) {
-    const std::string errFile = ::testing::TempDir() + "cli_stderr.txt";
+    const std::string errFile = ::testing::TempDir() + std::to_string(getpid()) + "_cli_stderr.txt";
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

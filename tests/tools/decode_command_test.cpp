@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -19,7 +21,7 @@ struct CliRun {
 };
 
 CliRun runCli(const std::string& args) {
-    const std::string errFile = ::testing::TempDir() + "decode_stderr.txt";
+    const std::string errFile = ::testing::TempDir() + std::to_string(getpid()) + "_decode_stderr.txt";
     const std::string cmd = std::string(METERLINK_CLI) + " decode " + args + " 2>" + errFile;
     CliRun run;
     FILE* p = popen(cmd.c_str(), "r");
@@ -35,7 +37,8 @@ CliRun runCli(const std::string& args) {
 }
 
 std::string writeStream(const std::string& name, const std::vector<std::string>& lines, bool leadingLf = true) {
-    const std::string path = ::testing::TempDir() + name;
+    // Test cases run in processes of their own, several at a time.
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
     std::ofstream out(path, std::ios::binary);
     if (leadingLf) out.put('\n');
     for (const std::string& line : lines) {

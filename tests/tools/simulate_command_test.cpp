@@ -154,7 +154,8 @@ private:
 };
 
 std::string writeTempFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
+    // Test cases run in processes of their own, several at a time.
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
