@@ -79,7 +79,8 @@ void TFCOMM::buildLayout() {
     Panel5_->setGeometry(0, 0, 663, 32);
 
     connection_ = new ConnectionControl(COMM2_, Panel5_);
-    connect(connection_, &ConnectionControl::openFailed, this, &TFCOMM::showOpenFailed);
+    connect(connection_, &ConnectionControl::openFailed, this, &TFCOMM::showLinkError);
+    connect(connection_, &ConnectionControl::portLost, this, &TFCOMM::showLinkError);
     connect(connection_->USBCon(), &QPushButton::clicked, this, &TFCOMM::USBConClick);
 
     BitBtn1_ = new QPushButton(QStringLiteral("Quit"), Panel5_);
@@ -216,7 +217,7 @@ void TFCOMM::FormCreate() {
     setWindowTitle(QString::fromStdString(meterlink::captionWithPlatform(profile_.title, is64BitSystem())));
 }
 
-void TFCOMM::showOpenFailed(const QString& message) {
+void TFCOMM::showLinkError(const QString& message) {
     QMessageBox::critical(this, QStringLiteral("Error"), message);
 }
 

@@ -67,7 +67,8 @@ private:
     void buildMenus();
     void buildRecordGrid(QWidget* parent);
     void FormCreate();
-    void showOpenFailed(const QString& message);
+    // An "Error" box for a link that failed to open or was lost.
+    void showLinkError(const QString& message);
     // The logging step of each frame; for now it only moves the magnitude bar.
     void INDataToTable();
 

@@ -151,6 +151,19 @@ protected:
 
     QString valueText() const { return window->limits().T1VALUE()->text(); }
 
+    // The window with the box over it, as the user sees them.
+    void saveWithBox(QMessageBox* box, const char* name) const {
+        QPixmap shot = window->grab();
+        const QPixmap boxShot = box->grab();
+        QPainter p(&shot);
+        const QPoint at((shot.width() - boxShot.width()) / 2, (shot.height() - boxShot.height()) / 2);
+        p.drawPixmap(at, boxShot);
+        p.setPen(Qt::darkGray);
+        p.drawRect(QRect(at, boxShot.size()).adjusted(-1, -1, 0, 0));
+        p.end();
+        saveScreenshot(shot, name);
+    }
+
     PtyPair pty;
     std::unique_ptr<TFCOMM> window;
     QTimer strayBoxes;
@@ -339,18 +352,7 @@ TEST_F(MainWindowTest, TheUsersSeparatorIsReadAtEveryFrame) {
 TEST_F(MainWindowTest, APortThatCannotBeOpenedGivesAnErrorAndStaysDisconnected) {
     qputenv("METERLINK_COM1", "/nonexistent/meterlink-tty");
     start();
-    MessageBoxAnswerer answerer(QMessageBox::Ok, [this](QMessageBox* box) {
-        // The window with the box over it, as the user sees them.
-        QPixmap shot = window->grab();
-        const QPixmap boxShot = box->grab();
-        QPainter p(&shot);
-        const QPoint at((shot.width() - boxShot.width()) / 2, (shot.height() - boxShot.height()) / 2);
-        p.drawPixmap(at, boxShot);
-        p.setPen(Qt::darkGray);
-        p.drawRect(QRect(at, boxShot.size()).adjusted(-1, -1, 0, 0));
-        p.end();
-        saveScreenshot(shot, "window_error.png");
-    });
+    MessageBoxAnswerer answerer(QMessageBox::Ok, [this](QMessageBox* box) { saveWithBox(box, "window_error.png"); });
     clickCOMCon();
     ASSERT_TRUE(answerer.seen().has_value());
     const auto& box = *answerer.seen();
@@ -370,22 +372,34 @@ TEST_F(MainWindowTest, APortThatCannotBeOpenedGivesAnErrorAndStaysDisconnected) 
     EXPECT_FALSE(window->COMM2().Connected());
 }
 
-TEST_F(MainWindowTest, PullingThePortMidStreamIsSurvived) {
+TEST_F(MainWindowTest, PullingThePortMidStreamIsSurvivedAndReportedOnce) {
     start();
     clickCOMCon();
     ASSERT_TRUE(window->COMM2().Connected());
     sendFirstFrame(dcVolts(1234, 2));
     ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("12.34"); }));
 
-    // Half a frame, then the far side goes away.
+    // Half a frame, then the far side goes away: one error box says so, while
+    // the last reading and its verdict stay on show.
+    auto answerer = std::make_unique<MessageBoxAnswerer>(
+        QMessageBox::Ok, [this](QMessageBox* box) { saveWithBox(box, "window_port_lost.png"); });
     send(wireBytes(dcVolts(4321, 2)).left(6));
     pty.closeMaster();
     ASSERT_TRUE(waitFor([&] { return window->COMM2().portLost(); }));
+    ASSERT_TRUE(waitFor([&] { return answerer->seen().has_value(); }));
+    const auto box = *answerer->seen();
+    answerer.reset();
+    EXPECT_EQ(box.title, QStringLiteral("Error"));
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    const QString prefix = QStringLiteral("Lost COM 1 (%1): ").arg(QString::fromStdString(pty.path()));
+    EXPECT_TRUE(box.text.startsWith(prefix)) << box.text.toStdString();
+    EXPECT_GT(box.text.size(), prefix.size());
 
-    // A lost port must not keep the GUI thread busy.
+    // A lost port must not keep the GUI thread busy, nor bring a second box
+    // (the stray-box watch fails the test on one).
     const double cpuBefore = cpuSeconds();
-    QTest::qWait(1000);
-    EXPECT_LT(cpuSeconds() - cpuBefore, 0.5);
+    QTest::qWait(2500);
+    EXPECT_LT(cpuSeconds() - cpuBefore, 1.25);
 
     EXPECT_EQ(valueText(), QStringLiteral("12.34"));
     EXPECT_TRUE(waitFor([&] { return find<QLabel>("CONokN")->isVisible(); }));
