@@ -76,7 +76,8 @@ void TFCOMM::buildLayout() {
     QPalette topPalette = Panel5_->palette();
     topPalette.setColor(QPalette::Window, topPalette.color(QPalette::Base));
     Panel5_->setPalette(topPalette);
-    Panel5_->setGeometry(0, 0, 663, 32);
+    // Ends where the panels below end, not 4 px beyond them.
+    Panel5_->setGeometry(0, 0, 659, 32);
 
     connection_ = new ConnectionControl(COMM2_, Panel5_);
     connect(connection_, &ConnectionControl::openFailed, this, &TFCOMM::showLinkError);

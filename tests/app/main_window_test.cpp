@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QChart>
 #include <QDir>
 #include <QHeaderView>
@@ -25,6 +26,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -186,7 +189,7 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
         QRect place;
         const char* caption;   // nullptr: not a captioned control
     } layout[] = {
-        {"Panel5", {0, 0, 663, 32}, nullptr},
+        {"Panel5", {0, 0, 659, 32}, nullptr},   // its right edge is the panels'
         {"BtCOM1", {5, 3, 61, 24}, "COM 1"},
         {"COMCon", {76, 3, 125, 25}, "COM Connection"},
         {"USBCon", {203, 3, 158, 25}, "USB Connection"},
@@ -262,6 +265,32 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
     EXPECT_EQ(window->connection().state(), State::Disconnected);
 
     saveScreenshot(window->grab(), "window_start.png");
+}
+
+// Captions keep inside their design widths: clipped ("Fil") or running into
+// the next control, they read wrong.
+TEST_F(MainWindowTest, CaptionsFitTheirDesignWidths) {
+    start();
+    auto textEnd = [this](QCheckBox* box, const QString& text) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        return box->mapTo(client(), contents.topLeft()).x() + box->fontMetrics().horizontalAdvance(text);
+    };
+    const struct {
+        const char* box;
+        const char* caption;   // the part that must fit
+        int limit;             // the column its text may reach at most
+    } cases[] = {
+        {"BtFill", "Fill", 306 + 10 + 40 - 1},               // inside the bevel around it
+        {"RepeatSet", "Repeat", 4 + 3 + 54},                  // its own box
+        {"RecordSI", "Sampling Interval", 4 + 165 - 1},       // a pixel clear of the interval edit
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.box);
+        EXPECT_LE(textEnd(find<QCheckBox>(c.box), QString::fromLatin1(c.caption)), c.limit);
+    }
 }
 
 TEST_F(MainWindowTest, LimitsAreValidatedWithTheUsersSeparatorBeforeTheFirstFrame) {
