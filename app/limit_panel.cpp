@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QTimer>
 
 namespace {
@@ -154,6 +155,13 @@ bool LimitPanel::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void LimitPanel::paintEvent(QPaintEvent* event) {
+    // The value, the verdict and the link pictures change inside the bevel;
+    // it needs drawing only when the repaint reaches it.
+    if (!contentsRect().contains(event->rect()))
+        QFrame::paintEvent(event);
 }
 
 void LimitPanel::T1HIChange() { Timer1_->start(); }

@@ -56,6 +56,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void validate(QLineEdit* edit, QString& goodText, QTimer* timer);

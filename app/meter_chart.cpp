@@ -52,6 +52,22 @@ MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
     valueAxis_->setLabelFormat(QStringLiteral("%g"));
     valueAxis_->setMinorTickCount(4);
     valueAxis_->setLinePen(QPen(QColor(0, 64, 128), 1, Qt::DashLine));
+    // Hairline pens draw the same one-pixel lines; a line item with a pen of
+    // any other width works out its outline on every range change. The
+    // labels are short numbers that always fit, so they are not measured for
+    // truncation at every range change either.
+    for (QValueAxis* axis : {recordAxis_, valueAxis_}) {
+        axis->setTruncateLabels(false);
+        QPen grid = axis->gridLinePen();
+        grid.setWidth(0);
+        axis->setGridLinePen(grid);
+        QPen minorGrid = axis->minorGridLinePen();
+        minorGrid.setWidth(0);
+        axis->setMinorGridLinePen(minorGrid);
+        QPen line = axis->linePen();
+        line.setWidth(0);
+        axis->setLinePen(line);
+    }
     c->addAxis(recordAxis_, Qt::AlignBottom);
     c->addAxis(valueAxis_, Qt::AlignLeft);
     for (QAbstractSeries* s : c->series()) {

@@ -29,6 +29,15 @@ namespace {
 
 QFont arial(int pixelSize) { return designFont(QStringLiteral("Arial"), pixelSize); }
 
+// QProgressBar repaints at once on a visible change; held back, the bar is
+// painted with the rest of the frame's changes in one pass.
+template <class Change>
+void changeBarQuietly(QProgressBar* bar, Change change) {
+    bar->setUpdatesEnabled(false);
+    change();
+    bar->setUpdatesEnabled(true);
+}
+
 }  // namespace
 
 TFCOMM::TFCOMM(QWidget* parent)
@@ -237,8 +246,13 @@ void TFCOMM::USBConClick() {
 }
 
 void TFCOMM::ConTimerTimer() {
-    if (link_->countTick())
-        link_->showIdle();
+    if (!link_->countTick())
+        return;
+    // Decided after whatever else is due at this moment: a frame the serial
+    // poll delivers in the same tick keeps the link active, instead of the
+    // pictures flipping to idle and straight back.
+    QMetaObject::invokeMethod(
+        this, [this] { if (link_->LinkIdleTicks() == 2) link_->showIdle(); }, Qt::QueuedConnection);
 }
 
 void TFCOMM::RECEIVE_COM_Data(TSerialPortDriver*, const std::uint8_t* bytes, int size) {
@@ -265,7 +279,7 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
     if (verdict != meterlink::Verdict::Unchanged)
         decoder_.mutableReading().JudgeText = meterlink::judgeText(verdict);
     if (decoder_.progressMaximumChanged())
-        PBar2_->setMaximum(axis.progressMaximum);
+        changeBarQuietly(PBar2_, [&] { PBar2_->setMaximum(axis.progressMaximum); });
     INDataToTable();
 }
 
@@ -274,9 +288,5 @@ void TFCOMM::INDataToTable() {
     const double magnitude = std::trunc(std::fabs(decoder_.reading().ChartValue));
     const int position = magnitude >= PBar2_->maximum() ? PBar2_->maximum() : static_cast<int>(magnitude);
     if (position == PBar2_->value()) return;
-    // QProgressBar repaints at once on a visible change; held back, the bar is
-    // painted with the rest of the frame's changes in one pass.
-    PBar2_->setUpdatesEnabled(false);
-    PBar2_->setValue(position);
-    PBar2_->setUpdatesEnabled(true);
+    changeBarQuietly(PBar2_, [&] { PBar2_->setValue(position); });
 }

@@ -87,6 +87,24 @@ private:
     QTimer poll_;
 };
 
+// Counts the events of one type that reach a widget.
+class EventCounter : public QObject {
+public:
+    EventCounter(QWidget& widget, QEvent::Type type, int& count) : type_(type), count_(count) {
+        widget.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) ++count_;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    int& count_;
+};
+
 QByteArray wireBytes(const DisplaySpec& spec) {
     const meterlink::WireFrame w = meterlink::encodeFrame(meterlink::fieldsFor(spec));
     return QByteArray(reinterpret_cast<const char*>(w.data()), static_cast<int>(w.size()));
@@ -356,6 +374,34 @@ TEST_F(MainWindowTest, FramesFromTheMeterDriveTheWindow) {
     EXPECT_TRUE(window->connection().STOP1()->isChecked());
     EXPECT_TRUE(window->connection().USBCon()->isVisible());
     EXPECT_TRUE(window->connection().BtCOM(1)->isEnabled());
+}
+
+// The link falls idle on the third tick without a frame; a frame delivered at
+// the same moment as that tick keeps it active rather than flipping it to idle
+// and straight back.
+TEST_F(MainWindowTest, AFrameDueWithTheThirdTickKeepsTheLinkActive) {
+    start();
+    find<QTimer>("ConTimer")->stop();   // the test gives the ticks itself
+    const QByteArray first = QByteArray("\n") + wireBytes(dcVolts(1234, 1));
+    auto deliver = [this](const QByteArray& bytes) {
+        window->RECEIVE_COM_Data(&window->COMM2(), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                 static_cast<int>(bytes.size()));
+    };
+    deliver(first);
+    ASSERT_TRUE(window->linkIndicator().active());
+    QLabel* idle = find<QLabel>("CONokN");
+    int idleShown = 0;
+    EventCounter counter(*idle, QEvent::Show, idleShown);
+    for (int tick = 0; tick < 3; ++tick) window->ConTimerTimer();
+    deliver(wireBytes(dcVolts(1235, 1)));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->linkIndicator().active());
+    EXPECT_EQ(idleShown, 0) << "the idle picture flashed";
+
+    for (int tick = 0; tick < 3; ++tick) window->ConTimerTimer();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->linkIndicator().active());
+    EXPECT_TRUE(idle->isVisible());
 }
 
 TEST_F(MainWindowTest, TheUsersSeparatorIsReadAtEveryFrame) {
