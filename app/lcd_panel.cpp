@@ -323,7 +323,7 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
-    // Most repaints cover a digit or two; the rest would be clipped away.
+    // What lies outside the repainted region would be clipped away anyway.
     const QRegion& dirty = event->region();
 
     for (int place = 0; place < 4; ++place) {
