@@ -52,8 +52,15 @@ MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
     valueAxis_->setLabelFormat(QStringLiteral("%g"));
     valueAxis_->setMinorTickCount(4);
     valueAxis_->setLinePen(QPen(QColor(0, 64, 128), 1, Qt::DashLine));
+    c->addAxis(recordAxis_, Qt::AlignBottom);
+    c->addAxis(valueAxis_, Qt::AlignLeft);
+    for (QAbstractSeries* s : c->series()) {
+        s->attachAxis(recordAxis_);
+        s->attachAxis(valueAxis_);
+    }
     // Hairline pens draw the same one-pixel lines; a line item with a pen of
-    // any other width works out its outline on every range change. The
+    // any other width works out its outline on every range change. Set once
+    // the chart's theme has given the pens their colours and dashes. The
     // labels are short numbers that always fit, so they are not measured for
     // truncation at every range change either.
     for (QValueAxis* axis : {recordAxis_, valueAxis_}) {
@@ -67,12 +74,6 @@ MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
         QPen line = axis->linePen();
         line.setWidth(0);
         axis->setLinePen(line);
-    }
-    c->addAxis(recordAxis_, Qt::AlignBottom);
-    c->addAxis(valueAxis_, Qt::AlignLeft);
-    for (QAbstractSeries* s : c->series()) {
-        s->attachAxis(recordAxis_);
-        s->attachAxis(valueAxis_);
     }
 }
 
