@@ -376,30 +376,39 @@ TEST_F(MainWindowTest, FramesFromTheMeterDriveTheWindow) {
     EXPECT_TRUE(window->connection().BtCOM(1)->isEnabled());
 }
 
-// The link falls idle on the third tick without a frame; a frame delivered at
-// the same moment as that tick keeps it active rather than flipping it to idle
-// and straight back.
-TEST_F(MainWindowTest, AFrameDueWithTheThirdTickKeepsTheLinkActive) {
+// The link falls idle on the third tick after a frame. A tick at the same
+// moment as a frame belongs to it, in either order: one just before the frame
+// does not flip the pictures to idle and straight back, one just after it is
+// not the first tick without data.
+TEST_F(MainWindowTest, TicksAtTheMomentOfAFrameDoNotCountAsIdle) {
     start();
     find<QTimer>("ConTimer")->stop();   // the test gives the ticks itself
-    const QByteArray first = QByteArray("\n") + wireBytes(dcVolts(1234, 1));
     auto deliver = [this](const QByteArray& bytes) {
         window->RECEIVE_COM_Data(&window->COMM2(), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                  static_cast<int>(bytes.size()));
     };
-    deliver(first);
-    ASSERT_TRUE(window->linkIndicator().active());
+    auto ticks = [this](int n) {
+        for (int i = 0; i < n; ++i) window->ConTimerTimer();
+        QCoreApplication::processEvents();
+    };
     QLabel* idle = find<QLabel>("CONokN");
     int idleShown = 0;
     EventCounter counter(*idle, QEvent::Show, idleShown);
-    for (int tick = 0; tick < 3; ++tick) window->ConTimerTimer();
+
+    deliver(QByteArray("\n") + wireBytes(dcVolts(1234, 1)));
+    QTest::qWait(60);   // what follows is well after that frame
+    ticks(2);
+    window->ConTimerTimer();   // the third tick, and a frame at the same moment
     deliver(wireBytes(dcVolts(1235, 1)));
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->linkIndicator().active());
     EXPECT_EQ(idleShown, 0) << "the idle picture flashed";
 
-    for (int tick = 0; tick < 3; ++tick) window->ConTimerTimer();
-    QCoreApplication::processEvents();
+    ticks(1);   // the same moment as that frame, handled after it
+    QTest::qWait(60);
+    ticks(2);
+    EXPECT_TRUE(window->linkIndicator().active()) << "idle two ticks after the frame";
+    ticks(1);
     EXPECT_FALSE(window->linkIndicator().active());
     EXPECT_TRUE(idle->isVisible());
 }
