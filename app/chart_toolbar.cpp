@@ -60,6 +60,7 @@ ChartToolbar::ChartToolbar(QWidget* parent) : QFrame(parent) {
     BtFill_->setToolTip(QStringLiteral("Graphic Fill"));
     BtFill_->setChecked(true);
     BtFill_->setGeometry(13, 12, 36, 17);
+    BtFill_->setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));   // keeps "Fill" off the bevel
 
     Maxrecord_ = new QLineEdit(QStringLiteral("100"), this);
     Maxrecord_->setObjectName(QStringLiteral("Maxrecord"));

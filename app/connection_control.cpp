@@ -87,6 +87,11 @@ ConnectionControl::ConnectionControl(TSerialPortDriver& driver, QWidget* topBar)
     connect(BtDiscon_, &QAction::triggered, this, &ConnectionControl::BtDiscon1Click);
 
     refreshPortHints();
+
+    // Queued: the message box waits until the driver has finished with the loss.
+    connect(&driver_, &TSerialPortDriver::portLostDetected, this,
+            [this](const QString& reason) { emit portLost(QStringLiteral("Lost %1: %2").arg(portTitle(), reason)); },
+            Qt::QueuedConnection);
 }
 
 ConnectionControl::State ConnectionControl::state() const {
@@ -123,13 +128,15 @@ void ConnectionControl::refreshPortHints() {
         BtCOM_[i]->setToolTip(TSerialPortDriver::deviceName(static_cast<TSerialPortDriver::TComPortNumber>(i)));
 }
 
+QString ConnectionControl::portTitle() const {
+    const auto port = driver_.ComPort();
+    return QStringLiteral("COM %1 (%2)").arg(static_cast<int>(port) + 1).arg(TSerialPortDriver::deviceName(port));
+}
+
 bool ConnectionControl::openPort() {
     if (driver_.Connect())
         return true;
-    const auto port = driver_.ComPort();
-    emit openFailed(QStringLiteral("Could not open COM %1 (%2): %3")
-                        .arg(static_cast<int>(port) + 1)
-                        .arg(TSerialPortDriver::deviceName(port), driver_.lastError()));
+    emit openFailed(QStringLiteral("Could not open %1: %2").arg(portTitle(), driver_.lastError()));
     return false;
 }
 

@@ -63,10 +63,16 @@ public:
 signals:
     // The chosen port could not be opened; the controls stay Disconnected.
     void openFailed(const QString& message);
+    // The open port went away (cable pulled, adapter unplugged). Emitted once
+    // per loss; the controls keep the ComConnected look until the user closes
+    // the link, so the message is the only sign beside the link picture.
+    void portLost(const QString& message);
 
 private:
     void choosePort(TSerialPortDriver::TComPortNumber port);
     bool openPort();
+    // "COM n (device)" of the chosen port, for messages.
+    QString portTitle() const;
     // The controls and hidden mirrors of an open or a closed serial link.
     void showLinkOpen(bool open);
     void closeLink();

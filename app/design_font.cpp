@@ -18,9 +18,7 @@ QFont designFont(const QString& family, int pixelSize, bool bold) {
 }
 
 QFont windowFont() {
-    QFont f = QApplication::font();
-    f.setStretch(QFont::SemiCondensed);
-    f.setPixelSize(11);
-    f.setBold(true);
-    return f;
+    // The design's window face is a narrow Windows sans; its stand-in is the
+    // one for Arial, whose widths are close to it.
+    return designFont(QStringLiteral("MS Sans Serif"), 11, true);
 }

@@ -9,5 +9,5 @@
 
 QFont designFont(const QString& family, int pixelSize, bool bold = false);
 
-// The window's own font: the system sans face, 11 px, bold.
+// The window's own font ("MS Sans Serif" 11 px bold, or its stand-in).
 QFont windowFont();

@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QtMath>
 #include <QPolygonF>
+#include <QRegion>
 #include <QStringList>
 #include <QTransform>
 
@@ -237,11 +238,21 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent), state_(LcdState::initial()
 }
 
 void LcdPanel::setState(const LcdState& state) {
-    // A steady reading repeats the same frame several times a second.
-    if (state.on == state_.on && state.digits == state_.digits)
-        return;
+    // Only what changed is repainted: a steady reading (the same frame several
+    // times a second) costs nothing, a drifting one only its digits, and the
+    // bevel and the bar that shares the panel's last row are left alone.
+    // Every element keeps its ink within a pixel of its box.
+    QRegion changed;
+    for (int place = 0; place < 4; ++place)
+        if (state.digits[static_cast<std::size_t>(place)] != state_.digits[static_cast<std::size_t>(place)])
+            changed += digitRect(place).adjusted(-1, -1, 1, 1);
+    const auto flipped = state.on ^ state_.on;
+    for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i)
+        if (flipped.test(i))
+            changed += elementRect(static_cast<Lcd>(i)).adjusted(-1, -1, 1, 1);
     state_ = state;
-    update();
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 QRect LcdPanel::digitRect(int place) {
@@ -305,15 +316,19 @@ void LcdPanel::drawInk(QPainter& p, quint32 key, const std::function<QPainterPat
 }
 
 void LcdPanel::paintEvent(QPaintEvent* event) {
-    QFrame::paintEvent(event);   // background and bevel
+    // The bevel; most repaints are a digit or two well inside it.
+    if (!contentsRect().contains(event->rect()))
+        QFrame::paintEvent(event);
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
+    // What lies outside the repainted region would be clipped away anyway.
+    const QRegion& dirty = event->region();
 
     for (int place = 0; place < 4; ++place) {
         const unsigned segments = segmentsOf(state_.digits[static_cast<std::size_t>(place)]);
-        if (segments)
+        if (segments && dirty.intersects(digitRect(place).adjusted(-1, -1, 1, 1)))
             drawInk(p, kDigitInkKey + static_cast<quint32>(place) * 128u + segments,
                     [&] { return digitTransform(place).map(digitPath(segments)); });
     }
@@ -322,6 +337,7 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
         const auto element = static_cast<Lcd>(i);
         if (!state_.shown(element)) continue;
         const QRect box = elementRect(element);
+        if (!dirty.intersects(box.adjusted(-1, -1, 1, 1))) continue;
         p.save();
         TextLook look;
         if (textLook(element, look)) {

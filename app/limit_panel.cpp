@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QTimer>
 
 namespace {
@@ -127,8 +128,9 @@ void LimitPanel::showVerdict(meterlink::Verdict verdict) {
     judge_->adjustSize();
 }
 
-bool LimitPanel::T1HIKeyPress(const QLineEdit* sender, const QString& key) const {
-    return meterlink::acceptLimitKey(utf8(sender->text()), utf8(key), utf8(systemSep_), utf8(userSep_));
+void LimitPanel::T1HIKeyPress(const QLineEdit* sender, QString& key) const {
+    key = QString::fromStdString(
+        meterlink::limitKeyText(utf8(sender->text()), utf8(key), utf8(systemSep_), utf8(userSep_)));
 }
 
 bool LimitPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -140,10 +142,26 @@ bool LimitPanel::eventFilter(QObject* watched, QEvent* event) {
         // leave in the edit is checked by the validation timer.
         const bool command = text.isEmpty() || (text.size() == 1 && text[0] != QLatin1Char('\b') &&
                                                 text[0].category() == QChar::Other_Control);
-        if (!command && !T1HIKeyPress(static_cast<QLineEdit*>(watched), text))
-            return true;
+        if (!command) {
+            auto* edit = static_cast<QLineEdit*>(watched);
+            QString inserted = text;
+            T1HIKeyPress(edit, inserted);
+            if (inserted.isEmpty())
+                return true;
+            if (inserted != text) {
+                edit->insert(inserted);   // the typed mark, as the user's separator
+                return true;
+            }
+        }
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void LimitPanel::paintEvent(QPaintEvent* event) {
+    // The value, the verdict and the link pictures change inside the bevel;
+    // it needs drawing only when the repaint reaches it.
+    if (!contentsRect().contains(event->rect()))
+        QFrame::paintEvent(event);
 }
 
 void LimitPanel::T1HIChange() { Timer1_->start(); }

@@ -44,9 +44,11 @@ public:
     const QString& GoodHighText() const { return GoodHighText_; }
     const QString& GoodLowText() const { return GoodLowText_; }
 
-    // Key filter of both limit edits: whether the typed character may go in.
-    bool T1HIKeyPress(const QLineEdit* sender, const QString& key) const;
-    bool T1LOKeyPress(const QLineEdit* sender, const QString& key) const { return T1HIKeyPress(sender, key); }
+    // Key filter of both limit edits: key is the typed character; it comes
+    // back as what goes into the edit (a typed "." or "," becomes the user's
+    // decimal separator), or empty when refused.
+    void T1HIKeyPress(const QLineEdit* sender, QString& key) const;
+    void T1LOKeyPress(const QLineEdit* sender, QString& key) const { T1HIKeyPress(sender, key); }
     void T1HIChange();
     void T1LOChange();
     void Timer1Timer();
@@ -54,6 +56,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void validate(QLineEdit* edit, QString& goodText, QTimer* timer);

@@ -28,9 +28,16 @@ void LinkIndicator::frameDecoded() {
     CONok_->show();
     CONokN_->hide();
     LinkIdleTicks_ = 0;
+    sinceFrame_.start();
 }
 
 bool LinkIndicator::countTick() {
+    // The serial poll and the 100 ms link tick share their wakeups in either
+    // order; counted after the frame, the tick would make the link look idle
+    // 200 ms after each frame instead of 300.
+    constexpr qint64 kSameMomentMs = 50;
+    if (sinceFrame_.isValid() && sinceFrame_.elapsed() < kSameMomentMs)
+        return false;
     if (LinkIdleTicks_ != 2) {
         ++LinkIdleTicks_;
         return false;

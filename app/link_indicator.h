@@ -2,6 +2,7 @@
 // The two pictures that tell whether frames are arriving: lit screens while
 // they do, dark ones from the third idle tick of the 100 ms link timer on.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 
@@ -21,7 +22,9 @@ public:
     // A frame was decoded.
     void frameDecoded();
     // Counts one timer tick; true when this tick finds the link idle (the
-    // third one since the last frame or the last idle tick).
+    // third one since the last frame or the last idle tick). A tick within
+    // half a tick period of a frame is that frame's own tick, whichever of
+    // the two was handled first, and does not count.
     bool countTick();
     // Shows the idle picture and starts counting afresh.
     void showIdle();
@@ -30,4 +33,5 @@ private:
     QLabel* CONok_ = nullptr;
     QLabel* CONokN_ = nullptr;
     int LinkIdleTicks_ = 0;
+    QElapsedTimer sinceFrame_;
 };

@@ -1,15 +1,36 @@
 #include "link_pictures.h"
+#include "program_identity.h"
 #include "tfcomm.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
 #include <QStyle>
 
+namespace {
+
+// Help and version on a terminal, with or without a display.
+int answerInformation(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    setProgramIdentity();
+    QCoreApplication::setApplicationName(QStringLiteral("meterlink"));   // what the user typed
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);   // prints and exits
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (asksForInformationOnly(argc, argv))
+        return answerInformation(argc, argv);
+
     QApplication app(argc, argv);
-    // The application name, not the display name: the latter would be
-    // appended to the window caption on some platforms.
-    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    setProgramIdentity();
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);   // an unknown option ends here with a message
     QApplication::setWindowIcon(QIcon(applicationIcon()));
 
     TFCOMM window;

@@ -67,10 +67,13 @@ MeterChart::MeterChart(QWidget* parent) : QChartView(parent) {
         s->attachAxis(recordAxis_);
         s->attachAxis(valueAxis_);
     }
-    // Every line of the chart is a one-pixel cosmetic pen (width 0): for a
-    // pen of width 1 the scene works out each grid line's outline at every
-    // repaint, which was most of the chart's cost.
+    // Every line of the chart is a one-pixel cosmetic pen (width 0), set once
+    // the chart's theme has given the pens their colours and dashes: for a
+    // pen of width 1 the scene works out each line's outline at every repaint,
+    // which was most of the chart's cost. The labels are short numbers that
+    // always fit, so they are not measured for truncation either.
     for (QValueAxis* axis : {recordAxis_, valueAxis_}) {
+        axis->setTruncateLabels(false);
         for (auto [get, set] : {std::pair{&QValueAxis::gridLinePen, &QValueAxis::setGridLinePen},
                                 std::pair{&QValueAxis::minorGridLinePen, &QValueAxis::setMinorGridLinePen},
                                 std::pair{&QValueAxis::linePen, &QValueAxis::setLinePen}}) {

@@ -30,3 +30,8 @@ void PortPanel::mouseReleaseEvent(QMouseEvent* event) {
     if (click)
         emit clicked();
 }
+
+void PortPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    pressed_ = false;
+    event->accept();
+}

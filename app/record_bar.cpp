@@ -47,6 +47,7 @@ RecordBar::RecordBar(QWidget* parent) : QFrame(parent) {
 
     RepeatSet_ = makeCheck(QStringLiteral("RepeatSet"), QStringLiteral("Repeat"), {3, 13, 54, 20}, this);
     RepeatSet_->setToolTip(QStringLiteral("Repeage Record"));
+    RepeatSet_->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));   // the caption fills the box
     RepeatSet_->setChecked(true);
     // The interval edit lies over the blanks of this caption.
     RecordSI_ = makeCheck(QStringLiteral("RecordSI"), QStringLiteral("Sampling Interval           'S"),

@@ -40,6 +40,15 @@ namespace {
 
 QFont arial(int pixelSize) { return designFont(QStringLiteral("Arial"), pixelSize); }
 
+// QProgressBar repaints at once on a visible change; held back, the bar is
+// painted with the rest of the frame's changes in one pass.
+template <class Change>
+void changeBarQuietly(QProgressBar* bar, Change change) {
+    bar->setUpdatesEnabled(false);
+    change();
+    bar->setUpdatesEnabled(true);
+}
+
 }  // namespace
 
 TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
@@ -94,10 +103,12 @@ void TFCOMM::buildLayout() {
     QPalette topPalette = Panel5_->palette();
     topPalette.setColor(QPalette::Window, topPalette.color(QPalette::Base));
     Panel5_->setPalette(topPalette);
-    Panel5_->setGeometry(0, 0, 663, 32);
+    // Ends where the panels below end, not 4 px beyond them.
+    Panel5_->setGeometry(0, 0, 659, 32);
 
     connection_ = new ConnectionControl(COMM2_, Panel5_);
-    connect(connection_, &ConnectionControl::openFailed, this, &TFCOMM::showOpenFailed);
+    connect(connection_, &ConnectionControl::openFailed, this, &TFCOMM::showLinkError);
+    connect(connection_, &ConnectionControl::portLost, this, &TFCOMM::showLinkError);
     connect(connection_->USBCon(), &QPushButton::clicked, this, &TFCOMM::USBConClick);
 
     BitBtn1_ = new QPushButton(QStringLiteral("Quit"), Panel5_);
@@ -226,7 +237,7 @@ void TFCOMM::FormCreate() {
     setWindowTitle(QString::fromStdString(meterlink::captionWithPlatform(profile_.title, is64BitSystem())));
 }
 
-void TFCOMM::showOpenFailed(const QString& message) {
+void TFCOMM::showLinkError(const QString& message) {
     QMessageBox::critical(this, QStringLiteral("Error"), message);
 }
 
@@ -240,15 +251,25 @@ void TFCOMM::BitBtn1Click() {
 }
 
 void TFCOMM::ConTimerTimer() {
-    if (!link_->countTick()) return;
-    // The USB watchdog is looked at on the ticks that find the link idle.
-    if (usb_.watchdogDue()) {
-        usb_.resetIdleCount();
-        connection_->USBCon()->setChecked(false);
-        if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
-        showInformation(meterNotReadyText());
-    }
-    link_->showIdle();
+    if (!link_->countTick())
+        return;
+    // Decided after whatever else is due at this moment: a frame the serial
+    // poll delivers in the same tick keeps the link active, instead of the
+    // pictures flipping to idle and straight back.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (link_->LinkIdleTicks() != 2) return;
+            // The USB watchdog is looked at on the ticks that find the link idle.
+            if (usb_.watchdogDue()) {
+                usb_.resetIdleCount();
+                connection_->USBCon()->setChecked(false);
+                if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
+                showInformation(meterNotReadyText());
+            }
+            link_->showIdle();
+        },
+        Qt::QueuedConnection);
 }
 
 void TFCOMM::RECEIVE_COM_Data(TSerialPortDriver*, const std::uint8_t* bytes, int size) {
@@ -275,7 +296,7 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
     if (verdict != meterlink::Verdict::Unchanged)
         decoder_.mutableReading().JudgeText = meterlink::judgeText(verdict);
     if (decoder_.progressMaximumChanged())
-        PBar2_->setMaximum(axis.progressMaximum);
+        changeBarQuietly(PBar2_, [&] { PBar2_->setMaximum(axis.progressMaximum); });
     if (Panel2_->frameDecoded())
         INDataToTable();
 }
@@ -300,13 +321,8 @@ void TFCOMM::rowLogged(const meterlink::MeterReading& reading) {
     // A bar never shows more than full, whatever the value.
     const double magnitude = std::trunc(std::fabs(reading.ChartValue));
     const int position = magnitude >= PBar2_->maximum() ? PBar2_->maximum() : static_cast<int>(magnitude);
-    if (position != PBar2_->value()) {
-        // QProgressBar repaints at once on a visible change; held back, the bar
-        // is painted with the rest of the frame's changes in one pass.
-        PBar2_->setUpdatesEnabled(false);
-        PBar2_->setValue(position);
-        PBar2_->setUpdatesEnabled(true);
-    }
+    if (position != PBar2_->value())
+        changeBarQuietly(PBar2_, [&] { PBar2_->setValue(position); });
     ChartToolbar_->showPageNumber();
 }
 

@@ -123,7 +123,8 @@ private:
     void buildMenus();
     void buildRecordGrid(QWidget* parent);
     void FormCreate();
-    void showOpenFailed(const QString& message);
+    // An "Error" box for a link that failed to open or was lost.
+    void showLinkError(const QString& message);
     // After each logged row: the magnitude bar and the page number follow it.
     void rowLogged(const meterlink::MeterReading& reading);
     // The logging switches as the record bar shows them now.

@@ -1,5 +1,7 @@
 #include "links/serial_port_driver.h"
 
+#include "links/port_open_failure.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -70,7 +72,7 @@ bool TSerialPortDriver::Connect() {
     port_->setPortName(portPath_.isEmpty() ? deviceName(comPort_) : portPath_);
     // Qt opens exclusively: a lock file everywhere, TIOCEXCL on Unix.
     if (!port_->open(QIODevice::ReadWrite)) {
-        lastError_ = port_->errorString();
+        lastError_ = explainPortOpenFailure(deviceName(comPort_), port_->error(), port_->errorString());
         return false;
     }
     lastError_.clear();
@@ -163,7 +165,11 @@ void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
     // until the user disconnects.
     portLost_ = true;
     pollTimer_->stop();
-    const QString reason = port_->errorString();
+    // Not the system's text: a hung-up line reads end-of-file and the text
+    // then tells of whatever call failed last.
+    const QString reason = error == QSerialPort::ResourceError
+                               ? QStringLiteral("the device was removed from the system")
+                               : QStringLiteral("the device stopped delivering data (cable pulled or far end closed)");
     port_->close();
     emit portLostDetected(reason);
 }

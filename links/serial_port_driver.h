@@ -51,7 +51,8 @@ public:
     void PurgeBuffers(bool input, bool output);
     void ApplySettings();
 
-    // Why the last Connect failed, in the system's words; empty after a success.
+    // Why the last Connect failed, in words the user can act on (missing
+    // device, in use by another program, no permission); empty after a success.
     QString lastError() const { return lastError_; }
     // True once the open port has reported it is gone (device unplugged, far
     // side of a pty closed). Reading stops then; Connected stays true until

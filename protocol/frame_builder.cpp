@@ -29,7 +29,8 @@ struct FunctionBits {
 };
 
 // Status bits a meter lights for each function (DC/AC in byte 8, the mode in
-// byte 10, the unit in byte 11).
+// byte 10, the unit in byte 11). In diode mode the meter lights the volt unit
+// beside the diode mark.
 constexpr FunctionBits kFunctions[] = {
     {MeterFunction::DCV, "DCV", 0x10, 0x00, 0x80},
     {MeterFunction::ACV, "ACV", 0x08, 0x00, 0x80},
@@ -37,7 +38,7 @@ constexpr FunctionBits kFunctions[] = {
     {MeterFunction::ACA, "ACA", 0x08, 0x00, 0x40},
     {MeterFunction::Ohm, "OHM", 0x00, 0x00, 0x20},
     {MeterFunction::Continuity, "CTN", 0x00, 0x08, 0x20},
-    {MeterFunction::Diode, "DIODE", 0x00, 0x04, 0x00},
+    {MeterFunction::Diode, "DIODE", 0x00, 0x04, 0x80},
     {MeterFunction::Capacitance, "CAP", 0x00, 0x00, 0x04},
     {MeterFunction::TempC, "TEMPC", 0x00, 0x00, 0x02},
     {MeterFunction::TempF, "TEMPF", 0x00, 0x00, 0x01},

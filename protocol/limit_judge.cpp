@@ -153,19 +153,27 @@ bool fixSeparator(std::string& text, std::string_view sep) {
     return true;
 }
 
-bool acceptLimitKey(std::string_view editText, std::string_view key, std::string_view systemSep,
-                    std::string_view userSep) {
-    // No second system decimal separator.
+std::string limitKeyText(std::string_view editText, std::string_view key, std::string_view systemSep,
+                         std::string_view userSep) {
     const std::string_view sys = firstChar(trim(systemSep));
+    const std::string_view user = firstChar(userSep);
+    // No second system decimal separator.
     if (!sys.empty() && key == sys && editText.find(sys) != std::string_view::npos)
-        return false;
+        return {};
+    if (key == "." || key == "," || (!user.empty() && key == user)) {
+        // Either mark in the text already is a separator, the foreign one
+        // only waiting for the per-frame fix-up.
+        const bool hasSeparator = editText.find_first_of(".,") != std::string_view::npos ||
+                                  (!user.empty() && editText.find(user) != std::string_view::npos);
+        if (user.empty() || hasSeparator) return {};
+        return std::string(user);
+    }
     if (key.size() == 1) {
         const char c = key[0];
         if (c == '\b' || c == '\'' || c == '+' || c == '-' || c == '`' || isDigit(c))
-            return true;
+            return std::string(key);
     }
-    const std::string_view user = firstChar(userSep);
-    return !user.empty() && key == user;
+    return {};
 }
 
 bool validateLimit(std::string& text, std::string& goodText, std::string_view sep) {

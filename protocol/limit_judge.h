@@ -37,11 +37,13 @@ const char* judgeCaption(Verdict v);
 // Returns true when the text changed.
 bool fixSeparator(std::string& text, std::string_view decimalSep);
 
-// Key filter of the limit edits. key is one character (UTF-8); "\b" is
-// backspace. systemSep and userSep are separator texts; their first
-// character is what counts.
-bool acceptLimitKey(std::string_view editText, std::string_view key,
-                    std::string_view systemSep, std::string_view userSep);
+// Key filter of the limit edits: the text a typed key puts into the edit,
+// empty when the key is refused. key is one character (UTF-8); "\b" is
+// backspace. A typed "." or "," means a decimal mark whatever the keyboard,
+// so it comes back as the user's separator; a second separator is refused.
+// systemSep and userSep are separator texts; their first character counts.
+std::string limitKeyText(std::string_view editText, std::string_view key,
+                         std::string_view systemSep, std::string_view userSep);
 
 // The 500 ms validation: a text that is not a number is replaced by the last
 // valid one; whatever stands afterwards becomes the last valid text.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -59,6 +60,21 @@ void printReading(const ReadingPipeline& p, std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
+// The separator must be one character (UTF-8) that no number can contain,
+// or values and limits could be read two ways.
+bool usableSeparator(const std::string& sep) {
+    if (sep.empty()) return false;
+    const auto lead = static_cast<unsigned char>(sep[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length != sep.size()) return false;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(sep[i]) & 0xC0) != 0x80) return false;
+    if (length > 1) return true;
+    const char c = sep[0];
+    const bool partOfNumber = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' || c == 'E';
+    return !partOfNumber && c > ' ' && c != 0x7F;
+}
+
 }  // namespace
 
 int runDecode(int argc, char** argv) {
@@ -81,6 +97,10 @@ int runDecode(int argc, char** argv) {
             else if (*v == '\0') {
                 std::cerr << "meterlink-cli decode: --separator must not be empty\n";
                 return 2;
+            } else if (!usableSeparator(v)) {
+                std::cerr << "meterlink-cli decode: --separator must be one character that is not part of a "
+                             "number (no digit, sign, exponent or blank)\n";
+                return 2;
             } else settings.decimalSep = v;
         } else if (arg == "--help" || arg == "-h") {
             decodeUsage(std::cout);
@@ -94,6 +114,22 @@ int runDecode(int argc, char** argv) {
             return 2;
         } else {
             path = argv[i];
+        }
+    }
+
+    // Checked once the separator is known, whatever the order of the options,
+    // and after the fix-up every frame applies to the limits (2.5 is 2,5 when
+    // the separator is a comma). A limit that is not a number would silently
+    // judge nothing.
+    const std::pair<const char*, const std::string*> limits[] = {{"--high", &settings.highLimit},
+                                                                 {"--low", &settings.lowLimit}};
+    for (const auto& [name, text] : limits) {
+        std::string fixed = *text;
+        meterlink::fixSeparator(fixed, settings.decimalSep);
+        if (!meterlink::isNumber(fixed, settings.decimalSep)) {
+            std::cerr << "meterlink-cli decode: " << name << " wants a number written with the decimal separator '"
+                      << settings.decimalSep << "'\n";
+            return 2;
         }
     }
 

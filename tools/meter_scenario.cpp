@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace meterlink {
 
@@ -78,16 +80,76 @@ std::vector<ScenarioStep> builtInScenario() {
     return steps;
 }
 
-bool loadScenario(const std::string& path, std::vector<ScenarioStep>& steps, std::string& error) {
-    std::ifstream in(path);
+namespace {
+
+// A hand-written scenario is a few hundred lines; anything far beyond is not one.
+constexpr std::size_t kMaxScenarioBytes = 1024 * 1024;
+constexpr std::size_t kMaxLineBytes = 200;
+
+// Control characters other than tab, CR and LF mean the file is not text.
+bool isBinaryByte(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F; }
+
+// Reads the whole file, but never more than the limit and never binary data:
+// a device such as /dev/zero or a huge file is refused after at most one
+// chunk past the limit, and nothing of it is kept or shown.
+bool readScenarioText(const std::string& path, std::string& text, std::string& error) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status)) {
+        error = path + ": is a directory, not a scenario file";
+        return false;
+    }
+    if (std::filesystem::is_regular_file(status)) {
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        if (!ec && size > kMaxScenarioBytes) {
+            error = path + ": too large for a scenario file (" + std::to_string(size) + " bytes, at most " +
+                    std::to_string(kMaxScenarioBytes) + ")";
+            return false;
+        }
+    }
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
+    char chunk[64 * 1024];
+    while (in) {
+        in.read(chunk, sizeof chunk);
+        const auto got = static_cast<std::size_t>(in.gcount());
+        for (std::size_t i = 0; i < got; ++i) {
+            if (isBinaryByte(static_cast<unsigned char>(chunk[i]))) {
+                error = path + ": not a text file (binary data at byte " + std::to_string(text.size() + i + 1) + ")";
+                return false;
+            }
+        }
+        if (text.size() + got > kMaxScenarioBytes) {
+            error = path + ": too large for a scenario file (more than " + std::to_string(kMaxScenarioBytes) + " bytes)";
+            return false;
+        }
+        text.append(chunk, got);
+    }
+    if (in.bad()) {
+        error = path + ": read error";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool loadScenario(const std::string& path, std::vector<ScenarioStep>& steps, std::string& error) {
+    std::string text;
+    if (!readScenarioText(path, text, error)) return false;
+    std::istringstream in(text);
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
         ++lineNo;
+        if (line.size() > kMaxLineBytes) {
+            error = path + ':' + std::to_string(lineNo) + ": line too long (more than " +
+                    std::to_string(kMaxLineBytes) + " characters)";
+            return false;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();   // files written on Windows
         const std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#') continue;
@@ -98,10 +160,6 @@ bool loadScenario(const std::string& path, std::vector<ScenarioStep>& steps, std
             return false;
         }
         steps.push_back(s);
-    }
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
     }
     if (steps.empty()) {
         error = path + ": no readings";

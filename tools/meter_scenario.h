@@ -33,7 +33,9 @@ struct ScenarioStep {
 std::vector<ScenarioStep> builtInScenario();
 
 // One reading per non-blank, non-comment line. On failure returns false with
-// a message for the user in error ("file:line: ..." for a bad line).
+// a message for the user in error ("file:line: ..." for a bad line). A
+// directory, a binary or oversized file and an endless device are refused
+// without being read whole; their content is never quoted.
 bool loadScenario(const std::string& path, std::vector<ScenarioStep>& steps, std::string& error);
 
 // Plays the steps in a loop, moving each value a little on every frame.

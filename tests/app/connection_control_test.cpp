@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,20 @@ TEST_F(ConnectionControlTest, PortPanelCyclesThroughTheFourPorts) {
         EXPECT_EQ(visible, 1);
     }
     EXPECT_EQ(control.state(), State::Disconnected);
+}
+
+// However fast the clicks come, one click of the panel moves one port on: the
+// second press of a double-click lands on the panel the first click brought
+// up, and is not a click of its own. A later single click still is.
+TEST_F(ConnectionControlTest, DoubleClickOnThePortPanelMovesOnePortOn) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    const QPoint at = control.BtCOM(1)->geometry().center();
+    QTest::mouseDClick(bar.windowHandle(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(control.visiblePortPanel(), control.BtCOM(2));
+    EXPECT_EQ(driver.ComPort(), TSerialPortDriver::pnCOM2);
+    QTest::mouseClick(bar.windowHandle(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(control.visiblePortPanel(), control.BtCOM(3));
+    EXPECT_EQ(driver.ComPort(), TSerialPortDriver::pnCOM3);
 }
 
 TEST_F(ConnectionControlTest, HiddenMenuItemsChooseTheirOwnPort) {

@@ -3,6 +3,9 @@
 #include "recording/unit_text.h"
 
 #include <QDir>
+#include <QPaintEvent>
+#include <QScreen>
+#include <QTest>
 #include <QImage>
 #include <QPixmap>
 
@@ -164,6 +167,54 @@ TEST(LcdPanel, DigitsLightTheirSevenSegments) {
             EXPECT_EQ(lit, expected) << "digit '" << c.digit << "' at place " << place;
         }
     }
+}
+
+// Collects the regions the panel repaints.
+class PaintSpy : public QObject {
+public:
+    explicit PaintSpy(QWidget& widget) { widget.installEventFilter(this); }
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+// A new reading repaints what changed and nothing else (not the bevel, not
+// the last row that the bar below shares), and leaves the panel showing
+// exactly the new reading: no ink of the old one stays behind.
+TEST(LcdPanel, RepaintsOnlyWhatChangedAndLeavesNothingStale) {
+    const LcdState before =
+        makeState({Lcd::Send, Lcd::AC, Lcd::Kilo, Lcd::Ohm, Lcd::P2, Lcd::Hold, Lcd::Max}, {'1', '2', '3', '4'});
+    const LcdState after = makeState({Lcd::Send, Lcd::Dc1, Lcd::V, Lcd::P1, Lcd::Auto, Lcd::Max}, {'1', '2', '9', '@'});
+    LcdPanel panel;
+    panel.setState(before);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    QTest::qWait(50);   // the first full paint is done
+
+    PaintSpy spy(panel);
+    panel.setState(after);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !spy.painted.isEmpty(); }));
+    for (Lcd changed : {Lcd::AC, Lcd::Dc1, Lcd::Kilo, Lcd::Ohm, Lcd::V, Lcd::P1, Lcd::P2, Lcd::Hold, Lcd::Auto})
+        EXPECT_TRUE(spy.painted.contains(LcdPanel::elementRect(changed))) << "element " << static_cast<int>(changed);
+    EXPECT_TRUE(spy.painted.contains(LcdPanel::digitRect(2)));
+    EXPECT_TRUE(spy.painted.contains(LcdPanel::digitRect(3)));
+    // The first digit did not change (its last column borders the decimal mark after it).
+    EXPECT_FALSE(spy.painted.intersects(LcdPanel::digitRect(0).adjusted(0, 0, -2, 0)));
+    EXPECT_FALSE(spy.painted.intersects(LcdPanel::elementRect(Lcd::Max)));
+    EXPECT_FALSE(spy.painted.intersects(QRect(0, panel.height() - 1, panel.width(), 1)));
+
+    const QImage shown = panel.screen()->grabWindow(panel.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, render(after).convertToFormat(QImage::Format_RGB32));
+
+    // The same reading again repaints nothing.
+    spy.painted = QRegion();
+    panel.setState(after);
+    QTest::qWait(50);
+    EXPECT_TRUE(spy.painted.isEmpty());
 }
 
 TEST(LinkPictures, IdleAndActiveLinkDifferAndPicturesHaveTheAskedSize) {

@@ -44,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     meterlink::fixSeparator(limit, settings.decimalSep);
     std::string good = "6000";
     meterlink::validateLimit(limit, good, settings.decimalSep);
-    meterlink::acceptLimitKey(slice(0, 8), slice(8, 1 + (data[3] & 3u)), slice(9, 2),
-                              settings.decimalSep);
+    meterlink::limitKeyText(slice(0, 8), slice(8, 1 + (data[3] & 3u)), slice(9, 2), settings.decimalSep);
     meterlink::DisplaySpec spec;
     std::string error;
     if (meterlink::parseDisplaySpec(std::string(text.substr(0, 64)), spec, error))

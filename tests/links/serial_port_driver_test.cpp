@@ -136,7 +136,7 @@ TEST(SerialPortDriver, MissingPortFailsWithReasonAndNeverPolls) {
 
     EXPECT_FALSE(b.driver.Connect());
     EXPECT_FALSE(b.driver.Connected());
-    EXPECT_FALSE(b.driver.lastError().isEmpty());
+    EXPECT_TRUE(b.driver.lastError().contains(QStringLiteral("does not exist"))) << b.driver.lastError().toStdString();
     EXPECT_FALSE(b.timer()->isActive());
     b.driver.Disconnect();
     EXPECT_FALSE(b.driver.Connected());
@@ -357,7 +357,8 @@ TEST(SerialPortDriver, PortIsExclusiveAndFreedByDestruction) {
     ASSERT_TRUE(first->Connect());
 
     EXPECT_FALSE(b.driver.Connect());
-    EXPECT_FALSE(b.driver.lastError().isEmpty());
+    EXPECT_TRUE(b.driver.lastError().contains(QStringLiteral("in use by another program")))
+        << b.driver.lastError().toStdString();
 
     first.reset();
     ASSERT_TRUE(b.driver.Connect());

@@ -51,6 +51,16 @@ TEST(FrameBuilder, ScenarioLinesRoundTripThroughTheDecoder) {
     }
 }
 
+// Bytes captured from a real meter in diode mode, showing ".0L V": the volt
+// unit is lit beside the diode mark.
+TEST(FrameBuilder, DiodeFramesMatchTheRealMeter) {
+    DisplaySpec spec;
+    std::string error;
+    ASSERT_TRUE(parseDisplaySpec("DIODE OL p=1 manual", spec, error)) << error;
+    const WireFrame captured{0x2B, 0x3F, 0x30, 0x3A, 0x3F, 0x20, 0x31, 0x00, 0x00, 0x04, 0x80, 0x00, 0x0D, 0x0A};
+    EXPECT_EQ(encodeFrame(fieldsFor(spec)), captured);
+}
+
 TEST(FrameBuilder, RejectsMalformedScenarioLines) {
     for (const char* line : {"", "XYZ 1", "DCV", "DCV 12345", "DCV 1.2.3", "DCV 5 5", "DCV 5 loud"}) {
         DisplaySpec spec;

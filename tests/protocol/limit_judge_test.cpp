@@ -76,22 +76,26 @@ TEST(LimitKeyFilter, AdmitsOnlyCharactersOfANumber) {
     struct Case {
         const char* text;
         const char* key;
-        bool accept;
+        const char* inserted;   // empty: refused
     };
     // System separator "," and user separator ",".
     const Case cases[] = {
-        {"12", "3", true},   {"12", "-", true}, {"12", "+", true}, {"12", "\b", true},
-        {"12", "'", true},   {"12", "`", true}, {"12", ",", true}, {"1,2", ",", false},
-        {"12", ".", false},  {"12", "a", false}, {"12", " ", false}, {"12", "e", false},
+        {"12", "3", "3"},  {"12", "-", "-"}, {"12", "+", "+"}, {"12", "\b", "\b"},
+        {"12", "'", "'"},  {"12", "`", "`"}, {"12", ",", ","}, {"1,2", ",", ""},
+        {"12", "a", ""},   {"12", " ", ""},  {"12", "e", ""},
+        // A typed full stop is the user's mark too, and only once.
+        {"12", ".", ","},  {"1,2", ".", ""}, {"1.2", ",", ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(acceptLimitKey(c.text, c.key, " , ", ","), c.accept) << c.text << " + " << c.key;
-    // System and user separators differ: a second system one is refused,
-    // the user's is allowed.
-    EXPECT_FALSE(acceptLimitKey("1.2", ".", ".", ","));
-    EXPECT_TRUE(acceptLimitKey("1.2", ",", ".", ","));
+        EXPECT_EQ(limitKeyText(c.text, c.key, " , ", ","), c.inserted) << c.text << " + " << c.key;
+    // System and user separators differ: a second separator of either kind is
+    // refused; a comma typed where the user writes a full stop becomes one.
+    EXPECT_EQ(limitKeyText("1.2", ".", ".", ","), "");
+    EXPECT_EQ(limitKeyText("1.2", ",", ".", ","), "");
+    EXPECT_EQ(limitKeyText("12", ",", ",", "."), ".");
+    EXPECT_EQ(limitKeyText("12", ".", ".", "\u066B"), "\u066B");
     // Empty separator texts do not crash and admit no separator.
-    EXPECT_FALSE(acceptLimitKey("1", ".", "", ""));
+    EXPECT_EQ(limitKeyText("1", ".", "", ""), "");
 }
 
 TEST(ValidateLimit, RestoresTheLastValidText) {

@@ -38,6 +38,9 @@ struct DecodeCase {
     std::int32_t fullCount;
 };
 
+// Shown by --gtest_list_tests and in failures instead of the case's bytes.
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
 class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeTable, FrameGivesTheReadingTheMeterShowed) {

@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -21,7 +20,10 @@ struct CliRun {
 };
 
 CliRun runCli(const std::string& args) {
-    const std::string errFile = ::testing::TempDir() + std::to_string(getpid()) + "_decode_stderr.txt";
+    // Own file per run: ctest runs these tests side by side.
+    static int runs = 0;
+    const std::string errFile =
+        ::testing::TempDir() + "decode_stderr_" + std::to_string(::getpid()) + "_" + std::to_string(++runs) + ".txt";
     const std::string cmd = std::string(METERLINK_CLI) + " decode " + args + " 2>" + errFile;
     CliRun run;
     FILE* p = popen(cmd.c_str(), "r");
@@ -31,8 +33,11 @@ CliRun runCli(const std::string& args) {
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) run.out.append(buf, n);
     const int status = pclose(p);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    {
+        std::ifstream err(errFile);
+        run.err.assign(std::istreambuf_iterator<char>(err), {});
+    }
+    std::remove(errFile.c_str());
     return run;
 }
 
@@ -74,9 +79,41 @@ TEST(DecodeCommand, LimitsAndSeparatorFromTheCommandLine) {
     EXPECT_EQ(run.out,
               "5,999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\tFail\n"
               "1,500\tDC\tV\tAUTO\t1500\t1.500\t6\t6000\tpass\n");
-    // Invalid limits judge nothing, so the verdict stays empty.
-    const CliRun invalid = runCli("--high abc " + file);
-    EXPECT_EQ(invalid.out.substr(0, invalid.out.find('\n')), "5.999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\t");
+    // The separator may follow the limits it applies to.
+    EXPECT_EQ(runCli("--high 2,5 --separator , " + file).exitCode, 0);
+}
+
+// A limit that is not a number would judge nothing without a word; a
+// separator that can be part of a number would misread values.
+TEST(DecodeCommand, RefusesLimitsAndSeparatorsThatAreNotUsable) {
+    const std::string file = writeStream("decode_refused.bin", {"DCV 5.999"});
+    const struct {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"--high abc", "--high wants a number"},
+        {"--low 1.2.3", "--low wants a number"},
+        {"--high nan", "--high wants a number"},
+        {"--low inf", "--low wants a number"},
+        {"--high ''", "--high wants a number"},
+        {"--low -999999", "--low wants a number"},
+        {"--high 2.5.0 --separator ,", "--high wants a number written with the decimal separator ','"},
+        {"--separator ''", "--separator must not be empty"},
+        {"--separator ,,", "--separator must be one character"},
+        {"--separator 5", "--separator must be one character"},
+        {"--separator -", "--separator must be one character"},
+        {"--separator ' '", "--separator must be one character"},
+        {"--separator e", "--separator must be one character"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun run = runCli(std::string(c.args) + " " + file);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(std::string("meterlink-cli decode: ") + c.message), std::string::npos) << run.err;
+    }
+    // A separator of several bytes is still one character.
+    EXPECT_EQ(runCli("--separator \xd9\xab --high 7 " + file).exitCode, 0);
 }
 
 TEST(DecodeCommand, ReadsStandardInputAndCountsRejectedFrames) {

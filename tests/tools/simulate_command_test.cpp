@@ -240,6 +240,11 @@ TEST(SimulateCommand, ScenarioFilePlaysItsReadingsInOrderAndStopsAfterCount) {
 TEST(SimulateCommand, RefusesBadInvocationsBeforeOpeningAPort) {
     const std::string bad = writeTempFile("sim_bad.txt", "DCV 1.000\n# fine so far\nVOLTS 12\n");
     const std::string empty = writeTempFile("sim_empty.txt", "# nothing\n\n");
+    const std::string binary = writeTempFile("sim_binary.bin", std::string("DCV 1.000\n\x2B\x30\x00\x31\r\n", 15));
+    std::string lines;
+    while (lines.size() < 2 * 1024 * 1024) lines += "DCV 1.000\n";
+    const std::string huge = writeTempFile("sim_huge.txt", lines);
+    const std::string oneLine = writeTempFile("sim_long_line.txt", "DCV " + std::string(100000, '1') + "\n");
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -253,6 +258,11 @@ TEST(SimulateCommand, RefusesBadInvocationsBeforeOpeningAPort) {
         {{"--scenario", ::testing::TempDir() + "no_such_file.txt"}, "no_such_file.txt"},
         {{"--scenario", bad}, bad + ":3: unknown function 'VOLTS'"},
         {{"--scenario", empty}, "no readings"},
+        {{"--scenario", binary}, "not a text file"},
+        {{"--scenario", huge}, "too large"},
+        {{"--scenario", "/dev/zero"}, "/dev/zero: not a text file"},
+        {{"--scenario", ::testing::TempDir()}, "is a directory"},
+        {{"--scenario", oneLine}, ":1: line too long"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
@@ -260,7 +270,11 @@ TEST(SimulateCommand, RefusesBadInvocationsBeforeOpeningAPort) {
         ASSERT_TRUE(sim.started());
         EXPECT_EQ(sim.waitExit(), 2);
         EXPECT_EQ(sim.readAll(false), "") << "no port path for a refused run";
-        EXPECT_NE(sim.readAll(true).find(c.message), std::string::npos);
+        const std::string err = sim.readAll(true);
+        EXPECT_EQ(err.rfind("meterlink-cli simulate: ", 0), 0u) << err;
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        // A refused file is named, never quoted.
+        EXPECT_LT(err.find('\n'), 300u);
     }
 }
 

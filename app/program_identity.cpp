@@ -1,0 +1,37 @@
+#include "program_identity.h"
+
+#include "tfcomm.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstring>
+
+void setProgramIdentity() {
+    // The application name, not the display name: the latter would be
+    // appended to the window caption on some platforms. On X11 it is also
+    // the class of the window (WM_CLASS) that docks match the launcher by.
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral(METERLINK_VERSION));
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setDesktopFileName(QStringLiteral("meterlink"));
+}
+
+void describeCommandLine(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "MeterLink: a live copy of a 6000-count multimeter's display with a Pass/Fail verdict\n"
+        "against limits, read from a serial port or the meter's USB cable.\n"
+        "COM 1 to COM 4 are /dev/ttyS0 to /dev/ttyS3 unless METERLINK_COM1 to\n"
+        "METERLINK_COM4 name another device."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+bool asksForInformationOnly(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0) return true;
+    }
+    return false;
+}
