@@ -53,8 +53,9 @@ public:
     // Values outside 10..10000 ms are ignored.
     void SetSleepSlice(int ms);
 
-    // Which of the device's reports say nothing new; those may reach the data
-    // handler a little later, a few at a time (see THidDeviceReadThread).
+    // Which of the device's reports say nothing new. All but the quiet report
+    // that ends a burst may then reach the data handler a little later, a few
+    // at a time (see THidDeviceReadThread).
     // Takes effect when reading starts.
     void SetQuietReports(THidDeviceReadThread::QuietReport quiet) { quietReports_ = quiet; }
 

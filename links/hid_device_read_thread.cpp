@@ -27,8 +27,8 @@ struct THidDeviceReadThread::Loop {
     std::vector<std::uint8_t> ReportBuffer;
     int BytesRead = 0;
     std::uint32_t ReadError = 0;
-    // Quiet reports waiting to go with the next hand-over, each in a slot of
-    // the report length, and their sizes.
+    // Reports waiting to go with the next hand-over, each in a slot of the
+    // report length, and their sizes.
     QuietReport quiet = nullptr;
     std::vector<std::uint8_t> waiting;
     std::vector<int> waitingSizes;
@@ -46,8 +46,8 @@ struct THidDeviceReadThread::Loop {
     // Hands over the waiting reports, and the one just read when withCurrent.
     void handOverReports(bool withCurrent);
     bool waitedLongEnough() const;
-    // Sleeps one slice; false when termination was asked meanwhile.
-    bool pause();
+    // Sleeps ms; false when termination was asked meanwhile.
+    bool pause(int ms);
 };
 
 void THidDeviceReadThread::Loop::body() {
@@ -60,8 +60,12 @@ void THidDeviceReadThread::Loop::body() {
             handle = platform->open(info, HidAccess::Read, &error);
             if (!handle) result = {-1, error != 0 ? error : static_cast<std::uint32_t>(EIO)};
         }
+        // In a quiet stretch the reports queue up in the system between
+        // pauses and are read together, without waiting: one wake-up for
+        // several of them instead of one each.
+        const bool quietStretch = quiet && lastWasQuiet;
         if (handle)
-            result = handle->read(ReportBuffer.data(), ReportBuffer.size(), sleepSlice.load());
+            result = handle->read(ReportBuffer.data(), ReportBuffer.size(), quietStretch ? 0 : sleepSlice.load());
         if (result.bytes < 0) {
             // A handle that failed once is opened afresh; a device that has
             // gone then fails at the open, once a slice, until it is unplugged.
@@ -69,13 +73,17 @@ void THidDeviceReadThread::Loop::body() {
             if (!waitingSizes.empty()) handOverReports(false);
             ReadError = result.error;
             handOver->run(deliverError);
-            if (!pause()) break;
+            if (!pause(sleepSlice.load())) break;
             continue;
         }
         if (terminate) break;
         BytesRead = result.bytes;
-        if (BytesRead > 0) offer();
-        else if (!waitingSizes.empty() && waitedLongEnough()) handOverReports(false);
+        if (BytesRead > 0) {
+            offer();
+            continue;
+        }
+        if (!waitingSizes.empty() && waitedLongEnough()) handOverReports(false);
+        if (quietStretch && !pause(std::min(kQuietPauseMs, sleepSlice.load()))) break;
     }
 }
 
@@ -86,7 +94,10 @@ bool THidDeviceReadThread::Loop::waitedLongEnough() const {
 void THidDeviceReadThread::Loop::offer() {
     const auto size = static_cast<std::uint16_t>(BytesRead - 1);
     const bool isQuiet = quiet && quiet(ReportBuffer.data() + 1, size);
-    const bool mayWait = isQuiet && lastWasQuiet && waitingSizes.size() < kQuietBatch;
+    // The quiet report that ends a burst of others is the one whose handling
+    // shows something (the meter's frame): it goes at once, the rest may wait.
+    const bool endsBurst = isQuiet && !lastWasQuiet;
+    const bool mayWait = quiet && !endsBurst && waitingSizes.size() < kQuietBatch;
     lastWasQuiet = isQuiet;
     if (!mayWait) {
         handOverReports(true);
@@ -107,9 +118,9 @@ void THidDeviceReadThread::Loop::handOverReports(bool withCurrent) {
     waitingSizes.clear();
 }
 
-bool THidDeviceReadThread::Loop::pause() {
+bool THidDeviceReadThread::Loop::pause(int ms) {
     std::unique_lock<std::mutex> lock(wakeMutex);
-    return !wake.wait_for(lock, std::chrono::milliseconds(sleepSlice.load()), [this] { return terminate.load(); });
+    return !wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return terminate.load(); });
 }
 
 THidDeviceReadThread::THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info,

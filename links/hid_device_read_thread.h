@@ -5,11 +5,15 @@
 // it; that takes at most one slice and never waits on a hand-over.
 //
 // Quiet reports: a device that reports all the time whether or not it has
-// anything to say (the meter's cable sends about a hundred idle reports a
-// second) would wake the GUI thread for each. When the owner names which
-// reports are quiet, a quiet report that follows a quiet one may wait, up to
+// anything to say (the meter's cable sends about a hundred reports a second,
+// a frame's bytes spread over several of them) would wake the GUI thread for
+// each. When the owner names which reports are quiet, only the quiet report
+// that ends a burst of others goes at once; any other report may wait, up to
 // kQuietWaitMs or kQuietBatch reports, and go with the next hand-over: every
-// report still reaches the handler, in order, one call each.
+// report still reaches the handler, in order, one call each. While reports
+// are quiet the thread also reads less often: it pauses kQuietPauseMs (or
+// the slice, if shorter) whenever it has read all the system holds, and
+// reads what queued meanwhile in one go.
 
 #include "links/hid_platform.h"
 
@@ -28,6 +32,7 @@ public:
 
     static constexpr int kQuietWaitMs = 250;
     static constexpr std::size_t kQuietBatch = 64;
+    static constexpr int kQuietPauseMs = 40;
 
     // Starts reading at once, with a report buffer of reportLength bytes.
     THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info, std::size_t reportLength,

@@ -36,7 +36,8 @@ public:
     Report USBReadKR30B(const std::uint8_t* data, std::size_t size);
 
     // A report that only counts for the watchdog once the report before it
-    // was quiet too: idle, or empty. What the read thread may hold back.
+    // was quiet too: idle, or empty. The first one after meter bytes flushes
+    // the frame; the read thread may hold back any other report.
     static bool isQuietReport(const std::uint8_t* data, std::uint16_t size);
 
     int UsbIdleCount() const { return idleCount_; }

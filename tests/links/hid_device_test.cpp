@@ -153,31 +153,47 @@ TEST_F(HidDeviceTest, ReportsReachTheHandlerOnTheGuiThreadOneAtATime) {
     EXPECT_EQ(queuedDuringFirst, 2);
 }
 
-TEST_F(HidDeviceTest, QuietReportsAfterAQuietOneWaitAndStillArriveInOrder) {
+TEST_F(HidDeviceTest, OnlyTheReportEndingABurstGoesAtOnceAndAllArriveInOrder) {
     THidDevice& d = checkOut(SimulatedHidPlatform::cable("c"));
     d.SetQuietReports(&UsbReportUnwrapper::isQuietReport);
     d.SetDataHandler(recorder());
     ASSERT_TRUE(waitFor([&] { return hid.sim->readers("c") == 1; }));
     auto sent = [&](std::uint8_t count) { hid.sim->sendReport("c", {0x00, count, '+'}); };
+    auto counts = [&] {
+        std::vector<std::uint8_t> c;
+        for (const Received& r : received) c.push_back(r.data[0]);
+        return c;
+    };
 
-    sent(0xF1);   // meter bytes: at once
-    sent(0xF0);   // the idle report after them ends a frame: at once
+    sent(0xF1);   // meter bytes: may wait for the rest of their burst
+    QTest::qWait(60);
+    EXPECT_EQ(received.size(), 0u) << "meter bytes wait for the end of their burst";
+    sent(0xF0);   // the idle report after them ends a frame: at once, with them
     ASSERT_TRUE(waitFor([&] { return received.size() == 2; }));
     sent(0xF0);   // idle after idle: may wait
     sent(0xFA);
+    sent(0xF2);   // meter bytes: may wait
     QTest::qWait(60);
-    EXPECT_EQ(received.size(), 2u) << "idle reports after an idle one wait";
-    sent(0xF2);   // meter bytes take the waiting ones along, first
-    ASSERT_TRUE(waitFor([&] { return received.size() == 5; }));
-    std::vector<std::uint8_t> counts;
-    for (const Received& r : received) counts.push_back(r.data[0]);
-    EXPECT_EQ(counts, (std::vector<std::uint8_t>{0xF1, 0xF0, 0xF0, 0xFA, 0xF2}));
+    EXPECT_EQ(received.size(), 2u) << "nothing ended a burst";
+    sent(0xF0);   // ends the burst: everything waiting goes first
+    ASSERT_TRUE(waitFor([&] { return received.size() == 6; }));
+    EXPECT_EQ(counts(), (std::vector<std::uint8_t>{0xF1, 0xF0, 0xF0, 0xFA, 0xF2, 0xF0}));
 
     // With nothing else coming, waiting reports go within a quarter second.
     sent(0xF0);
+    sent(0xF3);
+    sent(0xF3);
+    ASSERT_TRUE(waitFor([&] { return received.size() == 9; }, 1000));
+
+    // Reports that queue up while the thread pauses in a quiet stretch are
+    // all read, more than a batch of them, and none is lost.
     sent(0xF0);
+    ASSERT_TRUE(waitFor([&] { return received.size() == 10; }));
+    for (int i = 0; i < 150; ++i) sent(0xF0);
+    sent(0xF4);
     sent(0xF0);
-    ASSERT_TRUE(waitFor([&] { return received.size() == 8; }, 1000));
+    ASSERT_TRUE(waitFor([&] { return received.size() == 162; }, 3000));
+    EXPECT_EQ(counts()[160], 0xF4);
 }
 
 TEST_F(HidDeviceTest, ClearingTheHandlerStopsTheThreadBeforeItReturnsAndBindingStartsANewOne) {
