@@ -1,12 +1,12 @@
 #include "record_grid.h"
 
+#include "quiet_scroll_bar.h"
 #include "record_grid_delegate.h"
 #include "record_table_model.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QScrollBar>
 #include <QTableView>
 #include <QWheelEvent>
 
@@ -76,7 +76,7 @@ RecordGrid::RecordGrid(RecordTableModel& model, QWidget* parent)
     connect(view_, &QTableView::clicked, this,
             [this](const QModelIndex& index) { setCurrentRow(window_->first() + index.row()); });
 
-    bar_ = new QScrollBar(Qt::Vertical, this);
+    bar_ = new QuietScrollBar(Qt::Vertical, this);
     bar_->setObjectName(QStringLiteral("DBGrid1ScrollBar"));
     connect(bar_, &QScrollBar::valueChanged, this, [this](int) { refresh(); });
 

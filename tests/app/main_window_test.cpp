@@ -51,24 +51,6 @@ using State = ConnectionControl::State;
 
 namespace {
 
-// Counts the events of one type that reach a widget.
-class EventCounter : public QObject {
-public:
-    EventCounter(QWidget& widget, QEvent::Type type, int& count) : type_(type), count_(count) {
-        widget.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == type_) ++count_;
-        return false;
-    }
-
-private:
-    QEvent::Type type_;
-    int& count_;
-};
-
 QByteArray wireBytes(const DisplaySpec& spec) {
     const meterlink::WireFrame w = meterlink::encodeFrame(meterlink::fieldsFor(spec));
     return QByteArray(reinterpret_cast<const char*>(w.data()), static_cast<int>(w.size()));

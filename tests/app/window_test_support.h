@@ -38,6 +38,24 @@ inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 5
 }
 
 // Answers the next message box with the given button and remembers what it said.
+// Counts the events of one type that reach a widget.
+class EventCounter : public QObject {
+public:
+    EventCounter(QWidget& widget, QEvent::Type type, int& count) : type_(type), count_(count) {
+        widget.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) ++count_;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    int& count_;
+};
+
 class MessageBoxAnswerer {
 public:
     struct Seen {
