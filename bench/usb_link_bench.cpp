@@ -37,10 +37,12 @@ double cpuSeconds() {
 }
 
 void usage(FILE* out) {
-    std::fputs("usage: usb_link_bench --simulator PATH [--seconds S] [--report-ms N]\n"
+    std::fputs("usage: usb_link_bench --simulator PATH [--seconds S] [--report-ms N] [--no-logging]\n"
                "  --simulator PATH  meterlink-cli, whose cable simulator streams\n"
                "  --seconds S       length of the CPU run (default 60)\n"
-               "  --report-ms N     the simulated adapter's report interval (default 10)\n",
+               "  --report-ms N     the simulated adapter's report interval (default 10)\n"
+               "  --no-logging      log nothing: the link alone (by default every frame\n"
+               "                    is logged, as the window starts with \"Repeat\" ticked)\n",
                out);
 }
 
@@ -50,11 +52,16 @@ int main(int argc, char** argv) {
     double seconds = 60;
     QString simulatorPath;
     QString reportMs = QStringLiteral("10");
+    bool logging = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
+        }
+        if (arg == "--no-logging") {
+            logging = false;
+            continue;
         }
         if (i + 1 >= argc) {
             usage(stderr);
@@ -102,6 +109,9 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         TFCOMM window;
+        // A record limit of 0 keeps the log empty.
+        if (!logging) window.logger().setRecordLimit(0);
+        std::printf("Log: %s\n", logging ? "every frame" : "nothing");
         window.show();
         window.connection().USBCon()->click();
         if (window.connection().state() != ConnectionControl::State::UsbConnected) {
