@@ -143,8 +143,8 @@ int main(int argc, char** argv) {
                 std::printf("CPU while the simulated cable streams (3 frames/s, a report every %s ms) for %.1f s:\n",
                             qPrintable(reportMs), wall);
                 std::printf("  %.3f s CPU / %.1f s wall = %.2f%% of one core "
-                            "(display moved in %d of %d one-second samples)\n",
-                            cpu, wall, share, changed, samples);
+                            "(display moved in %d of %d one-second samples, %d rows logged)\n",
+                            cpu, wall, share, changed, samples, window.recordTable().rowCount());
                 std::printf("  target: under 1%% of one core  %s\n", share < 1.0 ? "PASS" : "FAIL");
                 std::fflush(stdout);
                 QApplication::exit(0);
