@@ -60,12 +60,12 @@ void THidDeviceReadThread::Loop::body() {
             handle = platform->open(info, HidAccess::Read, &error);
             if (!handle) result = {-1, error != 0 ? error : static_cast<std::uint32_t>(EIO)};
         }
-        // In a quiet stretch the reports queue up in the system between
-        // pauses and are read together, without waiting: one wake-up for
-        // several of them instead of one each.
-        const bool quietStretch = quiet && lastWasQuiet;
+        // A device that reports all the time is read at a pace: its reports
+        // queue up in the system during a pause and are read together,
+        // without waiting, one wake-up for several of them.
+        const bool paced = quiet != nullptr;
         if (handle)
-            result = handle->read(ReportBuffer.data(), ReportBuffer.size(), quietStretch ? 0 : sleepSlice.load());
+            result = handle->read(ReportBuffer.data(), ReportBuffer.size(), paced ? 0 : sleepSlice.load());
         if (result.bytes < 0) {
             // A handle that failed once is opened afresh; a device that has
             // gone then fails at the open, once a slice, until it is unplugged.
@@ -83,7 +83,7 @@ void THidDeviceReadThread::Loop::body() {
             continue;
         }
         if (!waitingSizes.empty() && waitedLongEnough()) handOverReports(false);
-        if (quietStretch && !pause(std::min(kQuietPauseMs, sleepSlice.load()))) break;
+        if (paced && !pause(std::min(kPaceMs, sleepSlice.load()))) break;
     }
 }
 

@@ -10,10 +10,11 @@
 // each. When the owner names which reports are quiet, only the quiet report
 // that ends a burst of others goes at once; any other report may wait, up to
 // kQuietWaitMs or kQuietBatch reports, and go with the next hand-over: every
-// report still reaches the handler, in order, one call each. While reports
-// are quiet the thread also reads less often: it pauses kQuietPauseMs (or
-// the slice, if shorter) whenever it has read all the system holds, and
-// reads what queued meanwhile in one go.
+// report still reaches the handler, in order, one call each. Such a device
+// is also read at a pace: whenever the thread has read all the system holds
+// it pauses kPaceMs (or the slice, if shorter) and then reads what queued
+// meanwhile in one go. A frame is shown at most that much later, well within
+// the serial link's own 100 ms poll.
 
 #include "links/hid_platform.h"
 
@@ -32,7 +33,7 @@ public:
 
     static constexpr int kQuietWaitMs = 250;
     static constexpr std::size_t kQuietBatch = 64;
-    static constexpr int kQuietPauseMs = 40;
+    static constexpr int kPaceMs = 50;
 
     // Starts reading at once, with a report buffer of reportLength bytes.
     THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info, std::size_t reportLength,

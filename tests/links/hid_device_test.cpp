@@ -185,8 +185,8 @@ TEST_F(HidDeviceTest, OnlyTheReportEndingABurstGoesAtOnceAndAllArriveInOrder) {
     sent(0xF3);
     ASSERT_TRUE(waitFor([&] { return received.size() == 9; }, 1000));
 
-    // Reports that queue up while the thread pauses in a quiet stretch are
-    // all read, more than a batch of them, and none is lost.
+    // Reports that queue up while the thread pauses between reads are all
+    // read, more than a batch of them, and none is lost.
     sent(0xF0);
     ASSERT_TRUE(waitFor([&] { return received.size() == 10; }));
     for (int i = 0; i < 150; ++i) sent(0xF0);
