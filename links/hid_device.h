@@ -53,9 +53,10 @@ public:
     // Values outside 10..10000 ms are ignored.
     void SetSleepSlice(int ms);
 
-    // Which of the device's reports say nothing new. All but the quiet report
-    // that ends a burst may then reach the data handler a little later, a few
-    // at a time (see THidDeviceReadThread).
+    // Which of the device's reports say nothing new, for a device that reports
+    // all the time. It is then read at a pace, and all but the quiet report
+    // that ends a burst may reach the data handler a little later, a few at a
+    // time (see THidDeviceReadThread).
     // Takes effect when reading starts.
     void SetQuietReports(THidDeviceReadThread::QuietReport quiet) { quietReports_ = quiet; }
 
