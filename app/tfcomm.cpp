@@ -443,9 +443,10 @@ void TFCOMM::USBConClick() {
     case meterlink::UsbReportHandler::None: break;   // the link looks open, but nothing reads
     }
     if (!reader) return;
-    // Runs of idle reports between frames only count for the watchdog: they
-    // may come a few at a time instead of waking the window a hundred times
-    // a second.
+    // The cable reports a hundred times a second; only the idle report that
+    // ends a frame shows anything. Naming the idle ones lets the cable be read
+    // at a pace and the other reports come a few at a time, instead of waking
+    // the window for each.
     device->SetQuietReports(&UsbReportUnwrapper::isQuietReport);
     device->SetDataHandler([this, reader](THidDevice* d, std::uint8_t id, const std::uint8_t* bytes,
                                           std::uint16_t size) { (this->*reader)(d, id, bytes, size); });

@@ -67,8 +67,8 @@ bool UsbMeterSource::openSelectedCable() {
     // A refusal shows as missing data, as in the window.
     cable->SendFeatureReport(feature.data(), feature.size());
     unwrapper_.resetIdleCount();
-    // Runs of idle reports only count for the watchdog: they may come a few
-    // at a time.
+    // Only the idle report that ends a frame shows anything: the cable is
+    // read at a pace and the other reports come a few at a time.
     cable->SetQuietReports(&UsbReportUnwrapper::isQuietReport);
     cable->SetDataHandler([this](THidDevice*, std::uint8_t, const std::uint8_t* data, std::uint16_t size) {
         report(data, size);
