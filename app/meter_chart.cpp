@@ -6,6 +6,7 @@
 
 #include <QAreaSeries>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
@@ -149,6 +150,10 @@ void MeterChart::sync() {
     // Only the shown series is fed; the hidden one gets the page when shown.
     QLineSeries* hidden = line(1 - shown_);
     if (hidden->count() > 0) hidden->clear();
+    // The scene queues its redraw of what changed; taken now, the chart is
+    // painted together with the rest of the window instead of in a paint of
+    // its own one pass later.
+    QCoreApplication::sendPostedEvents(scene(), QEvent::MetaCall);
 }
 
 void MeterChart::showSeries(int index) {
