@@ -1,9 +1,21 @@
 #include "app/quiet_scroll_bar.h"
 
+#include <QPaintEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
 
 QuietScrollBar::QuietScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+
+bool QuietScrollBar::event(QEvent* event) {
+    const bool handled = QScrollBar::event(event);
+    // It lays its own background (paintEvent), so the grid frame and the
+    // window behind it need not be repainted each time the handle moves.
+    // Set after the style's polish, which clears it.
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return handled;
+}
 
 QuietScrollBar::Look QuietScrollBar::look() const {
     QStyleOptionSlider option;
@@ -39,5 +51,8 @@ void QuietScrollBar::sliderChange(SliderChange change) {
 void QuietScrollBar::paintEvent(QPaintEvent* event) {
     shown_ = look();
     painted_ = true;
+    // A plain fill: whatever the style leaves unpainted shows the colour the
+    // parent would have drawn there.
+    QPainter(this).fillRect(event->rect(), palette().color(backgroundRole()));
     QScrollBar::paintEvent(event);
 }

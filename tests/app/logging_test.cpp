@@ -9,6 +9,7 @@
 #include "app/record_menu.h"
 #include "app/record_table_model.h"
 #include "app/tfcomm.h"
+#include "recording/chart_pager.h"
 #include "window_test_support.h"
 
 #include <QAction>
@@ -319,6 +320,34 @@ TEST_F(LoggingWindowTest, TheChartIsSavedAsABitmap) {
 
 namespace {
 
+TEST(MeterChartView, AReadingIsDrawnInTheSamePaintAsTheRestOfTheWindow) {
+    QWidget window;
+    window.resize(420, 360);
+    auto* label = new QLabel(QStringLiteral("0.000"), &window);
+    label->setGeometry(5, 5, 100, 20);
+    auto* chart = new MeterChart(&window);
+    chart->setGeometry(5, 30, 400, 320);
+    meterlink::TChartControl pager(100);
+    chart->setPager(&pager);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    pager.AddValue(1.0);
+    QTest::qWait(50);
+
+    int windowPaints = 0, chartPaints = 0;
+    EventCounter windowCounter(window, QEvent::UpdateRequest, windowPaints);
+    EventCounter chartCounter(*chart->viewport(), QEvent::Paint, chartPaints);
+    // A reading changes the display and adds a point, in one handler.
+    for (int i = 2; i <= 4; ++i) {
+        label->setText(QString::number(i));
+        pager.AddValue(i);
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(chart->shownPointCount(), 4);
+    EXPECT_EQ(chartPaints, 3);
+    EXPECT_EQ(windowPaints, 3) << "the chart took a paint of its own after the rest of the window";
+}
+
 TEST(RecordGridView, WhatFollowingLeavesOnScreenIsWhatAFullPaintDraws) {
     RecordTable table;
     RecordTableModel model(table);
@@ -334,7 +363,14 @@ TEST(RecordGridView, WhatFollowingLeavesOnScreenIsWhatAFullPaintDraws) {
             QCoreApplication::processEvents();
         }
     };
-    appendPainted(1, 300);
+    int framePaints = 0;
+    {
+        // The scroll bar lays its own background: its changes do not repaint
+        // the grid's frame behind it.
+        EventCounter frameCounter(grid, QEvent::Paint, framePaints);
+        appendPainted(1, 300);
+    }
+    EXPECT_EQ(framePaints, 0);
     // From here on each row leaves the scroll bar looking the same: it is
     // not drawn again.
     int barPaints = 0;

@@ -37,7 +37,6 @@ inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 5
     return QTest::qWaitFor(condition, milliseconds);
 }
 
-// Answers the next message box with the given button and remembers what it said.
 // Counts the events of one type that reach a widget.
 class EventCounter : public QObject {
 public:
@@ -56,6 +55,7 @@ private:
     int& count_;
 };
 
+// Answers the next message box with the given button and remembers what it said.
 class MessageBoxAnswerer {
 public:
     struct Seen {
