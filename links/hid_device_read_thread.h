@@ -13,8 +13,10 @@
 // report still reaches the handler, in order, one call each. Such a device
 // is also read at a pace: whenever the thread has read all the system holds
 // it pauses kPaceMs (or the slice, if shorter) and then reads what queued
-// meanwhile in one go. A frame is shown at most that much later, well within
-// the serial link's own 100 ms poll.
+// meanwhile in one go. A frame is shown at most that much later, as on the
+// serial link with its 100 ms poll. Between a meter's frames (three a second)
+// the quiet reports wait for the frame's end, so the GUI thread wakes once a
+// frame, and about once a second while the meter is silent.
 
 #include "links/hid_platform.h"
 
@@ -31,9 +33,9 @@ public:
     // Called on the read thread: must depend on the report alone.
     using QuietReport = bool (*)(const std::uint8_t* data, std::uint16_t size);
 
-    static constexpr int kQuietWaitMs = 250;
-    static constexpr std::size_t kQuietBatch = 64;
-    static constexpr int kPaceMs = 50;
+    static constexpr int kQuietWaitMs = 1000;
+    static constexpr std::size_t kQuietBatch = 128;
+    static constexpr int kPaceMs = 100;
 
     // Starts reading at once, with a report buffer of reportLength bytes.
     THidDeviceReadThread(std::shared_ptr<HidPlatform> platform, THidPnPInfo info, std::size_t reportLength,
