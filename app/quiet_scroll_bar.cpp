@@ -1,20 +1,12 @@
 #include "app/quiet_scroll_bar.h"
 
-#include <QPaintEvent>
-#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
 
-QuietScrollBar::QuietScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
-
-bool QuietScrollBar::event(QEvent* event) {
-    const bool handled = QScrollBar::event(event);
-    // It lays its own background (paintEvent), so the grid frame and the
-    // window behind it need not be repainted each time the handle moves.
-    // Set after the style's polish, which clears it.
-    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    return handled;
+QuietScrollBar::QuietScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+    // With a background of its own, the grid frame and the window behind it
+    // are not repainted each time the handle moves.
+    setAutoFillBackground(true);
 }
 
 QuietScrollBar::Look QuietScrollBar::look() const {
@@ -51,8 +43,5 @@ void QuietScrollBar::sliderChange(SliderChange change) {
 void QuietScrollBar::paintEvent(QPaintEvent* event) {
     shown_ = look();
     painted_ = true;
-    // A plain fill: whatever the style leaves unpainted shows the colour the
-    // parent would have drawn there.
-    QPainter(this).fillRect(event->rect(), palette().color(backgroundRole()));
     QScrollBar::paintEvent(event);
 }

@@ -13,7 +13,6 @@ public:
     explicit QuietScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
 
 protected:
-    bool event(QEvent* event) override;
     void sliderChange(SliderChange change) override;
     void paintEvent(QPaintEvent* event) override;
 

@@ -130,6 +130,8 @@ void TFCOMM::buildLayout() {
     PBar2_->setValue(30);
     PBar2_->setTextVisible(false);
     PBar2_->setGeometry(5, 197, 302, 17);
+    // Its own background: a new position does not repaint the window behind.
+    PBar2_->setAutoFillBackground(true);
 
     Panel2_ = new RecordBar(client);
     Panel2_->move(4, 216);
