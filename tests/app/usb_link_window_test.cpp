@@ -6,6 +6,7 @@
 #include "app/lcd_panel.h"
 #include "app/limit_panel.h"
 #include "app/link_indicator.h"
+#include "app/meter_chart.h"
 #include "app/port_panel.h"
 #include "app/tfcomm.h"
 #include "links/hid_device_controller.h"
@@ -169,6 +170,10 @@ TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
 
     sendFrame(dcVolts(-1234, 2));
     ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("-12.34"); }));
+    // The chart draws its new point once the event loop is free.
+    ASSERT_TRUE(spinUntil([&] {
+        return window->Chtshow()->shownPointCount() == static_cast<int>(window->ChartPager().pointCount());
+    }));
     saveScreenshot(window->grab(), "usb_connected.png");
 
     // Half a frame, then the cable goes.
