@@ -18,7 +18,11 @@ void TChartControl::recountPages() {
 void TChartControl::scroll(double offset) {
     if (values_.empty()) return;
     const auto largest = static_cast<double>(values_.size() - 1);
-    const bool moves = offset > 0 ? largest > windowMax_ : 0.0 < windowMin_;
+    // Forward, only while a point lies beyond the window. Backward, never
+    // before page one: the page number can run one point ahead of the window,
+    // and counting pages back from it would otherwise reach X -99..0, an
+    // empty page left of every reading.
+    const bool moves = offset > 0 ? largest > windowMax_ : windowMin_ + offset >= 1;
     if (!moves) return;
     windowMin_ += offset;
     windowMax_ += offset;

@@ -78,6 +78,9 @@ const PagerCase kCases[] = {
     {"NextInsideKeepsBrowsing", "add 250 first next", 2, 101, 200, true, 3},
     {"NextOntoTheLastPageFollows", "add 250 first next next", 3, 201, 300, false, 3},
     {"PreviousBrowses", "add 250 prev", 2, 101, 200, true, 3},
+    // The number runs ahead of the window: stepping back by it stops at page one.
+    {"FirstWithTheNumberAheadStopsAtPageOne", "add 300 first", 1, 1, 100, true, 4},
+    {"PreviousWithTheNumberAheadStaysOnPageOne", "add 100 prev", 1, 1, 100, true, 2},
     // 151 points, X 0..150: of three forward scrolls the third finds nothing
     // beyond X 150 and is refused.
     {"SmallerPageSizeGoesToTheLastPage", "add 150 size 50", 4, 101, 150, false, 4},
