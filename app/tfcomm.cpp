@@ -73,12 +73,18 @@ TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
     connectDataFileCommands();
     FormCreate();
 
+    // The 100 ms link tick. Only the ticks that find the link idle act, so
+    // the timer sleeps until the next of them instead of waking ten times a
+    // second: most of what an idle window, or one on the USB cable, costs.
     ConTimer_ = new QTimer(this);
     ConTimer_->setObjectName(QStringLiteral("ConTimer"));
-    ConTimer_->setInterval(100);
+    ConTimer_->setSingleShot(true);
+    ConTimer_->setTimerType(Qt::PreciseTimer);
     connect(ConTimer_, &QTimer::timeout, this, &TFCOMM::ConTimerTimer);
-    ConTimer_->start();
+    armConTimer();
 }
+
+void TFCOMM::armConTimer() { ConTimer_->start(link_->msUntilIdleTick()); }
 
 TFCOMM::~TFCOMM() {
     // The window takes the port with it, and stops reading the USB cable:
@@ -253,23 +259,27 @@ void TFCOMM::BitBtn1Click() {
 }
 
 void TFCOMM::ConTimerTimer() {
-    if (!link_->countTick())
+    if (!link_->idleTickDue()) {
+        armConTimer();
         return;
+    }
     // Decided after whatever else is due at this moment: a frame the serial
     // poll delivers in the same tick keeps the link active, instead of the
     // pictures flipping to idle and straight back.
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (link_->LinkIdleTicks() != 2) return;
-            // The USB watchdog is looked at on the ticks that find the link idle.
-            if (usb_.watchdogDue()) {
-                usb_.resetIdleCount();
-                connection_->USBCon()->setChecked(false);
-                if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
-                showInformation(meterNotReadyText());
+            if (link_->idleTickDue()) {
+                // The USB watchdog is looked at on the ticks that find the link idle.
+                if (usb_.watchdogDue()) {
+                    usb_.resetIdleCount();
+                    connection_->USBCon()->setChecked(false);
+                    if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
+                    showInformation(meterNotReadyText());
+                }
+                link_->showIdle();
             }
-            link_->showIdle();
+            armConTimer();
         },
         Qt::QueuedConnection);
 }
@@ -290,6 +300,7 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
     limits_->setSeparators(systeminfomation_->text(), DecimalSepText_, LocaleFormat_.decimalPoint());
     limits_->fixSeparators();
     link_->frameDecoded();
+    armConTimer();
     Panel1_->setState(decoder_.lcd());
 
     const meterlink::ChartAxis& axis = decoder_.axis();

@@ -131,6 +131,8 @@ private:
     void readLoggingSwitches();
     void buildUsbLink(std::shared_ptr<HidPlatform> hid);
     void showInformation(const QString& text);
+    // ConTimer sleeps until the next link tick that acts.
+    void armConTimer();
     // Appends the history line of a report that carried meter bytes.
     void noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,
                     std::uint16_t size);

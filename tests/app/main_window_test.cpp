@@ -309,39 +309,43 @@ TEST_F(MainWindowTest, FramesFromTheMeterDriveTheWindow) {
     EXPECT_TRUE(window->connection().BtCOM(1)->isEnabled());
 }
 
-// The link falls idle on the third tick after a frame. A tick at the same
-// moment as a frame belongs to it, in either order: one just before the frame
-// does not flip the pictures to idle and straight back, one just after it is
-// not the first tick without data.
+// The link falls idle on the third tick after a frame, and the link timer
+// sleeps until then. A tick at the same moment as a frame belongs to it, in
+// either order: one just before the frame does not flip the pictures to idle
+// and straight back, one just after it is not the first tick without data.
 TEST_F(MainWindowTest, TicksAtTheMomentOfAFrameDoNotCountAsIdle) {
     start();
-    find<QTimer>("ConTimer")->stop();   // the test gives the ticks itself
+    qint64 now = 1000;
+    window->linkIndicator().setClock([&now] { return now; });
     auto deliver = [this](const QByteArray& bytes) {
         window->RECEIVE_COM_Data(&window->COMM2(), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                  static_cast<int>(bytes.size()));
     };
-    auto ticks = [this](int n) {
-        for (int i = 0; i < n; ++i) window->ConTimerTimer();
+    auto tickAt = [&](qint64 ms) {
+        now = ms;
+        window->ConTimerTimer();
         QCoreApplication::processEvents();
     };
     QLabel* idle = find<QLabel>("CONokN");
     int idleShown = 0;
     EventCounter counter(*idle, QEvent::Show, idleShown);
 
-    deliver(QByteArray("\n") + wireBytes(dcVolts(1234, 1)));
-    QTest::qWait(60);   // what follows is well after that frame
-    ticks(2);
+    deliver(QByteArray("\n") + wireBytes(dcVolts(1234, 1)));   // at 1000: idle at the tick of 1300
+    EXPECT_GT(find<QTimer>("ConTimer")->remainingTime(), 150) << "the timer wakes for ticks that do nothing";
+    tickAt(1200);
+    EXPECT_TRUE(window->linkIndicator().active());
+    now = 1300;
     window->ConTimerTimer();   // the third tick, and a frame at the same moment
     deliver(wireBytes(dcVolts(1235, 1)));
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->linkIndicator().active());
     EXPECT_EQ(idleShown, 0) << "the idle picture flashed";
 
-    ticks(1);   // the same moment as that frame, handled after it
-    QTest::qWait(60);
-    ticks(2);
+    now = 1360;   // the tick of 1400 is this frame's own: 1500 is the first counted
+    deliver(wireBytes(dcVolts(1236, 1)));
+    tickAt(1600);
     EXPECT_TRUE(window->linkIndicator().active()) << "idle two ticks after the frame";
-    ticks(1);
+    tickAt(1700);
     EXPECT_FALSE(window->linkIndicator().active());
     EXPECT_TRUE(idle->isVisible());
 }
