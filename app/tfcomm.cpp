@@ -74,8 +74,8 @@ TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
     FormCreate();
 
     // The 100 ms link tick. Only the ticks that find the link idle act, so
-    // the timer sleeps until the next of them instead of waking ten times a
-    // second: most of what an idle window, or one on the USB cable, costs.
+    // the timer sleeps until the next of them instead of waking the program
+    // ten times a second, mostly to count.
     ConTimer_ = new QTimer(this);
     ConTimer_->setObjectName(QStringLiteral("ConTimer"));
     ConTimer_->setSingleShot(true);
