@@ -20,8 +20,8 @@ void TChartControl::scroll(double offset) {
     const auto largest = static_cast<double>(values_.size() - 1);
     // Forward, only while a point lies beyond the window. Backward, never
     // before page one: the page number can run one point ahead of the window,
-    // and counting pages back from it would otherwise reach X -99..0, an
-    // empty page left of every reading.
+    // and counting pages back from it would otherwise reach a window that
+    // ends at X 0: an empty page left of every reading.
     const bool moves = offset > 0 ? largest > windowMax_ : windowMin_ + offset >= 1;
     if (!moves) return;
     windowMin_ += offset;
