@@ -60,7 +60,7 @@ constexpr Tri N = Tri::Off;
 #define F0 1.0, 0
 
 // Tested in order on every frame; every match applies, so the last one wins.
-constexpr std::array<RangeRule, 45> kRangeRules{{
+constexpr std::array<RangeRule, 48> kRangeRules{{
     /*  1 */ {Y, Fn::Any, Un::Any, Pt::P1, A, A, A, A, A, 6, F3},
     /*  2 */ {Y, Fn::Any, Un::Any, Pt::P2, A, A, A, A, A, 60, F2},
     /*  3 */ {Y, Fn::Any, Un::Any, Pt::P3, A, A, A, A, A, 600, F1},
@@ -70,13 +70,15 @@ constexpr std::array<RangeRule, 45> kRangeRules{{
     /*  7 */ {A, Fn::DC, Un::V, Pt::P2, A, A, A, A, A, 60, F2},
     /*  8 */ {A, Fn::DC, Un::V, Pt::P3, A, A, A, A, A, 600, F1},
     /*  9 */ {A, Fn::DC, Un::Any, Pt::None, A, A, A, A, A, 1000, F0},
-    /* 10 */ {A, Fn::CAP, Un::nF, Pt::Any, A, A, A, A, A, 40, F2},
-    /* 11 */ {A, Fn::CAP, Un::nF, Pt::P3, A, A, A, A, A, 400, F1},
-    /* 12 */ {A, Fn::CAP, Un::uF, Pt::P1, A, A, A, A, A, 4, F3},
-    /* 13 */ {A, Fn::CAP, Un::uF, Pt::P2, A, A, A, A, A, 40, F2},
-    /* 14 */ {A, Fn::CAP, Un::uF, Pt::P3, A, A, A, A, A, 400, F1},
-    /* 15 */ {A, Fn::CAP, Un::Any, Pt::None, A, A, A, A, A, 4000, F0},
-    /* 16 */ {A, Fn::Any, Un::Any, Pt::Any, A, A, A, Y, A, 60, F1},
+    // Capacitance shows up to 6000 counts like every other range.
+    /* 10 */ {A, Fn::CAP, Un::nF, Pt::P2, A, A, A, A, A, 60, F2},
+    /* 11 */ {A, Fn::CAP, Un::nF, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 12 */ {A, Fn::CAP, Un::uF, Pt::P1, A, A, A, A, A, 6, F3},
+    /* 13 */ {A, Fn::CAP, Un::uF, Pt::P2, A, A, A, A, A, 60, F2},
+    /* 14 */ {A, Fn::CAP, Un::uF, Pt::P3, A, A, A, A, A, 600, F1},
+    /* 15 */ {A, Fn::CAP, Un::Any, Pt::None, A, A, A, A, A, 6000, F0},
+    // The continuity range is 600.0 ohm.
+    /* 16 */ {A, Fn::Any, Un::Any, Pt::P3, A, A, A, Y, A, 600, F1},
     /* 17 */ {A, Fn::OHM, Un::Ohm, Pt::P3, N, A, A, A, A, 600, F1},
     /* 18 */ {A, Fn::OHM, Un::kOhm, Pt::P1, A, A, A, A, A, 6, F3},
     /* 19 */ {A, Fn::OHM, Un::kOhm, Pt::P2, A, A, A, A, A, 60, F2},
@@ -84,8 +86,8 @@ constexpr std::array<RangeRule, 45> kRangeRules{{
     /* 21 */ {A, Fn::OHM, Un::MOhm, Pt::P1, A, A, A, A, A, 6, F3},
     /* 22 */ {A, Fn::OHM, Un::MOhm, Pt::P2, A, A, A, A, A, 60, F2},
     /* 23 */ {A, Fn::Any, Un::Any, Pt::Any, A, A, A, A, Y, 6, F3},
-    /* 24 */ {A, Fn::Any, Un::DegC, Pt::Any, A, A, A, A, A, 1000, F0},
-    /* 25 */ {A, Fn::Any, Un::DegF, Pt::Any, A, A, A, A, A, 1832, F0},
+    /* 24 */ {A, Fn::Any, Un::DegC, Pt::None, A, A, A, A, A, 1000, F0},
+    /* 25 */ {A, Fn::Any, Un::DegF, Pt::None, A, A, A, A, A, 1832, F0},
     /* 26 */ {A, Fn::Freq, Un::Hz, Pt::P1, A, N, N, A, A, 10, F3},
     /* 27 */ {A, Fn::Freq, Un::Hz, Pt::P2, A, N, N, A, A, 100, F2},
     /* 28 */ {A, Fn::Freq, Un::Hz, Pt::P3, A, N, N, A, A, 1000, F1},
@@ -93,7 +95,7 @@ constexpr std::array<RangeRule, 45> kRangeRules{{
     /* 30 */ {A, Fn::Freq, Un::Hz, Pt::P2, A, Y, N, A, A, 100, F2},
     /* 31 */ {A, Fn::Freq, Un::Hz, Pt::P3, A, Y, N, A, A, 1000, F1},
     /* 32 */ {A, Fn::Freq, Un::Hz, Pt::P1, A, N, Y, A, A, 10, F3},
-    /* 33 */ {A, Fn::Any, Un::Percent, Pt::Any, A, A, A, A, A, 100, F1},
+    /* 33 */ {A, Fn::Any, Un::Percent, Pt::P3, A, A, A, A, A, 100, F1},
     /* 34 */ {A, Fn::DC, Un::uA, Pt::P3, A, A, A, A, A, 600, F1},
     /* 35 */ {A, Fn::DC, Un::uA, Pt::None, A, A, A, A, A, 6000, F0},
     /* 36 */ {A, Fn::AC, Un::uA, Pt::P3, A, A, A, A, A, 600, F1},
@@ -106,7 +108,21 @@ constexpr std::array<RangeRule, 45> kRangeRules{{
     /* 43 */ {A, Fn::DC, Un::A, Pt::P2, A, A, A, A, A, 10, F2},
     /* 44 */ {A, Fn::AC, Un::A, Pt::P1, A, A, A, A, A, 6, F3},
     /* 45 */ {A, Fn::AC, Un::A, Pt::P2, A, A, A, A, A, 10, F2},
+    // Temperatures in tenths of a degree, and the 99.99 MHz range.
+    /* 46 */ {A, Fn::Any, Un::DegC, Pt::P3, A, A, A, A, A, 1000, F1},
+    /* 47 */ {A, Fn::Any, Un::DegF, Pt::P3, A, A, A, A, A, 1832, F1},
+    /* 48 */ {A, Fn::Freq, Un::Hz, Pt::P2, A, N, Y, A, A, 100, F2},
 }};
+
+// Beneath every rule: the displayed value at the range's full 6000 counts, so
+// a reading that no rule names (a diode, ohms with the point after the first
+// digit) is still plotted as shown and on the axis.
+constexpr RangeRule kPointRules[] = {
+    {A, Fn::Any, Un::Any, Pt::None, A, A, A, A, A, 6000, F0},
+    {A, Fn::Any, Un::Any, Pt::P1, A, A, A, A, A, 6, F3},
+    {A, Fn::Any, Un::Any, Pt::P2, A, A, A, A, A, 60, F2},
+    {A, Fn::Any, Un::Any, Pt::P3, A, A, A, A, A, 600, F1},
+};
 
 #undef F3
 #undef F2
@@ -155,6 +171,14 @@ ChartScale chooseChartScale(const ScaleInput& in) {
     const Fn function = functionCode(in.function);
     const Un unit = unitCode(in.unit);
     ChartScale out;
+    for (const RangeRule& r : kPointRules) {
+        if (pointHolds(r.point, point)) {
+            out.matched = true;
+            out.bound = r.bound;
+            out.factor = r.factor;
+            out.factorDecimals = r.decimals;
+        }
+    }
     for (std::size_t i = 0; i < kRangeRules.size(); ++i) {
         const RangeRule& r = kRangeRules[i];
         if (holds(r.ac, lcd.shown(Lcd::AC)) && codeHolds(r.function, function) &&

@@ -22,7 +22,7 @@ struct ChartScale {
     double bound = 0;        // the last matching rule's axis bound
     double factor = 1;
     int factorDecimals = 0;  // 0.001 -> 3; how many decimals the chart value carries
-    int rule = 0;            // number of the last matching rule (1-45), 0 when none
+    int rule = 0;            // number of the last matching rule (1-48), 0 for the point's own range
 };
 
 // What the rules look at. "point" is 1, 2, 3 for the mark shown, 0 for none.
@@ -39,7 +39,8 @@ int decimalPoint(const LcdState& lcd);
 // Full-scale count for a unit text: Hz 1000, % 100, degC 1000, otherwise 6000.
 std::int32_t fullCountForUnit(std::string_view unit);
 
-// Runs the range rules in order; the last matching one wins.
+// Runs the range rules in order; the last matching one wins. Beneath them the
+// decimal point alone sets the scale, so every reading is plotted as shown.
 ChartScale chooseChartScale(const ScaleInput& in);
 
 }  // namespace meterlink

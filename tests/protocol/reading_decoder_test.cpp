@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace meterlink {
 namespace {
@@ -73,13 +75,13 @@ const DecodeCase kCases[] = {
     {"r7_dcv_p2", raw('-', "1234", '2', AUTO | DC, 0, 0, VOLT), "-12.34", "DC", "V", -1234, "-12.34", 60, 7, 6000},
     {"r8_dcv_p3", raw('+', "5999", '4', AUTO | DC, 0, 0, VOLT), "599.9", "DC", "V", 5999, "599.9", 600, 8, 6000},
     {"r9_dcv_nopoint", raw('+', "1000", '0', DC, 0, 0, VOLT), "1000", "DC", "V", 1000, "1000", 1000, 9, 6000},
-    {"r10_nf_p2", raw('+', "3999", '2', AUTO, NANO, 0, FARAD), "39.99", "CAP", "nF", 3999, "39.99", 40, 10, 6000},
-    {"r11_nf_p3", raw('+', "3999", '4', AUTO, NANO, 0, FARAD), "399.9", "CAP", "nF", 3999, "399.9", 400, 11, 6000},
-    {"r12_uf_p1", raw('+', "3999", '1', AUTO, 0, MICRO, FARAD), "3.999", "CAP", "uF", 3999, "3.999", 4, 12, 6000},
-    {"r13_uf_p2", raw('+', "3999", '2', AUTO, 0, MICRO, FARAD), "39.99", "CAP", "uF", 3999, "39.99", 40, 13, 6000},
-    {"r14_uf_p3", raw('+', "3999", '4', AUTO, 0, MICRO, FARAD), "399.9", "CAP", "uF", 3999, "399.9", 400, 14, 6000},
-    {"r15_mf_nopoint", raw('+', "3999", '0', AUTO, 0, MILLI, FARAD), "3999", "CAP", "mF", 3999, "3999", 4000, 15, 6000},
-    {"r16_continuity", raw('+', "0123", '4', 0, 0, CTN, OHM), "012.3", "OHM", "*", 123, "12.3", 60, 16, 6000},
+    {"r10_nf_p2", raw('+', "3999", '2', AUTO, NANO, 0, FARAD), "39.99", "CAP", "nF", 3999, "39.99", 60, 10, 6000},
+    {"r11_nf_p3", raw('+', "3999", '4', AUTO, NANO, 0, FARAD), "399.9", "CAP", "nF", 3999, "399.9", 600, 11, 6000},
+    {"r12_uf_p1", raw('+', "3999", '1', AUTO, 0, MICRO, FARAD), "3.999", "CAP", "uF", 3999, "3.999", 6, 12, 6000},
+    {"r13_uf_p2", raw('+', "3999", '2', AUTO, 0, MICRO, FARAD), "39.99", "CAP", "uF", 3999, "39.99", 60, 13, 6000},
+    {"r14_uf_p3", raw('+', "3999", '4', AUTO, 0, MICRO, FARAD), "399.9", "CAP", "uF", 3999, "399.9", 600, 14, 6000},
+    {"r15_mf_nopoint", raw('+', "3999", '0', AUTO, 0, MILLI, FARAD), "3999", "CAP", "mF", 3999, "3999", 6000, 15, 6000},
+    {"r16_continuity", raw('+', "0123", '4', 0, 0, CTN, OHM), "012.3", "OHM", "*", 123, "12.3", 600, 16, 6000},
     {"r17_ohm_p3", raw('+', "5999", '4', AUTO, 0, 0, OHM), "599.9", "OHM", "*", 5999, "599.9", 600, 17, 6000},
     {"r18_kohm_p1", raw('+', "5999", '1', AUTO, 0, KILO, OHM), "5.999", "OHM", "k*", 5999, "5.999", 6, 18, 6000},
     {"r19_kohm_p2", raw('+', "5999", '2', AUTO, 0, KILO, OHM), "59.99", "OHM", "k*", 5999, "59.99", 60, 19, 6000},
@@ -109,22 +111,22 @@ const DecodeCase kCases[] = {
     {"r43_dca_p2", raw('+', "0999", '2', AUTO | DC, 0, 0, AMP), "09.99", "DC", "A", 999, "9.99", 10, 43, 6000},
     {"r44_aca_p1", raw('+', "5999", '1', AUTO | AC, 0, 0, AMP), "5.999", "AC", "A", 5999, "5.999", 6, 44, 6000},
     {"r45_aca_p2", raw('+', "0999", '2', AUTO | AC, 0, 0, AMP), "09.99", "AC", "A", 999, "9.99", 10, 45, 6000},
-    // No rule: the axis stays and the chart takes this frame's count.
-    {"no_rule_mhz_p2", raw('+', "1234", '2', AUTO, 0, MEGA, HZ), "12.34", "Freq", "Hz", 1234, "1234", 6000, 0, 1000},
-    {"no_rule_ohm_p1", raw('+', "0123", '1', AUTO, 0, 0, OHM), "0.123", "OHM", "*", 123, "123", 6000, 0, 6000},
+    {"r48_mhz_p2", raw('+', "1234", '2', AUTO, 0, MEGA, HZ), "12.34", "Freq", "Hz", 1234, "12.34", 100, 48, 1000},
+    // No rule: the decimal point alone gives the scale.
+    {"point_alone_ohm_p1", raw('+', "0123", '1', AUTO, 0, 0, OHM), "0.123", "OHM", "*", 123, "0.123", 6, 0, 6000},
     // Point code 3 (and 5-9) shows no mark.
     {"point_code_3", raw('-', "0123", '3', 0, 0, 0, 0), "-0123", "", "", -123, "-123", 6000, 0, 6000},
     {"point_code_9", raw('+', "0123", '9', 0, 0, 0, 0), "0123", "", "", 123, "123", 6000, 0, 6000},
     // Overload shows 0L without the sign and counts FullCount + 1.
-    {"overload_pos", raw('+', "?0:?", '2', AUTO, 0, 0, OHM), "0.L", "OHM", "*", 6001, "6001", 6000, 0, 6000},
+    {"overload_pos", raw('+', "?0:?", '2', AUTO, 0, 0, OHM), "0.L", "OHM", "*", 6001, "60.01", 60, 0, 6000},
     {"overload_neg", raw('-', "?0:?", '2', AUTO | DC, 0, 0, VOLT), "0.L", "DC", "V", -6001, "-60.01", 60, 7, 6000},
     {"overload_p1", raw('+', "?0:?", '1', AUTO | DC, 0, 0, VOLT), ".0L", "DC", "V", 6001, "6.001", 6, 6, 6000},
     // Text precedence.
-    {"ohm_beats_continuity", raw('+', "0005", '0', 0, 0, CTN, OHM), "0005", "OHM", "*", 5, "0.5", 60, 16, 6000},
+    {"ohm_beats_continuity", raw('+', "0005", '0', 0, 0, CTN, OHM), "0005", "OHM", "*", 5, "5", 6000, 0, 6000},
     {"dc_beats_diode", raw('+', "0512", '1', DC, 0, DIODE, 0), "0.512", "DC", "V", 512, "0.512", 6, 6, 6000},
-    {"diode_alone", raw('+', "0512", '1', 0, 0, DIODE, 0), "0.512", "Diode", "V", 512, "512", 6000, 0, 6000},
+    {"diode_alone", raw('+', "0512", '1', 0, 0, DIODE, 0), "0.512", "Diode", "V", 512, "0.512", 6, 0, 6000},
     {"fahrenheit_beats_celsius", raw('+', "0100", '0', 0, 0, 0, DEGC | DEGF), "0100", "TMP", "?", 100, "100", 1832, 25, 6000},
-    {"micro_beats_milli_and_nano", raw('+', "1234", '4', DC, NANO, MILLI | MICRO, VOLT), "123.4", "DC", "uV", 1234, "1234", 6000, 0, 6000},
+    {"micro_beats_milli_and_nano", raw('+', "1234", '4', DC, NANO, MILLI | MICRO, VOLT), "123.4", "DC", "uV", 1234, "123.4", 600, 0, 6000},
     {"mega_beats_kilo", raw('+', "1234", '1', 0, 0, KILO | MEGA, OHM), "1.234", "OHM", "M*", 1234, "1.234", 6, 21, 6000},
     {"nano_amp", raw('+', "1234", '0', DC, NANO, 0, AMP), "1234", "DC", "nA", 1234, "1234", 1000, 9, 6000},
     {"duty_beats_freq", raw('+', "0500", '4', 0, 0, DUTY, HZ), "050.0", "DutyCycle", "%", 500, "50.0", 100, 33, 100},
@@ -214,14 +216,81 @@ TEST(ReadingDecoder, AxisAndProgressMaximumPersistAcrossFrames) {
     EXPECT_TRUE(d.progressMaximumChanged());   // the first frame always sets it
     d.decode(frameOf(raw('+', "5998", '1', AUTO | DC, 0, 0, VOLT)), ".");
     EXPECT_FALSE(d.progressMaximumChanged());
-    // A frame that matches no rule keeps the last range.
-    d.decode(frameOf(raw('+', "1234", '2', AUTO, 0, MEGA, HZ)), ".");
+    // Another range of the same bound leaves the bar alone.
+    d.decode(frameOf(raw('+', "1234", '1', AUTO, 0, KILO, OHM)), ".");
     EXPECT_EQ(d.axis().maximum, 6);
     EXPECT_FALSE(d.progressMaximumChanged());
     d.decode(frameOf(raw('+', "1234", '4', AUTO | DC, 0, MILLI, VOLT)), ".");
     EXPECT_TRUE(d.progressMaximumChanged());
     EXPECT_EQ(d.axis().progressMaximum, 600);
 }
+
+// Every range the meter shows, at its full scale and with either sign: the
+// chart plots the value as displayed, in the displayed unit, on the axis.
+struct MeterRange {
+    const char* name;
+    MeterFunction function;
+    UnitPrefix prefix;
+    int pointAfter;
+    int fullScale;   // the largest count the range shows
+};
+
+void PrintTo(const MeterRange& r, std::ostream* os) { *os << r.name; }
+
+class EveryRange : public ::testing::TestWithParam<MeterRange> {};
+
+TEST_P(EveryRange, PlotsTheDisplayedValueOnTheAxis) {
+    const MeterRange& range = GetParam();
+    for (const int count : {range.fullScale, -range.fullScale, 1}) {
+        SCOPED_TRACE(count);
+        DisplaySpec spec;
+        spec.function = range.function;
+        spec.prefix = range.prefix;
+        spec.pointAfter = range.pointAfter;
+        spec.count = count;
+        ReadingDecoder d(6000);
+        ASSERT_EQ(d.decode(frameOf(fieldsFor(spec)), "."), DecodeResult::Decoded);
+        const MeterReading& r = d.reading();
+        EXPECT_DOUBLE_EQ(r.ChartValue, std::stod(r.ValueText)) << r.ValueText << " " << r.UnitText;
+        EXPECT_LE(std::abs(r.ChartValue), d.axis().maximum) << r.ValueText << " " << r.UnitText;
+        EXPECT_EQ(d.axis().minimum, -d.axis().maximum);
+    }
+}
+
+using F = MeterFunction;
+using P = UnitPrefix;
+const MeterRange kRanges[] = {
+    {"dc_600_0mV", F::DCV, P::Milli, 3, 5999},     {"dc_6_000V", F::DCV, P::None, 1, 5999},
+    {"dc_60_00V", F::DCV, P::None, 2, 5999},       {"dc_600_0V", F::DCV, P::None, 3, 5999},
+    {"dc_1000V", F::DCV, P::None, 0, 1000},        {"ac_600_0mV", F::ACV, P::Milli, 3, 5999},
+    {"ac_6_000V", F::ACV, P::None, 1, 5999},       {"ac_60_00V", F::ACV, P::None, 2, 5999},
+    {"ac_600_0V", F::ACV, P::None, 3, 5999},       {"ac_750V", F::ACV, P::None, 0, 750},
+    {"dc_600_0uA", F::DCA, P::Micro, 3, 5999},     {"dc_6000uA", F::DCA, P::Micro, 0, 5999},
+    {"dc_60_00mA", F::DCA, P::Milli, 2, 5999},     {"dc_600_0mA", F::DCA, P::Milli, 3, 5999},
+    {"dc_6_000A", F::DCA, P::None, 1, 5999},       {"dc_10_00A", F::DCA, P::None, 2, 1000},
+    {"ac_600_0uA", F::ACA, P::Micro, 3, 5999},     {"ac_6000uA", F::ACA, P::Micro, 0, 5999},
+    {"ac_60_00mA", F::ACA, P::Milli, 2, 5999},     {"ac_600_0mA", F::ACA, P::Milli, 3, 5999},
+    {"ac_6_000A", F::ACA, P::None, 1, 5999},       {"ac_10_00A", F::ACA, P::None, 2, 1000},
+    {"ohm_600_0", F::Ohm, P::None, 3, 5999},       {"ohm_6_000k", F::Ohm, P::Kilo, 1, 5999},
+    {"ohm_60_00k", F::Ohm, P::Kilo, 2, 5999},      {"ohm_600_0k", F::Ohm, P::Kilo, 3, 5999},
+    {"ohm_6_000M", F::Ohm, P::Mega, 1, 5999},      {"ohm_60_00M", F::Ohm, P::Mega, 2, 5999},
+    {"continuity_600_0", F::Continuity, P::None, 3, 5999},
+    {"diode_6_000V", F::Diode, P::None, 1, 5999},
+    {"cap_60_00nF", F::Capacitance, P::Nano, 2, 5999},  {"cap_600_0nF", F::Capacitance, P::Nano, 3, 5999},
+    {"cap_6_000uF", F::Capacitance, P::Micro, 1, 5999}, {"cap_60_00uF", F::Capacitance, P::Micro, 2, 5999},
+    {"cap_600_0uF", F::Capacitance, P::Micro, 3, 5999}, {"cap_6000uF", F::Capacitance, P::Micro, 0, 5999},
+    {"cap_6_000mF", F::Capacitance, P::Milli, 1, 5999}, {"cap_60_00mF", F::Capacitance, P::Milli, 2, 5999},
+    {"celsius_1000", F::TempC, P::None, 0, 1000},       {"celsius_999_9", F::TempC, P::None, 3, 9999},
+    {"fahrenheit_1832", F::TempF, P::None, 0, 1832},    {"fahrenheit_999_9", F::TempF, P::None, 3, 9999},
+    {"hz_9_999", F::Frequency, P::None, 1, 9999},       {"hz_99_99", F::Frequency, P::None, 2, 9999},
+    {"hz_999_9", F::Frequency, P::None, 3, 9999},       {"khz_9_999", F::Frequency, P::Kilo, 1, 9999},
+    {"khz_99_99", F::Frequency, P::Kilo, 2, 9999},      {"khz_999_9", F::Frequency, P::Kilo, 3, 9999},
+    {"mhz_9_999", F::Frequency, P::Mega, 1, 9999},      {"mhz_99_99", F::Frequency, P::Mega, 2, 9999},
+    {"duty_100_0", F::DutyCycle, P::None, 3, 1000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Meter, EveryRange, ::testing::ValuesIn(kRanges),
+                         [](const ::testing::TestParamInfo<MeterRange>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace meterlink
