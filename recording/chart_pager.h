@@ -55,9 +55,8 @@ public:
     void setListener(Listener listener) { listener_ = std::move(listener); }
 
 private:
-    // Moves the window by offset only if a point lies beyond it in that
-    // direction.
-    void scroll(double offset);
+    // The window and the number move together.
+    void showPage(std::int32_t page);
     void recountPages();
     void notifyChanged();
 

@@ -62,13 +62,15 @@ TEST_P(PagerScript, EndsInTheNamedState) {
     EXPECT_EQ(pager.windowMaximum(), c.windowMax);
     EXPECT_EQ(pager.FBrowsing(), c.browsing);
     EXPECT_EQ(pager.FPageCount(), c.pageCount);
+    // Whatever the script, the number shown is the page shown.
+    EXPECT_EQ(pager.windowMinimum(), (pager.FCurrentPage() - 1) * pager.FPageSize() + 1.0);
 }
 
 const PagerCase kCases[] = {
     {"StartUp", "", 1, 1, 100, false, 1},
     {"FirstReadingIsRecordOne", "add 1", 1, 1, 100, false, 1},
-    // The page number counts points (placeholder included), the window X values.
-    {"HundredthReadingNumbersPageTwoBeforeTheWindowMoves", "add 100", 2, 1, 100, false, 2},
+    // Readings 1..100 fill page one; the 101st opens page two.
+    {"HundredthReadingStaysOnPageOne", "add 100", 1, 1, 100, false, 1},
     {"HundredAndFirstMovesTheWindow", "add 101", 2, 101, 200, false, 2},
     {"FollowsTheNewestPage", "add 150", 2, 101, 200, false, 2},
     {"FirstHoldsPageOneWhileReadingsArrive", "add 150 first add 20", 1, 1, 100, true, 2},
@@ -78,20 +80,23 @@ const PagerCase kCases[] = {
     {"NextInsideKeepsBrowsing", "add 250 first next", 2, 101, 200, true, 3},
     {"NextOntoTheLastPageFollows", "add 250 first next next", 3, 201, 300, false, 3},
     {"PreviousBrowses", "add 250 prev", 2, 101, 200, true, 3},
-    // The number runs ahead of the window: stepping back by it stops at page one.
-    {"FirstWithTheNumberAheadStopsAtPageOne", "add 300 first", 1, 1, 100, true, 4},
-    {"PreviousWithTheNumberAheadStaysOnPageOne", "add 100 prev", 1, 1, 100, true, 2},
-    // 151 points, X 0..150: of three forward scrolls the third finds nothing
-    // beyond X 150 and is refused.
-    {"SmallerPageSizeGoesToTheLastPage", "add 150 size 50", 4, 101, 150, false, 4},
+    {"FirstFromAFullLastPage", "add 300 first", 1, 1, 100, true, 3},
+    {"PreviousWithOnePageDoesNothing", "add 100 prev", 1, 1, 100, false, 1},
+    // 151 points, X 0..150: readings 101..150 are page three, not four.
+    {"SmallerPageSizeGoesToTheLastPage", "add 150 size 50", 3, 101, 150, false, 3},
+    {"StepsBackStopAtPageOne", "add 150 size 50 prev prev prev", 1, 1, 50, true, 3},
+    {"StepsForwardAfterAClampedStepBack", "add 150 size 50 prev prev prev next", 2, 51, 100, true, 3},
+    {"StepsForwardReachTheLastPageOnce", "add 150 size 50 prev prev prev next next next", 3, 101, 150, false, 3},
+    // The record limit: 1000 rows are pages 1..10.
+    {"ThousandRowsEndOnPageTen", "add 1000", 10, 901, 1000, false, 10},
+    {"ThousandRowsPreviousIsPageNine", "add 1000 prev", 9, 801, 900, true, 10},
     {"PageSizeWhileBrowsingFollowsAgain", "add 250 first size 200", 2, 201, 400, false, 2},
-    {"ClearGoesBackToPageOne", "add 250 clear", 1, 1, 100, false, 3},
+    {"ClearGoesBackToPageOne", "add 250 clear", 1, 1, 100, false, 0},
     // After Clear there is no placeholder: the first new reading is X 0.
     {"ClearThenOneReading", "add 250 clear add 1", 1, 1, 100, false, 1},
-    {"ClearThenPageSizeShowsPageZero", "add 250 clear size 50", 0, 1, 50, false, 0},
+    {"ClearThenPageSizeShowsPageOne", "add 250 clear size 50", 1, 1, 50, false, 0},
     {"ClearThenPageSizeThenAReading", "add 250 clear size 50 add 1", 1, 1, 50, false, 1},
-    // A stale page count: the number rises, the window cannot move.
-    {"NextOnAnEmptiedChartCountsButStays", "add 250 clear next", 2, 1, 100, true, 3},
+    {"NextOnAnEmptiedChartStays", "add 250 clear next", 1, 1, 100, false, 0},
     {"NewKeepsCountersAndWindow", "add 150 new", 2, 101, 200, false, 2},
 };
 
