@@ -1,5 +1,7 @@
 #include "limit_panel.h"
 
+#include "protocol/limit_value.h"
+
 #include "circle_shape.h"
 #include "design_font.h"
 
@@ -106,11 +108,11 @@ void LimitPanel::fixSeparators() {
     }
 }
 
-meterlink::Verdict LimitPanel::judgeReading(const QString& valueText) {
+meterlink::Verdict LimitPanel::judgeReading(const QString& valueText, const std::string& unitText) {
     if (T1VALUE_->text() != valueText)   // spares a repaint for a steady reading
         T1VALUE_->setText(valueText);
     const meterlink::Verdict verdict =
-        meterlink::judge(utf8(valueText), utf8(T1HI_->text()), utf8(T1LO_->text()), utf8(numberSep_));
+        meterlink::judgeWithUnits(utf8(valueText), unitText, utf8(T1HI_->text()), utf8(T1LO_->text()), utf8(numberSep_));
     showVerdict(verdict);
     return verdict;
 }

@@ -9,6 +9,8 @@
 #include <QFrame>
 #include <QString>
 
+#include <string>
+
 class CircleShape;
 class QLabel;
 class QLineEdit;
@@ -32,7 +34,8 @@ public:
     void fixSeparators();
     // Per frame: shows the value and judges it. Unchanged (a limit is not a
     // number) leaves the lamp, the caption and the colours as they were.
-    meterlink::Verdict judgeReading(const QString& valueText);
+    // unitText as the decoder makes it ("mV", "k*"); it counts when a limit has a unit.
+    meterlink::Verdict judgeReading(const QString& valueText, const std::string& unitText = {});
 
     QLineEdit* T1HI() const { return T1HI_; }
     QLineEdit* T1LO() const { return T1LO_; }

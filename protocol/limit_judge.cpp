@@ -1,5 +1,7 @@
 #include "limit_judge.h"
 
+#include "limit_value.h"
+
 #include <cctype>
 #include <charconv>
 
@@ -173,11 +175,17 @@ std::string limitKeyText(std::string_view editText, std::string_view key, std::s
         if (c == '\b' || c == '\'' || c == '+' || c == '-' || c == '`' || isDigit(c))
             return std::string(key);
     }
+    // The letters and signs of a unit after the number.
+    static constexpr std::string_view kUnitKeys[] = {
+        " ", "V", "A", "F", "H", "z", "C", "%", "k", "M", "m", "u", "n", "p",
+        "\u00B5", "\u03BC", "\u03A9", "\u2126", "\u00B0"};
+    for (const std::string_view unitKey : kUnitKeys)
+        if (key == unitKey) return std::string(key);
     return {};
 }
 
 bool validateLimit(std::string& text, std::string& goodText, std::string_view sep) {
-    const bool restore = !isNumber(text, sep);
+    const bool restore = !parseLimit(text, sep).valid;
     if (restore) text = goodText;
     goodText = text;
     return restore;

@@ -38,15 +38,17 @@ const char* judgeCaption(Verdict v);
 bool fixSeparator(std::string& text, std::string_view decimalSep);
 
 // Key filter of the limit edits: the text a typed key puts into the edit,
-// empty when the key is refused. key is one character (UTF-8); "\b" is
+// empty when the key is refused. Digits, signs and the letters and signs of
+// a unit pass. key is one character (UTF-8); "\b" is
 // backspace. A typed "." or "," means a decimal mark whatever the keyboard,
 // so it comes back as the user's separator; a second separator is refused.
 // systemSep and userSep are separator texts; their first character counts.
 std::string limitKeyText(std::string_view editText, std::string_view key,
                          std::string_view systemSep, std::string_view userSep);
 
-// The 500 ms validation: a text that is not a number is replaced by the last
-// valid one; whatever stands afterwards becomes the last valid text.
+// The 500 ms validation: a text that is not a limit (a number, optionally
+// with a unit, see limit_value.h) is replaced by the last valid one; whatever
+// stands afterwards becomes the last valid text.
 // Returns true when the text was restored.
 bool validateLimit(std::string& text, std::string& goodText, std::string_view decimalSep);
 

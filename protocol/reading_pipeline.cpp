@@ -11,8 +11,8 @@ ReadingPipeline::ReadingPipeline(Settings settings, ReadingHandler onReading)
 }
 
 void ReadingPipeline::parseLimits() {
-    high_ = parseNumber(settings_.highLimit, settings_.decimalSep);
-    low_ = parseNumber(settings_.lowLimit, settings_.decimalSep);
+    high_ = parseLimit(settings_.highLimit, settings_.decimalSep);
+    low_ = parseLimit(settings_.lowLimit, settings_.decimalSep);
 }
 
 void ReadingPipeline::feed(const std::uint8_t* data, std::size_t size) { assembler_.feed(data, size); }
@@ -26,9 +26,7 @@ void ReadingPipeline::onFrame(const MeterFrame& frame) {
     // The limit texts follow the user's separator before they are judged.
     const bool highFixed = fixSeparator(settings_.highLimit, sep);
     if (fixSeparator(settings_.lowLimit, sep) || highFixed) parseLimits();
-    verdict_ = high_ == kNotANumber || low_ == kNotANumber
-                   ? Verdict::Unchanged
-                   : judgeValues(parseNumber(decoder_.reading().ValueText, sep), high_, low_);
+    verdict_ = judgeLimits(decoder_.reading().ValueText, decoder_.reading().UnitText, high_, low_, sep);
     if (verdict_ != Verdict::Unchanged)
         decoder_.mutableReading().JudgeText = judgeText(verdict_);
     ++decoded_;

@@ -5,6 +5,7 @@
 
 #include "frame_assembler.h"
 #include "limit_judge.h"
+#include "limit_value.h"
 #include "reading_decoder.h"
 
 #include <cstddef>
@@ -51,8 +52,8 @@ private:
     Verdict verdict_ = Verdict::Unchanged;
     // The limits change only through the separator fix-up, so they are parsed
     // then and not at every frame.
-    double high_ = kNotANumber;
-    double low_ = kNotANumber;
+    LimitValue high_;
+    LimitValue low_;
     std::size_t decoded_ = 0;
     std::size_t badDigits_ = 0;
 };

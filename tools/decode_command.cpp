@@ -1,5 +1,7 @@
 #include "decode_command.h"
 
+#include "protocol/limit_value.h"
+
 #include "protocol/reading_pipeline.h"
 
 #include <cerrno>
@@ -126,9 +128,9 @@ int runDecode(int argc, char** argv) {
     for (const auto& [name, text] : limits) {
         std::string fixed = *text;
         meterlink::fixSeparator(fixed, settings.decimalSep);
-        if (!meterlink::isNumber(fixed, settings.decimalSep)) {
+        if (!meterlink::parseLimit(fixed, settings.decimalSep).valid) {
             std::cerr << "meterlink-cli decode: " << name << " wants a number written with the decimal separator '"
-                      << settings.decimalSep << "'\n";
+                      << settings.decimalSep << "', optionally with a unit such as V, mV or k\n";
             return 2;
         }
     }

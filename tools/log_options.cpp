@@ -1,5 +1,7 @@
 #include "log_options.h"
 
+#include "protocol/limit_value.h"
+
 #include "protocol/limit_judge.h"
 
 #include <QDir>
@@ -39,7 +41,7 @@ bool parseSeconds(std::string_view text, bool unitsAllowed, std::int64_t max, st
 // becomes the user's; -999999 is not a number.
 bool validLimit(std::string text, const std::string& decimalSep) {
     meterlink::fixSeparator(text, decimalSep);
-    return meterlink::isNumber(text, decimalSep);
+    return meterlink::parseLimit(text, decimalSep).valid;
 }
 
 // A name without a folder is a device under /dev, as serial ports are named,
@@ -63,8 +65,11 @@ const char* logUsage() {
            "                  name under /dev such as ttyUSB0\n"
            "  --usb           the meter's USB cable; sim:SOCKET: the cable that\n"
            "                  'meterlink-cli simulate --usb SOCKET' plays\n"
-           "  --high X        high limit of the Pass/Fail judge (default 6000)\n"
-           "  --low Y         low limit (default -6000)\n"
+           "  --high X        high limit of the Pass/Fail judge (default 6000); with a\n"
+           "                  unit after the number (5.5V, \"220 mV\", 1.2k for kilo-ohm,\n"
+           "                  \"25 °C\", Hz, %) readings are judged in that unit, and\n"
+           "                  one of another quantity or an overload fails\n"
+           "  --low Y         low limit (default -6000), the same way\n"
            "  --limit N       record limit: the run ends when N rows are logged\n"
            "                  (default 10000; limitless is 10000000)\n"
            "  --interval S    log the latest reading every S seconds instead of every\n"
@@ -81,7 +86,7 @@ const char* logUsage() {
            "goes on when it is back. Progress goes to standard error. Exit codes: 0 done,\n"
            "1 the last save of --out failed (or standard output closed, without --out),\n"
            "2 bad arguments, a source that cannot be opened or an --out that cannot be\n"
-           "written.\n";
+           "written, 3 no frame was received from the source in the whole run.\n";
 }
 
 LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& o, std::string& error) {
@@ -134,7 +139,8 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             o.port = devicePath(QString::fromLocal8Bit(value.c_str()));
         } else if (arg == "--high" || arg == "--low") {
             if (!validLimit(value, decimalSep)) {
-                error = arg + " wants a number written with '" + decimalSep + "', not '" + value + "'";
+                error = arg + " wants a number written with '" + decimalSep + "', optionally with a unit, not '" +
+                        value + "'";
                 return LogParse::Error;
             }
             (arg == "--high" ? o.rules.highLimit : o.rules.lowLimit) = value;

@@ -115,7 +115,9 @@ TEST_F(LimitPanelTest, KeyFilterLetsOnlyNumberCharactersIn) {
         {"12", '`', ".", ".", "12`"},
         {"12", '.', ".", ".", "12."},
         {"12", 'a', ".", ".", "12"},
-        {"12", ' ', ".", ".", "12"},
+        {"12", ' ', ".", ".", "12 "},    // a unit may follow
+        {"12", 'V', ".", ".", "12V"},
+        {"12", 'x', ".", ".", "12"},
         {"12", 'e', ".", ".", "12"},
         {"1.2", '.', ".", ".", "1.2"},   // no second separator
         {"12", ',', ".", ".", "12."},    // the other mark becomes the user's separator

@@ -82,7 +82,11 @@ TEST(LimitKeyFilter, AdmitsOnlyCharactersOfANumber) {
     const Case cases[] = {
         {"12", "3", "3"},  {"12", "-", "-"}, {"12", "+", "+"}, {"12", "\b", "\b"},
         {"12", "'", "'"},  {"12", "`", "`"}, {"12", ",", ","}, {"1,2", ",", ""},
-        {"12", "a", ""},   {"12", " ", ""},  {"12", "e", ""},
+        {"12", "a", ""},   {"12", "e", ""},  {"12", "x", ""},
+        // The letters and signs of a unit.
+        {"12", " ", " "},  {"12", "V", "V"}, {"12", "m", "m"}, {"12", "k", "k"},
+        {"12", "\u03A9", "\u03A9"}, {"12", "\u00B0", "\u00B0"}, {"12", "C", "C"},
+        {"12", "H", "H"},  {"12", "z", "z"}, {"12", "%", "%"}, {"12", "A", "A"},
         // A typed full stop is the user's mark too, and only once.
         {"12", ".", ","},  {"1,2", ".", ""}, {"1.2", ",", ""},
     };
@@ -96,6 +100,18 @@ TEST(LimitKeyFilter, AdmitsOnlyCharactersOfANumber) {
     EXPECT_EQ(limitKeyText("12", ".", ".", "\u066B"), "\u066B");
     // Empty separator texts do not crash and admit no separator.
     EXPECT_EQ(limitKeyText("1", ".", "", ""), "");
+}
+
+TEST(ValidateLimit, KeepsALimitWithAKnownUnitOnly) {
+    std::string good = "6000";
+    for (const char* kept : {"5.5 V", "220mV", "1.2 k", "25 \u00B0C", "50 Hz", "40 %"}) {
+        std::string text = kept;
+        EXPECT_FALSE(validateLimit(text, good, ".")) << kept;
+        EXPECT_EQ(good, kept);
+    }
+    std::string text = "5.5 Q";
+    EXPECT_TRUE(validateLimit(text, good, "."));
+    EXPECT_EQ(text, "40 %");
 }
 
 TEST(ValidateLimit, RestoresTheLastValidText) {
