@@ -20,14 +20,14 @@ bool RecordLogger::shouldLog(const MeterReading& reading) const {
 }
 
 void RecordLogger::INDataToTable(const MeterReading& reading) {
-    if (full() || sampling) return;
+    if (sampling || stoppedAtLimit()) return;
     if (shouldLog(reading))
         AppendReading(reading, times_.frameTime(clock_()), true);
     ++nextRecordNo_;
 }
 
 void RecordLogger::Timer3Timer(MeterReading& reading) {
-    if (full() || !reading.NewReadingFlag || !livedata) return;
+    if (!reading.NewReadingFlag || !livedata || stoppedAtLimit()) return;
     if (sampling) {
         if (shouldLog(reading))
             AppendReading(reading, times_.timedTime(clock_()), false);
@@ -51,6 +51,17 @@ void RecordLogger::AppendReading(const MeterReading& reading, const QString& tim
     table_.append(row);
     if (pager_) pager_->AddValue(reading.ChartValue);
     if (onAppended_) onAppended_(reading);
+    // Told with the row that fills the log, not with the next reading.
+    stoppedAtLimit();
+}
+
+bool RecordLogger::stoppedAtLimit() {
+    if (!full()) return false;
+    if (!limitTold_) {
+        limitTold_ = true;
+        if (onLimitReached_) onLimitReached_(recordLimit_);
+    }
+    return true;
 }
 
 void RecordLogger::closeData() {
@@ -58,6 +69,7 @@ void RecordLogger::closeData() {
     if (table_.rowCount() > 0) table_.clear();
     nextRecordNo_ = 1;
     loggedCount_ = 0;
+    limitTold_ = false;
 }
 
 }  // namespace meterlink

@@ -35,6 +35,10 @@ public:
                  Clock clock = [] { return QTime::currentTime(); });
 
     void setAppendedHandler(AppendedHandler handler) { onAppended_ = std::move(handler); }
+    // Once when logging stops at the record limit (again after Close Data or
+    // a new limit); the argument is the limit.
+    using LimitReachedHandler = std::function<void(std::int32_t limit)>;
+    void setLimitReachedHandler(LimitReachedHandler handler) { onLimitReached_ = std::move(handler); }
 
     // The switches of the record bar, read when a reading arrives.
     bool repeat = true;     // "Repeat": log every reading, equal or not
@@ -52,7 +56,10 @@ public:
     std::int32_t NextRecordNo() const { return nextRecordNo_; }
     std::int32_t LoggedCount() const { return loggedCount_; }
     std::int32_t RecordLimit() const { return recordLimit_; }
-    void setRecordLimit(std::int32_t limit) { recordLimit_ = limit; }
+    void setRecordLimit(std::int32_t limit) {
+        recordLimit_ = limit;
+        limitTold_ = false;
+    }
     const std::string& LastRecordKey() const { return lastRecordKey_; }
     bool full() const { return loggedCount_ >= recordLimit_; }
 
@@ -62,6 +69,8 @@ public:
 
 private:
     bool shouldLog(const MeterReading& reading) const;
+    // True when the log is full; tells it the first time.
+    bool stoppedAtLimit();
     void AppendReading(const MeterReading& reading, const QString& time, bool sharedTime);
 
     RecordTable& table_;
@@ -69,6 +78,8 @@ private:
     TimeTexts times_;
     Clock clock_;
     AppendedHandler onAppended_;
+    LimitReachedHandler onLimitReached_;
+    bool limitTold_ = false;
     std::int32_t nextRecordNo_ = 1;
     std::int32_t loggedCount_ = 0;
     std::int32_t recordLimit_ = kDefaultRecordLimit;

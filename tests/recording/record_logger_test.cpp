@@ -125,6 +125,35 @@ const LoggingCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Logging, LoggingScript, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<LoggingCase>& p) { return std::string(p.param.name); });
 
+struct LimitCase {
+    const char* name;
+    const char* script;
+    std::vector<std::int32_t> told;   // the limit named each time the user is told
+};
+
+class LimitReached : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(LimitReached, IsToldOnceEachTimeLoggingStops) {
+    const LimitCase& c = GetParam();
+    Log log;
+    std::vector<std::int32_t> told;
+    log.logger.setLimitReachedHandler([&](std::int32_t limit) { told.push_back(limit); });
+    log.run(c.script);
+    EXPECT_EQ(told, c.told);
+}
+
+const LimitCase kLimitCases[] = {
+    {"BelowTheLimitSaysNothing", "limit 3 frame2 1/DC/V", {}},
+    {"TheRowThatFillsTheLogTells", "limit 3 frame3 1/DC/V", {3}},
+    {"LaterReadingsDoNotTellAgain", "limit 3 frame9 1/DC/V", {3}},
+    {"AgainAfterCloseData", "limit 3 frame5 1/DC/V close frame5 1/DC/V", {3, 3}},
+    {"ALimitBelowTheRowsTellsAtTheNextReading", "frame4 1/DC/V limit 2 frame 1/DC/V frame 1/DC/V", {2}},
+    {"SamplingTellsToo", "limit 2 sampling frame 1/DC/V tick frame 2/DC/V tick frame 3/DC/V tick", {2}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Logging, LimitReached, ::testing::ValuesIn(kLimitCases),
+                         [](const ::testing::TestParamInfo<LimitCase>& p) { return std::string(p.param.name); });
+
 TEST(LoggedRow, HoldsTheReadingAsDecodedWithTheVerdictInAuto) {
     Log log;
     log.run("frame -01.23/DC/k*/MANU/Fail");
