@@ -1,10 +1,13 @@
 #include "app/data_file_commands.h"
 
+#include "app/report_preview.h"
+
 #include "recording/data_files.h"
 #include "recording/record_table.h"
 #include "recording/report_layout.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -21,6 +24,14 @@ QFileDialog* setUpFileDialog(QFileDialog* dialog, const char* objectName, const 
     dialog->setNameFilters(nameFilters(filters));
     dialog->selectNameFilter(filters.front().nameFilter());
     return dialog;
+}
+
+// The file chosen last stands in the name field, selected, so that typing
+// another name replaces it instead of adding to it.
+void offerAgain(QFileDialog& dialog, const QString& file) {
+    dialog.selectFile(file);
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        QMetaObject::invokeMethod(name, &QLineEdit::selectAll, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -67,20 +78,13 @@ void DataFileCommands::saveasClick() {
 }
 
 void DataFileCommands::SpeedButton2Click() {
-    if (!lastOpened_.isEmpty()) OpenDialog1_->selectFile(lastOpened_);
+    if (!lastOpened_.isEmpty()) offerAgain(*OpenDialog1_, lastOpened_);
     if (OpenDialog1_->exec() != QDialog::Accepted || OpenDialog1_->selectedFiles().isEmpty()) return;
     lastOpened_ = OpenDialog1_->selectedFiles().front();
     if (!meterlink::LoadTableFromFile(lastOpened_, table_, false)) tell(true, meterlink::loadFailedMessage());
 }
 
 void DataFileCommands::BtPrintClick() {
-    QPrinter printer(QPrinter::HighResolution);
-    meterlink::ReportLayout::setUpPrinter(printer);
-    const meterlink::ReportLayout layout(table_);
-    QPrintPreviewDialog preview(&printer, window_);
-    preview.setObjectName(QStringLiteral("PrintPreview"));
-    preview.setWindowTitle(QStringLiteral("Print Preview"));
-    connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&layout](QPrinter* p) { layout.print(*p); });
-    preview.exec();
+    report_preview::show(table_, window_);
     window_->update();
 }

@@ -138,7 +138,8 @@ void ReportLayout::paintPage(QPainter& painter, int page, double printableHeight
     painter.restore();
 }
 
-bool ReportLayout::print(QPagedPaintDevice& device, int fromPage, int toPage) const {
+bool ReportLayout::print(QPagedPaintDevice& device, int fromPage, int toPage,
+                        const std::function<bool(int pagesDone)>& progress) const {
     const double height = device.pageLayout().paintRect(QPageLayout::Millimeter).height();
     const int pages = pageCount(height);
     const int first = fromPage > 0 ? fromPage - 1 : 0;
@@ -149,13 +150,17 @@ bool ReportLayout::print(QPagedPaintDevice& device, int fromPage, int toPage) co
     for (int p = first; p < last; ++p) {
         if (p > first) device.newPage();
         paintPage(painter, p, height);
+        if (progress && !progress(p - first + 1)) break;
     }
     return painter.end();
 }
 
-bool ReportLayout::print(QPrinter& printer) const {
-    if (printer.printRange() == QPrinter::PageRange) return print(printer, printer.fromPage(), printer.toPage());
-    return print(printer, 0, 0);
+bool ReportLayout::print(QPrinter& printer) const { return print(printer, std::function<bool(int)>()); }
+
+bool ReportLayout::print(QPrinter& printer, const std::function<bool(int pagesDone)>& progress) const {
+    if (printer.printRange() == QPrinter::PageRange)
+        return print(printer, printer.fromPage(), printer.toPage(), progress);
+    return print(printer, 0, 0, progress);
 }
 
 }  // namespace meterlink

@@ -9,6 +9,7 @@
 #include <QPageLayout>
 
 #include <algorithm>
+#include <functional>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -37,9 +38,13 @@ public:
 
     // Paints pages fromPage to toPage (counted from 1; 0 and 0 for all) in
     // the device's page layout. False when painting could not start.
-    bool print(QPagedPaintDevice& device, int fromPage = 0, int toPage = 0) const;
+    bool print(QPagedPaintDevice& device, int fromPage = 0, int toPage = 0,
+               const std::function<bool(int pagesDone)>& progress = {}) const;
     // The pages the user chose in the print dialog.
     bool print(QPrinter& printer) const;
+    // The same, telling after each page how many are painted; painting stops
+    // when the callback returns false.
+    bool print(QPrinter& printer, const std::function<bool(int pagesDone)>& progress) const;
 
 private:
     int rows() const { return std::min(rows_, table_.rowCount()); }

@@ -9,8 +9,10 @@
 #include "app/tfcomm.h"
 #include "recording/data_files.h"
 #include "recording/record_table.h"
+#include "recording/report_layout.h"
 #include "../recording/table_rows.h"
 #include "window_test_support.h"
+#include "../../bench/resident_bytes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -212,6 +215,9 @@ TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAg
         ModalSteps steps{chooseFile(dir.path(), QString(),
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(fileNameShown(d), QStringLiteral("old.txt"));
+                                        EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->selectedText(),
+                                                  QStringLiteral("old.txt"))
+                                            << "typing replaces it";
                                         saveScreenshot(d->grab(), "open-dialog.png");
                                     })};
         commands.SpeedButton2Click();
@@ -253,6 +259,65 @@ TEST_F(DataFileCommandsTest, PrintShowsTheReportInAPreviewAndNoPagesForAnEmptyLo
         ModalSteps steps{previewWith(0, nullptr)};
         commands.BtPrintClick();
     }
+}
+
+TEST_F(DataFileCommandsTest, AReportOfOverAThousandPagesAsksFirstLaysOutUnderProgressAndGivesItsMemoryBack) {
+    const double height = meterlink::ReportLayout::pageLayout().paintRect(QPageLayout::Millimeter).height();
+    const int perPage = meterlink::ReportLayout::rowsPerPage(height);
+    for (int i = 2; i <= perPage * 1000 + 1; ++i)
+        table.append(tableRow(i, "14:03:23", i % 3 ? "DC" : "AC", "1.234", "k*", "pass"));
+    const QString question = QStringLiteral("The report has 1001 pages. Preview all of them?");
+    {   // No: no preview.
+        ModalSteps steps{[&](QWidget* modal) {
+            saveScreenshot(withBox(window, qobject_cast<QMessageBox*>(modal)), "print-preview-question.png");
+            expectBox(QMessageBox::Information, QStringLiteral("Information"), question, QMessageBox::No)(modal);
+        }};
+        commands.BtPrintClick();
+    }
+    int pagesShown = 0;
+    auto preview = [&](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+        ASSERT_NE(dialog, nullptr) << modal->metaObject()->className();
+        pagesShown = dialog->findChild<QPrintPreviewWidget*>()->pageCount();
+        dialog->reject();
+    };
+    {   // Yes, then Cancel while the pages are laid out: the pages so far.
+        ModalSteps steps{expectBox(QMessageBox::Information, QStringLiteral("Information"), question, QMessageBox::Yes),
+                         [](QWidget* modal) {
+                             auto* progress = qobject_cast<QProgressDialog*>(modal);
+                             ASSERT_NE(progress, nullptr) << modal->metaObject()->className();
+                             EXPECT_EQ(progress->maximum(), 1001);
+                             EXPECT_EQ(progress->labelText(), QStringLiteral("Laying out the report's pages..."));
+                             saveScreenshot(progress->grab(), "print-preview-progress.png");
+                             progress->cancel();
+                         },
+                         preview};
+        commands.BtPrintClick();
+    }
+    EXPECT_GT(pagesShown, 0);
+    EXPECT_LT(pagesShown, 1001);
+
+    // Laid out whole, then closed: the pages' memory is given back.
+    const long before = residentBytes();
+    long open = 0;
+    {
+        // The progress dialog may or may not show, by the machine's speed: it is left to finish.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Yes)->click();
+            if (qobject_cast<QPrintPreviewDialog*>(modal) && modal->isVisible()) {
+                open = residentBytes();
+                preview(modal);
+            }
+        });
+        poll.start(20);
+        commands.BtPrintClick();
+    }
+    EXPECT_EQ(pagesShown, 1001);
+    const long after = residentBytes();
+    EXPECT_LT(after - before, (open - before) / 4)
+        << "before " << before / 1000000 << " MB, open " << open / 1000000 << " MB, after " << after / 1000000 << " MB";
 }
 
 TEST(DataFileCommandsInTheWindow, RecordBarButtonsAndTheSaveItemOpenTheirDialogs) {
