@@ -195,6 +195,13 @@ private:
             }
         }
         status_.event(outcome);
+        // A run that heard nothing from the meter (wrong port, meter off, data
+        // output not on) must not look like a quiet success to a script.
+        if (session_.framesDecoded() == 0 && exitCode_ == 0) {
+            std::cerr << "meterlink-cli log: no frame was received from "
+                      << source_->name().toLocal8Bit().constData() << '\n';
+            exitCode_ = 3;
+        }
         // Queued: an end found before the event loop runs must still stop it.
         QTimer::singleShot(0, qApp, [code = exitCode_] { QCoreApplication::exit(code); });
     }

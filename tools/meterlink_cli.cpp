@@ -18,6 +18,7 @@ void usage(std::ostream& out) {
     out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
            "       meterlink-cli simulate [--rate N] [--scenario FILE] [--count N]\n"
            "       meterlink-cli simulate --usb SOCKET [--rate N] [--scenario FILE] [--count N]\n"
+           "                                         [--report-ms N]\n"
 #ifdef METERLINK_DATA_FILES
            "       meterlink-cli convert IN OUT\n"
            "       meterlink-cli report IN OUT.pdf\n"
@@ -29,7 +30,8 @@ void usage(std::ostream& out) {
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
            "          prints one tab-separated line per accepted frame.\n"
            "simulate  streams meter frames on a new pseudo-terminal whose path it prints;\n"
-           "          with --usb, plays the meter's USB cable on a Unix-domain socket.\n"
+           "          with --usb, plays the meter's USB cable on a Unix-domain socket,\n"
+           "          one input report every --report-ms milliseconds (default 10).\n"
 #ifdef METERLINK_DATA_FILES
            "convert   loads a log file and saves it again, text or XML by the names.\n"
            "report    writes the printed report of a log file as PDF.\n"

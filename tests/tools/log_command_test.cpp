@@ -3,6 +3,7 @@
 // that goes and comes back, and the starts it refuses.
 
 #include "recording/data_files.h"
+#include "../app/pty_pair.h"
 
 #include <QDir>
 #include <QFile>
@@ -258,6 +259,15 @@ TEST_F(LogCommand, TheUsbCableThroughItsSimulatorIsLoggedAndFoundAgain) {
     RecordTable loaded;
     ASSERT_TRUE(meterlink::LoadTableFromFile(at("cable.xml"), loaded, false));
     EXPECT_EQ(loaded.rowCount(), rows.size());
+}
+
+TEST_F(LogCommand, ARunThatHeardNoFrameExitsThreeAndSaysSo) {
+    PtyPair silent;   // a port where no meter talks
+    ASSERT_TRUE(silent.ok());
+    const QString port = QString::fromStdString(silent.path());
+    LogRun run({"--port", port, "--duration", "1"});
+    EXPECT_EQ(run.waitForExit(), 3);
+    EXPECT_TRUE(run.err().contains("no frame was received from " + port)) << qPrintable(run.err());
 }
 
 TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
