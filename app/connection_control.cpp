@@ -120,6 +120,7 @@ void ConnectionControl::choosePort(TSerialPortDriver::TComPortNumber port) {
         BtCOM_[i]->setVisible(i == chosen);
     driver_.setComPort(port);
     refreshPortHints();
+    emit portChosen(static_cast<int>(chosen) + 1);
 }
 
 void ConnectionControl::refreshPortHints() {

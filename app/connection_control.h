@@ -61,6 +61,8 @@ public:
     void showUsbLinkClosed();
 
 signals:
+    // The user chose COM n (1..4).
+    void portChosen(int n);
     // The chosen port could not be opened; the controls stay Disconnected.
     void openFailed(const QString& message);
     // The open port went away (cable pulled, adapter unplugged). Emitted once

@@ -1,6 +1,7 @@
 #include "link_pictures.h"
 #include "program_identity.h"
 #include "tfcomm.h"
+#include "user_settings.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     describeCommandLine(parser);
     parser.process(app);   // an unknown option ends here with a message
+    if (parser.isSet(QStringLiteral("reset"))) UserSettings::reset();
     QApplication::setWindowIcon(QIcon(applicationIcon()));
 
     TFCOMM window;

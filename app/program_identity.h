@@ -9,7 +9,8 @@ class QCommandLineParser;
 // application object exists, before any window is made.
 void setProgramIdentity();
 
-// --help and --version, with a line saying what the program is.
+// --help, --version and --reset, with a few lines saying what the program is
+// and which environment variables it reads.
 void describeCommandLine(QCommandLineParser& parser);
 
 // Whether the command line asks only for help or the version: those are

@@ -35,6 +35,9 @@ TEST(ProgramIdentity, HelpAndVersionAnswerWithoutADisplay) {
         {"-v", "meterlink " METERLINK_VERSION},
         {"--help", "Usage:"},
         {"-h", "--version"},
+        {"--help", "--reset"},
+        {"--help", "METERLINK_COM1"},
+        {"--help", "METERLINK_HID"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
