@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSignalBlocker>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
@@ -185,6 +186,9 @@ void ChartToolbar::Timer2Timer() {
         // The page arithmetic divides by the page size: the old one stays.
         QMessageBox::critical(window(), QStringLiteral("Error"),
                               QStringLiteral("The page size must be a whole number of at least 1."));
+        // The edit shows the page size that stays, not the refused text.
+        const QSignalBlocker quiet(Maxrecord_);
+        Maxrecord_->setText(QString::number(pager_->FPageSize()));
         return;
     }
     pager_->SetPageSize(pageSize);

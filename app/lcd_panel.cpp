@@ -117,7 +117,7 @@ bool textLook(Lcd element, TextLook& look) {
     // kilo and mega stand right next to the ohm sign so they read as one unit
     case Lcd::Kilo: look = {QStringLiteral("k"), 24, true, 98, right}; return true;
     case Lcd::Mega: look = {QStringLiteral("M"), 19, true, 98, right}; return true;
-    case Lcd::Ohm: look = {QString(QChar(0x2126)), 20, true, 98, left}; return true;
+    case Lcd::Ohm: look = {QString(QChar(0x03A9)), 20, true, 98, left}; return true;
     case Lcd::BF: look = {QStringLiteral("%"), 21, true, 57, left}; return true;
     case Lcd::V: look = {QStringLiteral("V"), 24, true, 31, left}; return true;
     case Lcd::A: look = {QStringLiteral("A"), 24, true, 31, left}; return true;

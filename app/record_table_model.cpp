@@ -14,12 +14,13 @@ struct Column {
 };
 
 constexpr Column kColumns[RecordTableModel::kColumnCount] = {
-    {RecordTable::No, "No.", 39, Qt::AlignRight | Qt::AlignVCenter},
-    {RecordTable::Time, "Time", 53, Qt::AlignCenter},
-    {RecordTable::DCAC, "Function", 42, Qt::AlignCenter},
-    {RecordTable::Value, "Value", 51, Qt::AlignRight | Qt::AlignVCenter},
-    {RecordTable::Unit, "Unit", 36, Qt::AlignRight | Qt::AlignVCenter},
-    {RecordTable::Auto, "Judge", 38, Qt::AlignLeft | Qt::AlignVCenter},
+    // Wide enough for record 10,000,000 and "DutyCycle" in the grid's fixed width.
+    {RecordTable::No, "No.", 59, Qt::AlignRight | Qt::AlignVCenter},
+    {RecordTable::Time, "Time", 52, Qt::AlignCenter},
+    {RecordTable::DCAC, "Function", 60, Qt::AlignCenter},
+    {RecordTable::Value, "Value", 40, Qt::AlignRight | Qt::AlignVCenter},
+    {RecordTable::Unit, "Unit", 30, Qt::AlignRight | Qt::AlignVCenter},
+    {RecordTable::Auto, "Judge", 34, Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 }  // namespace

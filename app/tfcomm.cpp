@@ -13,6 +13,7 @@
 #include "record_grid.h"
 #include "record_menu.h"
 #include "record_table_model.h"
+#include "user_settings.h"
 
 #include "links/hid_device_controller.h"
 #include "links/hid_platform_factory.h"
@@ -35,6 +36,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -72,6 +74,8 @@ TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
     buildMenus();
     connectDataFileCommands();
     FormCreate();
+    applyUserSettings();
+    keepUserSettings();
 
     // The 100 ms link tick. Only the ticks that find the link idle act, so
     // the timer sleeps until the next of them instead of waking the program
@@ -213,6 +217,10 @@ void TFCOMM::FormCreate() {
     // under the limit of 10000.
     logger_ = std::make_unique<meterlink::RecordLogger>(RecordTable_, *ChartPager_);
     logger_->setAppendedHandler([this](const meterlink::MeterReading& r) { rowLogged(r); });
+    // Shown once the frame's pass is over: the USB reader waits on that pass.
+    logger_->setLimitReachedHandler([this](std::int32_t limit) {
+        QTimer::singleShot(0, this, [this, limit] { showInformation(recordLimitText(limit)); });
+    });
 
     ChartPager_->resetToPlaceholder();
     Chtshow_->setPager(ChartPager_.get());
@@ -245,6 +253,34 @@ void TFCOMM::FormCreate() {
     setWindowTitle(QString::fromStdString(meterlink::captionWithPlatform(profile_.title, is64BitSystem())));
 }
 
+void TFCOMM::applyUserSettings() {
+    const UserSettings::Values v = UserSettings::load();
+    limits_->T1HI()->setText(v.highLimit);
+    limits_->T1LO()->setText(v.lowLimit);
+    for (int i = 0; i < RecordMenu::limitItemCount(); ++i)
+        if (RecordMenu::limitOf(i) == v.recordLimit) recordMenu_->chooseLimit(i);
+    ChartToolbar_->Maxrecord()->setText(QString::number(v.pageSize));
+    ChartPager_->SetPageSize(v.pageSize);
+    ChartToolbar_->showPageNumber();
+    Panel2_->RecordSITime()->setText(QString::number(v.samplingSeconds));
+    Panel2_->RecordSI()->setChecked(v.sampling);
+    Panel2_->RepeatSet()->setChecked(v.repeat);
+    connection_->COMItem(v.comPort)->trigger();
+}
+
+void TFCOMM::keepUserSettings() {
+    // Each after the control's own handler, so what is kept is what took effect.
+    connect(limits_->Timer1(), &QTimer::timeout, this, [this] { UserSettings::setHighLimit(limits_->T1HI()->text()); });
+    connect(limits_->Timer4(), &QTimer::timeout, this, [this] { UserSettings::setLowLimit(limits_->T1LO()->text()); });
+    connect(recordMenu_, &RecordMenu::limitChosen, this, &UserSettings::setRecordLimit);
+    connect(ChartToolbar_->Timer2(), &QTimer::timeout, this, [this] { UserSettings::setPageSize(ChartPager_->FPageSize()); });
+    connect(Panel2_->RecordSITime(), &QLineEdit::textChanged, this,
+            [this] { UserSettings::setSamplingSeconds(Panel2_->Timer3()->interval() / 1000); });
+    connect(Panel2_->RecordSI(), &QCheckBox::toggled, this, &UserSettings::setSampling);
+    connect(Panel2_->RepeatSet(), &QCheckBox::toggled, this, &UserSettings::setRepeat);
+    connect(connection_, &ConnectionControl::portChosen, this, &UserSettings::setComPort);
+}
+
 void TFCOMM::showLinkError(const QString& message) {
     QMessageBox::critical(this, QStringLiteral("Error"), message);
 }
@@ -273,6 +309,7 @@ void TFCOMM::ConTimerTimer() {
                 // The USB watchdog is looked at on the ticks that find the link idle.
                 if (usb_.watchdogDue()) {
                     usb_.resetIdleCount();
+                    usbLinkCable_.reset();
                     connection_->USBCon()->setChecked(false);
                     if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
                     showInformation(meterNotReadyText());
@@ -305,7 +342,8 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
 
     const meterlink::ChartAxis& axis = decoder_.axis();
     Chtshow_->setValueRange(axis.minimum, axis.maximum);
-    const meterlink::Verdict verdict = limits_->judgeReading(QString::fromStdString(decoder_.reading().ValueText));
+    const meterlink::Verdict verdict =
+        limits_->judgeReading(QString::fromStdString(decoder_.reading().ValueText), decoder_.reading().UnitText);
     if (verdict != meterlink::Verdict::Unchanged)
         decoder_.mutableReading().JudgeText = meterlink::judgeText(verdict);
     if (decoder_.progressMaximumChanged())
@@ -396,7 +434,26 @@ void TFCOMM::showInformation(const QString& text) {
     box.exec();
 }
 
-void TFCOMM::HidCtlDeviceChange() { devices_->HidCtlDeviceChange(); }
+void TFCOMM::HidCtlDeviceChange() {
+    // Any device coming or going rebuilds the list, which checks the cable in
+    // and stops its reading; an open link must not die of that.
+    const std::optional<THidPnPInfo> cable = std::exchange(usbLinkCable_, std::nullopt);
+    devices_->HidCtlDeviceChange();
+    if (cable) resumeUsbLink(*cable);
+}
+
+void TFCOMM::resumeUsbLink(const THidPnPInfo& cable) {
+    if (!connection_->USBCon()->isChecked()) return;
+    if (THidDevice* device = devices_->selectDevice(cable.DevInst)) {
+        SetFeatureClick();
+        bindUsbReader(device);
+        return;
+    }
+    // Told after the controller has finished its reconciliation, not from
+    // inside it.
+    const QString path = QString::fromStdString(cable.DevicePath);
+    QTimer::singleShot(0, this, [this, path] { showLinkError(usbCableLostText(path)); });
+}
 bool TFCOMM::HidCtlEnumerate(THidDevice* HidDev, int Idx) { return devices_->HidCtlEnumerate(HidDev, Idx); }
 void TFCOMM::HidCtlArrival(THidDevice* HidDev) { devices_->HidCtlArrival(HidDev); }
 void TFCOMM::HidCtlRemoval(THidDevice* HidDev) { devices_->HidCtlRemoval(HidDev); }
@@ -444,9 +501,14 @@ void TFCOMM::USBConClick() {
     if (!usbCon->isChecked()) {
         connection_->showUsbLinkClosed();
         device->SetDataHandler(nullptr);
+        usbLinkCable_.reset();
         return;
     }
     connection_->showUsbLinkOpen();
+    bindUsbReader(device);
+}
+
+void TFCOMM::bindUsbReader(THidDevice* device) {
     using Reader = void (TFCOMM::*)(THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t);
     Reader reader = nullptr;
     switch (profile_.usbHandler) {
@@ -463,6 +525,7 @@ void TFCOMM::USBConClick() {
     device->SetQuietReports(&UsbReportUnwrapper::isQuietReport);
     device->SetDataHandler([this, reader](THidDevice* d, std::uint8_t id, const std::uint8_t* bytes,
                                           std::uint16_t size) { (this->*reader)(d, id, bytes, size); });
+    usbLinkCable_ = device->PnPInfo();
 }
 
 void TFCOMM::noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,

@@ -4,6 +4,7 @@
 // and runs every frame through the decoder on the GUI thread.
 
 #include "links/hid_events.h"
+#include "links/hid_platform.h"
 #include "links/serial_port_driver.h"
 #include "links/usb_report_unwrapper.h"
 #include "protocol/frame_assembler.h"
@@ -18,6 +19,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class ChartToolbar;
 class ConnectionControl;
@@ -54,6 +56,13 @@ public:
     static QString quitQuestion() { return QStringLiteral("Are you sure that you want to quit this application?"); }
     static QString usbNotConnectedText() {
         return QStringLiteral("USB interface cable is not securely connected, please check and re-try.");
+    }
+    // The open USB link's cable went away.
+    static QString usbCableLostText(const QString& device) {
+        return QStringLiteral("Lost the USB cable (%1): the device was removed from the system").arg(device);
+    }
+    static QString recordLimitText(std::int32_t limit) {
+        return QStringLiteral("The record limit of %1 rows is reached: logging has stopped.").arg(limit);
     }
     static QString meterNotReadyText() {
         return QStringLiteral("USB interface cable is securely connected, please check if the meter is ready.");
@@ -130,6 +139,11 @@ private:
     // The logging switches as the record bar shows them now.
     void readLoggingSwitches();
     void buildUsbLink(std::shared_ptr<HidPlatform> hid);
+    // Binds the profile's report handler to the device: its reading starts.
+    void bindUsbReader(THidDevice* device);
+    // After a rebuild of the device list: the open link goes on with the same
+    // cable, or tells that the cable is gone.
+    void resumeUsbLink(const THidPnPInfo& cable);
     void showInformation(const QString& text);
     // ConTimer sleeps until the next link tick that acts.
     void armConTimer();
@@ -137,6 +151,9 @@ private:
     void noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,
                     std::uint16_t size);
     void connectDataFileCommands();
+    // The settings the user made in an earlier run, and keeping new ones.
+    void applyUserSettings();
+    void keepUserSettings();
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
@@ -146,6 +163,8 @@ private:
     UsbReportUnwrapper usb_;
     std::unique_ptr<THidDeviceController> HidCtl_;
     std::unique_ptr<UsbDeviceList> devices_;
+    // The cable the USB link reads, while it reads; empty otherwise.
+    std::optional<THidPnPInfo> usbLinkCable_;
     QString DecimalSepText_;
     QLocale LocaleFormat_;
     meterlink::RecordTable RecordTable_;

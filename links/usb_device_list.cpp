@@ -53,3 +53,14 @@ THidDevice* UsbDeviceList::selectedDevice() const {
     if (selected_ < 0 || selected_ >= static_cast<int>(entries_.size())) return nullptr;
     return entries_[static_cast<std::size_t>(selected_)].device.get();
 }
+
+THidDevice* UsbDeviceList::selectDevice(const std::string& devInst) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        THidDevice* device = entries_[i].device.get();
+        if (device && device->PnPInfo().DevInst == devInst && entries_[i].caption == cableCaption()) {
+            selected_ = static_cast<int>(i);
+            return device;
+        }
+    }
+    return nullptr;
+}

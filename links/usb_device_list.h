@@ -46,6 +46,9 @@ public:
     // The selected entry's device; none without a selection or when the
     // selected entry holds no device.
     THidDevice* selectedDevice() const;
+    // Selects the entry of the device with this identity and returns its
+    // device; none, and the selection unchanged, when it is not listed.
+    THidDevice* selectDevice(const std::string& devInst);
     THidDevice* ActiveHidDev() const { return active_; }
     void setActiveHidDev(THidDevice* device) { active_ = device; }
     HidHistory& history() { return history_; }

@@ -10,11 +10,14 @@
 #include "app/record_table_model.h"
 #include "app/tfcomm.h"
 #include "recording/chart_pager.h"
+#include "recording/unit_text.h"
 #include "window_test_support.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +33,8 @@
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using meterlink::RecordTable;
 
@@ -53,7 +58,7 @@ TEST(RecordGridModel, ShowsSixColumnsWithTheLcdsUnitSigns) {
     const struct {
         const char* stored;
         const char* shown;
-    } units[] = {{"k*", "k\u2126"}, {"#", "\u00B0C"}, {"?", "\u00B0F"}, {"uF", "\u00B5F"}, {"mV", "mV"}, {"", ""}};
+    } units[] = {{"k*", "k\u03A9"}, {"#", "\u00B0C"}, {"?", "\u00B0F"}, {"uF", "\u00B5F"}, {"mV", "mV"}, {"", ""}};
     for (const auto& u : units) table.append(rowOf(1, u.stored));
     ASSERT_EQ(model.rowCount(), static_cast<int>(std::size(units)));
     for (int row = 0; row < model.rowCount(); ++row)
@@ -61,7 +66,7 @@ TEST(RecordGridModel, ShowsSixColumnsWithTheLcdsUnitSigns) {
     EXPECT_EQ(table.text(0, RecordTable::Unit), QStringLiteral("k*"));   // stored as decoded
 
     const char* titles[] = {"No.", "Time", "Function", "Value", "Unit", "Judge"};
-    const int widths[] = {39, 53, 42, 51, 36, 38};
+    const int widths[] = {59, 52, 60, 40, 30, 34};
     const Qt::Alignment horizontal[] = {Qt::AlignRight, Qt::AlignHCenter, Qt::AlignHCenter,
                                         Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
     ASSERT_EQ(model.columnCount(), 6);
@@ -72,6 +77,37 @@ TEST(RecordGridModel, ShowsSixColumnsWithTheLcdsUnitSigns) {
         EXPECT_EQ(align & Qt::AlignHorizontal_Mask, horizontal[c]) << titles[c];
     }
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+// Every text a cell can hold fits its column, without an ellipsis, and the
+// columns fit the window's fixed grid.
+TEST(RecordGridView, TheWidestTextOfEachColumnFitsWithinTheWindow) {
+    TFCOMM window;
+    window.show();
+    QTableView* view = window.DBGrid1()->view();
+    const QFontMetrics cell(view->font());
+    const QFontMetrics title(view->horizontalHeader()->font());
+    const std::vector<QString> widest[] = {
+        {"10000000"},
+        {"23:59:59", "18:50:12", "00:00:00"},
+        {"DC", "AC", "OHM", "CTN", "Diode", "CAP", "TMP", "Freq", "DutyCycle"},
+        {"-5.999", "-59.99", "-599.9", "-6000", ".0L", "0.L"},
+        {unitDisplayText("k*"), unitDisplayText("M*"), unitDisplayText("uF"), unitDisplayText("#"),
+         unitDisplayText("?"), "mV", "nF", "Hz", "%"},
+        {"pass", "Fail"},
+    };
+    int right = 0;
+    for (int c = 0; c < RecordTableModel::kColumnCount; ++c) {
+        const int width = view->columnWidth(c);
+        // As the grid's cells draw: the grid line, 2 px each side, then elided if it does not fit.
+        const int room = width - (view->showGrid() ? 1 : 0) - 4;
+        for (const QString& text : widest[c])
+            EXPECT_EQ(cell.elidedText(text, Qt::ElideRight, room), text) << text.toStdString() << " in " << width;
+        const QString heading = view->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_LE(title.horizontalAdvance(heading) + 2, width) << heading.toStdString();
+        right += width;
+    }
+    EXPECT_LE(right, view->viewport()->width());
 }
 
 TEST(RecordGridView, ShowsAWindowThatFollowsEachNewRow) {
@@ -265,6 +301,25 @@ TEST_F(LoggingWindowTest, RowsAndChartFollowTheMeterAndCloseDataEmptiesBoth) {
     EXPECT_EQ(window->DBGrid1()->view()->model()->rowCount(), 0);
 }
 
+TEST_F(LoggingWindowTest, ReachingTheRecordLimitIsToldOnceWhileTheLcdGoesOn) {
+    window->logger().setRecordLimit(30);
+    MessageBoxAnswerer ok(QMessageBox::Ok, [this](QMessageBox* box) {
+        saveScreenshot(withBox(*window, box), "record_limit_reached.png");
+    });
+    click(window->connection().COMCon());
+    ASSERT_TRUE(waitFor([&] { return ok.seen().has_value(); }, 20000));
+    EXPECT_EQ(ok.seen()->title, QStringLiteral("Information"));
+    EXPECT_EQ(ok.seen()->icon, QMessageBox::Information);
+    EXPECT_EQ(ok.seen()->text, QStringLiteral("The record limit of 30 rows is reached: logging has stopped."));
+    EXPECT_EQ(rows(), 30);
+    MessageBoxAnswerer none(QMessageBox::Ok);
+    const std::string value = window->reading().ValueText;
+    ASSERT_TRUE(waitFor([&] { return window->reading().ValueText != value; }, 20000)) << "the LCD goes on";
+    EXPECT_EQ(rows(), 30);
+    EXPECT_FALSE(none.seen().has_value());
+    click(window->connection().COMCon());
+}
+
 TEST_F(LoggingWindowTest, PageSizeIsAppliedASecondAfterTypingAndRefusedWhenNotANumber) {
     meterlink::TChartControl& pager = window->ChartPager();
     QLineEdit* size = toolbar().Maxrecord();
@@ -283,6 +338,7 @@ TEST_F(LoggingWindowTest, PageSizeIsAppliedASecondAfterTypingAndRefusedWhenNotAN
         EXPECT_EQ(ok.seen()->icon, QMessageBox::Critical);
         EXPECT_EQ(ok.seen()->text, QStringLiteral("The page size must be a whole number of at least 1."));
         EXPECT_EQ(pager.FPageSize(), 50);
+        EXPECT_EQ(size->text(), QStringLiteral("50")) << "the edit shows the size that stays";
     }
 }
 

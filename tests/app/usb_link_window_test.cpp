@@ -179,9 +179,22 @@ TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
     // Half a frame, then the cable goes.
     send(frameReports(dcVolts(4321, 0))[0]);
     ASSERT_TRUE(spinUntil([&] { return window->usbLink().UsbBytesPending(); }));
+    boxes.setOnShown([this](QMessageBox* box) { saveScreenshot(withBox(*window, box), "usb_cable_lost.png"); });
     sim->unplug(kCable);
     ASSERT_TRUE(spinUntil([&] { return history().last() == QLatin1String("Removal of USB to Serial"); }));
     EXPECT_TRUE(devices().entries().empty());
+    std::vector<BoxCatcher::Box> lost;
+    ASSERT_TRUE(spinUntil([&] {
+        for (auto& b : boxes.take()) lost.push_back(b);
+        return !lost.empty();
+    }));
+    QTest::qWait(100);
+    for (auto& b : boxes.take()) lost.push_back(b);
+    ASSERT_EQ(lost.size(), 1u) << "told once";
+    EXPECT_EQ(lost[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(lost[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(lost[0].text,
+              QStringLiteral("Lost the USB cable (sim/cable-1): the device was removed from the system"));
     EXPECT_EQ(connection().state(), State::UsbConnected) << "the look stays until the user clicks";
     EXPECT_TRUE(spinUntil([&] { return !window->linkIndicator().active(); }));
     EXPECT_EQ(valueText(), QStringLiteral("-12.34"));
@@ -259,10 +272,72 @@ TEST_F(UsbLinkWindowTest, OpeningWithoutAUsableCableFollowsTheTransitionTable) {
     sim->unplug(kCable);
     sim->plug(queryOnly);
     ASSERT_TRUE(listed({queryOnly.identity}));
+    ASSERT_TRUE(spinUntil([&] { return boxes.take().size() == 1; })) << "the lost cable is told";
     clickUsbCon();
     EXPECT_EQ(connection().state(), State::UsbHalted);
     clickUsbCon();
     EXPECT_EQ(connection().state(), State::UsbHalted);
+    EXPECT_TRUE(boxes.take().empty());
+}
+
+TEST_F(UsbLinkWindowTest, LimitsWithAUnitJudgeTheReadingInThatUnit) {
+    start();
+    QLineEdit* high = window->limits().T1HI();
+    QLineEdit* low = window->limits().T1LO();
+    high->clear();
+    low->clear();
+    QTest::keyClicks(high, QStringLiteral("5.5 V"));
+    QTest::keyClicks(low, QStringLiteral("4.5V"));
+    EXPECT_EQ(high->text(), QStringLiteral("5.5 V"));
+    EXPECT_EQ(low->text(), QStringLiteral("4.5V"));
+    clickUsbCon();
+    ASSERT_TRUE(reading(true));
+    meterlink::DisplaySpec rail = dcVolts(520, 2);   // a dead 5 V rail: 05.20 mV
+    rail.prefix = meterlink::UnitPrefix::Milli;
+    sendFrame(rail);
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("05.20"); }));
+    EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Fail"));
+    EXPECT_EQ(window->reading().JudgeText, "Fail");
+    saveScreenshot(window->grab(), "limit_units_fail.png");
+    sendFrame(dcVolts(5201, 1));
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("5.201"); }));
+    EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Pass"));
+    saveScreenshot(window->grab(), "limit_units_pass.png");
+    // Still limits after the validation: the unit stays.
+    ASSERT_TRUE(spinUntil([&] { return !window->limits().Timer1()->isActive(); }));
+    EXPECT_EQ(high->text(), QStringLiteral("5.5 V"));
+}
+
+TEST_F(UsbLinkWindowTest, TheLinkGoesOnWhileOtherDevicesComeAndGo) {
+    SimulatedHidPlatform::Device mouse;
+    mouse.identity = "mouse";
+    mouse.product = u"Optical Mouse";
+    start();
+    clickUsbCon();
+    ASSERT_TRUE(reading(true));
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        std::vector<std::string> listed;
+    } changes[] = {
+        {"a mouse plugged in", [&] { sim->plug(mouse); }, {kCable, "mouse"}},
+        {"the mouse pulled", [&] { sim->unplug("mouse"); }, {kCable}},
+    };
+    int count = 1000;
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.name);
+        const std::size_t sent = featureReportsSent();
+        c.change();
+        ASSERT_TRUE(listed(c.listed));
+        EXPECT_EQ(connection().state(), State::UsbConnected);
+        ASSERT_TRUE(reading(true));
+        EXPECT_EQ(featureReportsSent(), sent + 1) << "the adapter is set up again";
+        EXPECT_EQ(history().last(), QStringLiteral("00 60 09 00 00 03 00 00 00 00 "));
+        ++count;
+        sendFrame(dcVolts(count, 1));
+        const QString shown = QStringLiteral("%1.%2").arg(count / 1000).arg(count % 1000, 3, 10, QLatin1Char('0'));
+        EXPECT_TRUE(spinUntil([&] { return valueText() == shown; })) << shown.toStdString();
+    }
     EXPECT_TRUE(boxes.take().empty());
 }
 
