@@ -65,7 +65,7 @@ TEST(DecodeCommand, PrintsOneTabSeparatedLinePerFrame) {
     EXPECT_EQ(run.out,
               "5.999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\tpass\n"
               "123.4\tDC\tmV\tAUTO\t1234\t123.4\t600\t6000\tpass\n"
-              "0L\tOHM\tk*\tAUTO\t6001\t6001\t600\t6000\tFail\n"
+              "0L\tOHM\tk*\tAUTO\t6001\t6001\t6000\t6000\tFail\n"
               "0025\tTMP\t#\tAUTO\t25\t25\t1000\t1000\tpass\n"
               "0L\tDC\tV\tAUTO\t-1001\t-1001\t1000\t6000\tFail\n"
               "050.0\tDutyCycle\t%\tAUTO\t500\t50.0\t100\t100\tpass\n");
@@ -81,6 +81,15 @@ TEST(DecodeCommand, LimitsAndSeparatorFromTheCommandLine) {
               "1,500\tDC\tV\tAUTO\t1500\t1.500\t6\t6000\tpass\n");
     // The separator may follow the limits it applies to.
     EXPECT_EQ(runCli("--high 2,5 --separator , " + file).exitCode, 0);
+
+    // Limits with a unit judge in that unit: a 5 V rail read in millivolts fails.
+    const std::string rail = writeStream("decode_units.bin", {"DCV m 5.20", "DCV 5.201", "OHM k 1.000"});
+    const CliRun units = runCli("--high '5.5 V' --low 4.5V " + rail);
+    EXPECT_EQ(units.exitCode, 0) << units.err;
+    std::vector<std::string> verdicts;
+    for (std::size_t at = 0, end; (end = units.out.find('\n', at)) != std::string::npos; at = end + 1)
+        verdicts.push_back(units.out.substr(units.out.rfind('\t', end) + 1, end - units.out.rfind('\t', end) - 1));
+    EXPECT_EQ(verdicts, (std::vector<std::string>{"Fail", "pass", "Fail"})) << units.out;
 }
 
 // A limit that is not a number would judge nothing without a word; a
