@@ -454,6 +454,7 @@ void TFCOMM::resumeUsbLink(const THidPnPInfo& cable) {
     const QString path = QString::fromStdString(cable.DevicePath);
     QTimer::singleShot(0, this, [this, path] { showLinkError(usbCableLostText(path)); });
 }
+
 bool TFCOMM::HidCtlEnumerate(THidDevice* HidDev, int Idx) { return devices_->HidCtlEnumerate(HidDev, Idx); }
 void TFCOMM::HidCtlArrival(THidDevice* HidDev) { devices_->HidCtlArrival(HidDev); }
 void TFCOMM::HidCtlRemoval(THidDevice* HidDev) { devices_->HidCtlRemoval(HidDev); }
