@@ -11,11 +11,7 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
+std::string_view trim(std::string_view s) { return trimBlanks(s); }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -33,6 +29,12 @@ std::size_t firstCharLength(std::string_view s) {
 std::string_view firstChar(std::string_view s) { return s.substr(0, firstCharLength(s)); }
 
 }  // namespace
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
 
 double parseNumber(std::string_view text, std::string_view sep) {
     // Normalise into "[-]digits[.digits][e[-]digits]" and let from_chars

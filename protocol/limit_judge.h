@@ -14,6 +14,8 @@ constexpr double kNotANumber = -999999.0;
 // Parses a signed decimal number (optional exponent) with the given decimal
 // separator; surrounding blanks are allowed. Returns kNotANumber otherwise.
 double parseNumber(std::string_view text, std::string_view decimalSep);
+// The text without the blanks and tabs around it.
+std::string_view trimBlanks(std::string_view text);
 bool isNumber(std::string_view text, std::string_view decimalSep);
 
 enum class Verdict { Unchanged, Pass, Fail };

@@ -8,14 +8,6 @@ namespace meterlink {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // Where the unit starts: after the sign, digits, separators and an exponent.
 std::size_t numberLength(std::string_view s, std::string_view sep) {
     std::size_t i = 0;
@@ -55,10 +47,10 @@ std::string decoderUnit(std::string_view typed) {
 
 LimitValue parseLimit(std::string_view text, std::string_view decimalSep) {
     LimitValue out;
-    text = trim(text);
+    text = trimBlanks(text);
     const std::size_t n = numberLength(text, decimalSep);
     const std::string_view number = text.substr(0, n);
-    const std::string_view unit = trim(text.substr(n));
+    const std::string_view unit = trimBlanks(text.substr(n));
     const double bare = parseNumber(number, decimalSep);
     if (bare == kNotANumber) return out;
     if (unit.empty()) {
