@@ -1,6 +1,7 @@
 #pragma once
-// The copy of the meter's LCD: a white 302 x 162 panel that paints four
-// seven-segment digits, the minus sign, three decimal marks and every
+// The copy of the meter's LCD: a white 302 x 162 panel that paints four (or,
+// for meters of more than 9999 counts, five) seven-segment digits, the minus
+// sign, the decimal marks between them and every
 // annunciator from the decoder's LCD state. Everything is drawn with
 // QPainter, so it stays crisp at any device pixel ratio.
 
@@ -23,10 +24,15 @@ public:
     void setState(const meterlink::LcdState& state);   // repaints
     const meterlink::LcdState& state() const { return state_; }
 
+    // Four digit places, or five for a meter of more than 9999 counts.
+    void setDigitPlaces(int places);
+    int digitPlaces() const { return places_; }
+
     // Where an element sits inside the panel (the layout table's left, top,
-    // width, height); used by the painter and by tests.
-    static QRect elementRect(meterlink::Lcd element);
-    static QRect digitRect(int place);   // place 0..3, left to right
+    // width, height) with that many digit places; empty for a mark the
+    // display does not have. Used by the painter and by tests.
+    static QRect elementRect(meterlink::Lcd element, int places = 4);
+    static QRect digitRect(int place, int places = 4);   // place 0.., left to right
 
     QSize sizeHint() const override { return {302, 162}; }
 
@@ -45,6 +51,7 @@ private:
     };
 
     meterlink::LcdState state_;
+    int places_ = 4;
     QHash<quint32, Ink> ink_;
     std::array<QPixmap, meterlink::kLcdIndicatorCount> pictures_;
 };

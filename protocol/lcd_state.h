@@ -1,6 +1,7 @@
 #pragma once
 // What the meter's LCD shows after a frame: every annunciator as a flag, the
-// four digit places, the decimal marks and the minus sign.
+// digit places, the decimal marks and the minus sign. Four places serve meters
+// of up to 9999 counts; a fifth place and a fourth mark serve larger ones.
 
 #include <array>
 #include <bitset>
@@ -38,6 +39,8 @@ enum class Lcd : std::size_t {
     P2,
     P3,
     Send,   // "data received" picture; stays on from the first frame
+    P4,     // decimal mark after the fourth digit (five-place displays)
+    Apo,    // auto power-off armed
     Count
 };
 
@@ -46,7 +49,8 @@ constexpr std::size_t kLcdIndicatorCount = static_cast<std::size_t>(Lcd::Count);
 struct LcdState {
     std::bitset<kLcdIndicatorCount> on;
     // Digit places left to right: '0'-'9', '@' (the overload letter) or '\0' for blank.
-    std::array<char, 4> digits{};
+    // A four-place display uses the first four.
+    std::array<char, 5> digits{};
 
     bool shown(Lcd i) const { return on.test(static_cast<std::size_t>(i)); }
     void set(Lcd i, bool value = true) { on.set(static_cast<std::size_t>(i), value); }
