@@ -138,7 +138,6 @@ bool textLook(Lcd element, TextLook& look) {
     case Lcd::F: look = {QStringLiteral("F"), 24, true, 31, left}; return true;
     case Lcd::Hz: look = {QStringLiteral("Hz"), 24, true, 120, left}; return true;
     case Lcd::CS: look = {QStringLiteral("\u00B0C"), 22, true, 78, left}; return true;
-    case Lcd::Apo: look = {QStringLiteral("APO"), 13, true, 158, left, true}; return true;
     case Lcd::FS: look = {QStringLiteral("\u00B0F"), 22, true, 78, left}; return true;
     default: return false;
     }
@@ -252,20 +251,27 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent), state_(LcdState::initial()
     setAutoFillBackground(true);
 }
 
-void LcdPanel::setState(const LcdState& state) {
+void LcdPanel::setState(const LcdState& state) { setState(state, Extras()); }
+
+void LcdPanel::setState(const LcdState& state, const Extras& extras) {
     // Only what changed is repainted: a steady reading (the same frame several
     // times a second) costs nothing, a drifting one only its digits, and the
     // bevel and the bar that shares the panel's last row are left alone.
     // Every element keeps its ink within a pixel of its box.
     QRegion changed;
-    for (int place = 0; place < places_; ++place)
+    for (int place = 0; place < 4; ++place)
         if (state.digits[static_cast<std::size_t>(place)] != state_.digits[static_cast<std::size_t>(place)])
             changed += digitRect(place, places_).adjusted(-1, -1, 1, 1);
+    if (extras.digit5 != extras_.digit5) changed += digitRect(4, places_).adjusted(-1, -1, 1, 1);
     const auto flipped = state.on ^ state_.on;
     for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i)
         if (flipped.test(i))
             changed += elementRect(static_cast<Lcd>(i), places_).adjusted(-1, -1, 1, 1);
+    const auto extraFlipped = extras.on ^ extras_.on;
+    for (std::size_t i = 0; i < kExtraCount; ++i)
+        if (extraFlipped.test(i)) changed += extraRect(static_cast<Extra>(i), places_).adjusted(-1, -1, 1, 1);
     state_ = state;
+    extras_ = extras;
     if (!changed.isEmpty())
         update(changed);
 }
@@ -302,8 +308,6 @@ QRect LcdPanel::elementRect(Lcd element, int places) {
     case Lcd::P1: return mark(1);
     case Lcd::P2: return mark(2);
     case Lcd::P3: return mark(3);
-    case Lcd::P4: return mark(4);
-    case Lcd::Apo: return {162, 144, 34, 16};
     case Lcd::AC: return {6, 46, 34, 22};
     case Lcd::Dc1: return {5, 46, 34, 22};
     case Lcd::Auto: return {56, 131, 104, 20};
@@ -331,6 +335,29 @@ QRect LcdPanel::elementRect(Lcd element, int places) {
     case Lcd::Count: break;
     }
     return {};
+}
+
+QRect LcdPanel::extraRect(Extra extra, int places) {
+    switch (extra) {
+    case Extra::P4: {
+        const DigitLayout& layout = layoutFor(places);
+        if (layout.places < 5) return {};
+        return {layout.left[3] + layout.boxWidth, 113, layout.markWidth, 8};
+    }
+    // The bottom row right of "Auto range" is free on the shipped meter's glass.
+    case Extra::Apo: return {162, 144, 30, 15};
+    case Extra::PeakMax: return {198, 144, 40, 15};
+    case Extra::PeakMin: return {242, 144, 40, 15};
+    case Extra::Beep: return elementRect(Lcd::Fm, places);
+    case Extra::Count: break;
+    }
+    return {};
+}
+
+char LcdPanel::digit(int place) const {
+    if (place == 4) return extras_.digit5;
+    if (place < 0 || place > 3) return '\0';
+    return state_.digits[static_cast<std::size_t>(place)];
 }
 
 void LcdPanel::drawInk(QPainter& p, quint32 key, const std::function<QPainterPath()>& makePath) {
@@ -366,7 +393,7 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
 
     const DigitLayout& layout = layoutFor(places_);
     for (int place = 0; place < places_; ++place) {
-        const unsigned segments = segmentsOf(state_.digits[static_cast<std::size_t>(place)]);
+        const unsigned segments = segmentsOf(digit(place));
         if (segments && dirty.intersects(digitRect(place, places_).adjusted(-1, -1, 1, 1)))
             drawInk(p, kDigitInkKey + static_cast<quint32>(place) * 128u + segments,
                     [&] { return digitTransform(place, layout).map(digitPath(segments, layout)); });
@@ -388,7 +415,6 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
             case Lcd::P1:
             case Lcd::P2:
             case Lcd::P3:
-            case Lcd::P4:
                 // the same square for all; the third box of four places is
                 // wider but its right edge would touch the last digit
                 p.fillRect(QRect(box.topLeft(), QSize(layout.markWidth, box.height())), Qt::black);
@@ -401,6 +427,23 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
             case Lcd::Send: paintPicture(p, box, sendPicture, pictures_[i]); break;
             default: break;
             }
+        }
+        p.restore();
+    }
+    for (std::size_t i = 0; i < kExtraCount; ++i) {
+        const auto extra = static_cast<Extra>(i);
+        const QRect box = extraRect(extra, places_);
+        if (!extras_.shown(extra) || box.isEmpty() || !dirty.intersects(box.adjusted(-1, -1, 1, 1))) continue;
+        p.save();
+        switch (extra) {
+        case Extra::P4: p.fillRect(QRect(box.topLeft(), QSize(layout.markWidth, box.height())), Qt::black); break;
+        case Extra::Beep: paintBeep(p, box); break;
+        default: {
+            static const QString kTexts[] = {QString(), QStringLiteral("PMAX"), QStringLiteral("PMIN"),
+                                             QStringLiteral("APO")};
+            const TextLook look{kTexts[i], 13, true, box.bottom() - 1, Qt::AlignLeft, true};
+            drawInk(p, 0x800u + static_cast<quint32>(i), [&] { return textPath(box, look); });
+        }
         }
         p.restore();
     }

@@ -1,7 +1,6 @@
 #pragma once
 // What the meter's LCD shows after a frame: every annunciator as a flag, the
-// digit places, the decimal marks and the minus sign. Four places serve meters
-// of up to 9999 counts; a fifth place and a fourth mark serve larger ones.
+// four digit places, the decimal marks and the minus sign.
 
 #include <array>
 #include <bitset>
@@ -39,8 +38,6 @@ enum class Lcd : std::size_t {
     P2,
     P3,
     Send,   // "data received" picture; stays on from the first frame
-    P4,     // decimal mark after the fourth digit (five-place displays)
-    Apo,    // auto power-off armed
     Count
 };
 
@@ -49,8 +46,7 @@ constexpr std::size_t kLcdIndicatorCount = static_cast<std::size_t>(Lcd::Count);
 struct LcdState {
     std::bitset<kLcdIndicatorCount> on;
     // Digit places left to right: '0'-'9', '@' (the overload letter) or '\0' for blank.
-    // A four-place display uses the first four.
-    std::array<char, 5> digits{};
+    std::array<char, 4> digits{};
 
     bool shown(Lcd i) const { return on.test(static_cast<std::size_t>(i)); }
     void set(Lcd i, bool value = true) { on.set(static_cast<std::size_t>(i), value); }

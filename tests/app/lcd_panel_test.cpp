@@ -51,28 +51,41 @@ QString artifact(const QString& fileName) {
     return QStringLiteral(METERLINK_ARTIFACTS "/") + fileName;
 }
 
-QImage render(const LcdState& state, const std::string& name = {}, int places = 4) {
+using Extra = LcdPanel::Extra;
+
+QImage render(const LcdState& state, const std::string& name = {}, int places = 4,
+              const LcdPanel::Extras& extras = {}) {
     LcdPanel panel;
     panel.setDigitPlaces(places);
-    panel.setState(state);
+    panel.setState(state, extras);
     const QImage image = panel.grab().toImage();
     if (!name.empty()) image.save(artifact(QStringLiteral("lcd_%1.png").arg(QString::fromStdString(name))));
     return image;
 }
+
+char placeDigit(char c) { return c == '_' ? '\0' : c; }
 
 // digits: one character a place, '_' for a blank place.
 LcdState makeState(std::initializer_list<Lcd> shown, const std::string& digits) {
     LcdState s;
     for (Lcd element : shown) s.set(element);
     for (std::size_t i = 0; i < digits.size() && i < s.digits.size(); ++i)
-        s.digits[i] = digits[i] == '_' ? '\0' : digits[i];
+        s.digits[i] = placeDigit(digits[i]);
     return s;
+}
+
+LcdPanel::Extras makeExtras(std::initializer_list<Extra> shown, char digit5) {
+    LcdPanel::Extras e;
+    for (Extra x : shown) e.on.set(static_cast<std::size_t>(x));
+    e.digit5 = placeDigit(digit5);
+    return e;
 }
 
 struct NamedState {
     std::string name;
     LcdState state;
     int places = 4;
+    LcdPanel::Extras extras{};
 };
 
 std::vector<NamedState> sampleStates() {
@@ -93,12 +106,17 @@ std::vector<NamedState> sampleStates() {
     all.digits = {'8', '8', '8', '8'};
     states.push_back({"all", all});
     // A meter of more than 9999 counts: five places and a fourth mark.
-    states.push_back({"five_places_dc_volt", makeState({Lcd::Send, Lcd::Dc1, Lcd::Auto, Lcd::V, Lcd::P1}, "21999"), 5});
-    states.push_back({"five_places_mv_point4_apo",
-                      makeState({Lcd::Send, Lcd::Dc1, Lcd::Milli, Lcd::V, Lcd::P4, Lcd::Apo, Lcd::FH}, "12345"), 5});
-    states.push_back({"five_places_overload", makeState({Lcd::Send, Lcd::Ohm, Lcd::P3}, "__0@_"), 5});
-    all.digits = {'8', '8', '8', '8', '8'};
-    states.push_back({"five_places_all", all, 5});
+    states.push_back({"five_places_dc_volt", makeState({Lcd::Send, Lcd::Dc1, Lcd::Auto, Lcd::V, Lcd::P1}, "2199"), 5,
+                      makeExtras({}, '9')});
+    states.push_back({"five_places_mv_point4_apo_peak",
+                      makeState({Lcd::Send, Lcd::Dc1, Lcd::Milli, Lcd::V, Lcd::FH}, "1234"), 5,
+                      makeExtras({Extra::P4, Extra::Apo, Extra::PeakMax}, '5')});
+    states.push_back({"five_places_overload", makeState({Lcd::Send, Lcd::Ohm, Lcd::P3}, "__0@"), 5, makeExtras({}, '_')});
+    LcdPanel::Extras allExtras;
+    allExtras.on.set();
+    allExtras.digit5 = '8';
+    states.push_back({"five_places_all", all, 5, allExtras});
+    states.push_back({"four_places_all_extras", all, 4, allExtras});
     return states;
 }
 
@@ -106,7 +124,8 @@ std::vector<NamedState> sampleStates() {
 // outside the boxes of what is shown: a symbol painted at the wrong place, or
 // a hidden one painted anyway, lands on white.
 // A mark the display does not have (the fourth of four places) is not drawn.
-void expectInkOnlyWhereShown(const QImage& image, const LcdState& state, int places = 4) {
+void expectInkOnlyWhereShown(const QImage& image, const LcdState& state, int places = 4,
+                             const LcdPanel::Extras& extras = {}) {
     ASSERT_EQ(image.size(), QSize(302, 162));
     std::vector<QRect> inked;
     for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i) {
@@ -116,8 +135,14 @@ void expectInkOnlyWhereShown(const QImage& image, const LcdState& state, int pla
         EXPECT_TRUE(anyDark(image, box)) << "element " << i << " not drawn";
         inked.push_back(box.adjusted(-1, -1, 1, 1));
     }
+    for (std::size_t i = 0; i < LcdPanel::kExtraCount; ++i) {
+        const QRect box = LcdPanel::extraRect(static_cast<Extra>(i), places);
+        if (!extras.on.test(i) || box.isEmpty()) continue;
+        EXPECT_TRUE(anyDark(image, box)) << "extra " << i << " not drawn";
+        inked.push_back(box.adjusted(-1, -1, 1, 1));
+    }
     for (int place = 0; place < places; ++place) {
-        const bool blank = state.digits[static_cast<std::size_t>(place)] == '\0';
+        const bool blank = (place == 4 ? extras.digit5 : state.digits[static_cast<std::size_t>(place)]) == '\0';
         if (blank) continue;
         EXPECT_TRUE(anyDark(image, LcdPanel::digitRect(place, places))) << "digit place " << place;
         inked.push_back(LcdPanel::digitRect(place, places).adjusted(-1, -1, 1, 1));
@@ -143,13 +168,19 @@ TEST(LcdPanel, DrawsEachIndicatorAloneInsideItsBox) {
             state.set(static_cast<Lcd>(i));
             expectInkOnlyWhereShown(render(state, {}, places), state, places);
         }
+        for (std::size_t i = 0; i < LcdPanel::kExtraCount; ++i) {
+            SCOPED_TRACE("extra " + std::to_string(i) + " of " + std::to_string(places) + " places");
+            LcdPanel::Extras extras;
+            extras.on.set(i);
+            expectInkOnlyWhereShown(render(LcdState{}, {}, places, extras), LcdState{}, places, extras);
+        }
     }
 }
 
 TEST(LcdPanel, DrawsReadingsAtTheirPlacesAndNothingElse) {
-    for (const auto& [name, state, places] : sampleStates()) {
+    for (const auto& [name, state, places, extras] : sampleStates()) {
         SCOPED_TRACE(name);
-        expectInkOnlyWhereShown(render(state, name, places), state, places);
+        expectInkOnlyWhereShown(render(state, name, places, extras), state, places, extras);
     }
 }
 
@@ -160,14 +191,15 @@ TEST(LcdPanel, FivePlacesFitBetweenTheSignAndTheUnits) {
         EXPECT_GT(digit.left(), LcdPanel::elementRect(Lcd::FH).right()) << place;
         EXPECT_LT(digit.right(), LcdPanel::elementRect(Lcd::Milli).left()) << place;
         if (place < 4) {
-            static constexpr Lcd kMarks[] = {Lcd::P1, Lcd::P2, Lcd::P3, Lcd::P4};
-            const QRect mark = LcdPanel::elementRect(kMarks[place], 5);
+            static constexpr Lcd kMarks[] = {Lcd::P1, Lcd::P2, Lcd::P3};
+            const QRect mark =
+                place < 3 ? LcdPanel::elementRect(kMarks[place], 5) : LcdPanel::extraRect(Extra::P4, 5);
             EXPECT_FALSE(mark.isEmpty());
             EXPECT_GT(mark.left(), digit.left());
             EXPECT_LT(mark.right(), LcdPanel::digitRect(place + 1, 5).left());
         }
     }
-    EXPECT_TRUE(LcdPanel::elementRect(Lcd::P4, 4).isEmpty());
+    EXPECT_TRUE(LcdPanel::extraRect(Extra::P4, 4).isEmpty());
     EXPECT_TRUE(LcdPanel::digitRect(4, 4).isEmpty());
 }
 
@@ -186,7 +218,7 @@ TEST(LcdPanel, DigitsLightTheirSevenSegments) {
       for (int places : {4, 5}) {
         LcdState state;
         state.digits.fill(c.digit);
-        const QImage image = render(state, {}, places);
+        const QImage image = render(state, {}, places, makeExtras({}, c.digit));
         for (int place = 0; place < places; ++place) {
             const QRect r = LcdPanel::digitRect(place, places);
             const int w = r.width(), h = r.height();

@@ -210,7 +210,7 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
 
     EXPECT_EQ(window->PBar2()->maximum(), 60);
     EXPECT_EQ(window->PBar2()->value(), 30);
-    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 5>{'5', '9', '9', '9', '\0'}));
+    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 4>{'5', '9', '9', '9'}));
     EXPECT_TRUE(window->lcd()->state().shown(Lcd::FH));
     EXPECT_EQ(find<QLineEdit>("systeminfomation")->text(), QLocale::system().decimalPoint());
     EXPECT_EQ(window->connection().state(), State::Disconnected);
@@ -267,7 +267,7 @@ TEST_F(MainWindowTest, FramesFromTheMeterDriveTheWindow) {
     sendFirstFrame(dcVolts(5999, 1));
     ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("5.999"); }));
     const meterlink::LcdState& lcd = window->lcd()->state();
-    EXPECT_EQ(lcd.digits, (std::array<char, 5>{'5', '9', '9', '9', '\0'}));
+    EXPECT_EQ(lcd.digits, (std::array<char, 4>{'5', '9', '9', '9'}));
     for (Lcd on : {Lcd::P1, Lcd::Dc1, Lcd::V, Lcd::Auto, Lcd::Send}) EXPECT_TRUE(lcd.shown(on));
     for (Lcd off : {Lcd::FH, Lcd::P2, Lcd::P3, Lcd::AC}) EXPECT_FALSE(lcd.shown(off));
     EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Pass"));
@@ -290,7 +290,7 @@ TEST_F(MainWindowTest, FramesFromTheMeterDriveTheWindow) {
     overload.overload = true;
     sendFrame(overload);
     ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("0.L"); }));
-    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 5>{'\0', '0', '@', '\0', '\0'}));
+    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 4>{'\0', '0', '@', '\0'}));
     EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Fail"));
     EXPECT_EQ(window->limits().Shape1()->brushColor(), LimitPanel::failColor());
     EXPECT_EQ(window->reading().JudgeText, "Fail");

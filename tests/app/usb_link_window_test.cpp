@@ -163,7 +163,7 @@ TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
 
     sendFrame(dcVolts(5999, 1));
     ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("5.999"); }));
-    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 5>{'5', '9', '9', '9', '\0'}));
+    EXPECT_EQ(window->lcd()->state().digits, (std::array<char, 4>{'5', '9', '9', '9'}));
     EXPECT_EQ(window->limits().judge()->text(), QStringLiteral("Pass"));
     EXPECT_TRUE(window->linkIndicator().active());
     EXPECT_EQ(history().mid(1), (QStringList{"R 00  F7 2B 35 39 39 39 20 31 ", "R 00  F7 30 00 00 80 00 0D 0A "}));

@@ -143,7 +143,7 @@ TEST(ReadingDecoder, StatusTextsAndIndicators) {
         EXPECT_TRUE(lcd.shown(on)) << static_cast<int>(on);
     for (Lcd off : {Lcd::Auto, Lcd::AC, Lcd::P1, Lcd::P3, Lcd::A, Lcd::Ohm})
         EXPECT_FALSE(lcd.shown(off)) << static_cast<int>(off);
-    EXPECT_EQ(lcd.digits, (std::array<char, 5>{'0', '1', '2', '3', '\0'}));
+    EXPECT_EQ(lcd.digits, (std::array<char, 4>{'0', '1', '2', '3'}));
 }
 
 TEST(ReadingDecoder, EachFrameRebuildsTheLcd) {
@@ -160,7 +160,7 @@ TEST(ReadingDecoder, EachFrameRebuildsTheLcd) {
 TEST(ReadingDecoder, OverloadDigitsAndDiodeIndicators) {
     ReadingDecoder d;
     d.decode(frameOf(raw('+', "?0:?", '2', 0, 0, DIODE, 0)), ".");
-    EXPECT_EQ(d.lcd().digits, (std::array<char, 5>{'\0', '0', '@', '\0', '\0'}));
+    EXPECT_EQ(d.lcd().digits, (std::array<char, 4>{'\0', '0', '@', '\0'}));
     EXPECT_TRUE(d.lcd().shown(Lcd::P2));
     EXPECT_TRUE(d.lcd().shown(Lcd::DI));
     EXPECT_TRUE(d.lcd().shown(Lcd::V));
