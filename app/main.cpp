@@ -1,4 +1,5 @@
 #include "link_pictures.h"
+#include "meter_setting.h"
 #include "program_identity.h"
 #include "tfcomm.h"
 
@@ -6,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <QStyle>
+
+#include <cstdio>
 
 namespace {
 
@@ -33,7 +36,27 @@ int main(int argc, char** argv) {
     parser.process(app);   // an unknown option ends here with a message
     QApplication::setWindowIcon(QIcon(applicationIcon()));
 
+    // The meter: --meter for this run, else the one chosen last time.
+    const meterlink::MeterModel* meter = &meterlink::defaultMeter();
+    if (parser.isSet(meterOption())) {
+        const QString name = parser.value(meterOption());
+        meter = meterlink::findMeter(name.toStdString());
+        if (!meter) {
+            std::fprintf(stderr, "meterlink: no meter named \"%s\"; \"meterlink-cli meters\" lists them\n",
+                         name.toLocal8Bit().constData());
+            return 2;
+        }
+    } else if (const QString stored = meter_setting::stored(); !stored.isEmpty()) {
+        if (const meterlink::MeterModel* found = meterlink::findMeter(stored.toStdString()))
+            meter = found;
+        else
+            std::fprintf(stderr, "meterlink: the meter chosen last time, \"%s\", is no longer known; using %s\n",
+                         stored.toLocal8Bit().constData(), meterlink::meterName(*meter).c_str());
+    }
+
     TFCOMM window;
+    // The shipped meter is what the window is built for.
+    if (meter != &meterlink::defaultMeter()) window.chooseMeter(*meter, false);
     window.setWindowIcon(QIcon(applicationIcon()));
     window.adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -26,6 +26,15 @@ void describeCommandLine(QCommandLineParser& parser) {
         "METERLINK_COM4 name another device."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(meterOption());
+}
+
+QCommandLineOption meterOption() {
+    return QCommandLineOption(
+        QStringList{QStringLiteral("meter")},
+        QStringLiteral("Start with the meter MODEL (as \"meterlink-cli meters\" lists them, e.g. \"UT61E\") for this "
+                       "run, instead of the one last chosen in the Meter menu."),
+        QStringLiteral("MODEL"));
 }
 
 bool asksForInformationOnly(int argc, const char* const* argv) {

@@ -3,14 +3,16 @@
 // under (the desktop entry's StartupWMClass must match it), its version, and
 // the few options of its command line.
 
+class QCommandLineOption;
 class QCommandLineParser;
 
 // Application name, version and desktop file name; call right after the
 // application object exists, before any window is made.
 void setProgramIdentity();
 
-// --help and --version, with a line saying what the program is.
+// --help, --version and --meter, with a line saying what the program is.
 void describeCommandLine(QCommandLineParser& parser);
+QCommandLineOption meterOption();
 
 // Whether the command line asks only for help or the version: those are
 // answered without a display, so before the window's application exists.

@@ -1,6 +1,7 @@
 #include "log_options.h"
 
 #include "protocol/limit_judge.h"
+#include "protocol/meter_table.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -53,16 +54,19 @@ QString devicePath(const QString& given) {
 }  // namespace
 
 const char* logUsage() {
-    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--high X] [--low Y]\n"
+    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--meter MODEL] [--high X] [--low Y]\n"
            "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
            "                         [--out FILE] [--checkpoint S] [--duration T]\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
            "row on standard output as a line of the text data file (header first).\n"
            "\n"
-           "  --port DEVICE   a serial port (2400 8N1, DTR on, exclusive): a path, or a\n"
+           "  --port DEVICE   a serial port (the meter's line settings, exclusive): a path, or a\n"
            "                  name under /dev such as ttyUSB0\n"
            "  --usb           the meter's USB cable; sim:SOCKET: the cable that\n"
            "                  'meterlink-cli simulate --usb SOCKET' plays\n"
+           "  --meter MODEL   the meter's model as 'meterlink-cli meters' lists it: its\n"
+           "                  protocol and line settings (default: the shipped meter,\n"
+           "                  2400 8N1, DTR on)\n"
            "  --high X        high limit of the Pass/Fail judge (default 6000)\n"
            "  --low Y         low limit (default -6000)\n"
            "  --limit N       record limit: the run ends when N rows are logged\n"
@@ -108,7 +112,7 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             }
             continue;
         }
-        static const char* const kWithValue[] = {"--port", "--high", "--low", "--limit", "--interval",
+        static const char* const kWithValue[] = {"--port", "--meter", "--high", "--low", "--limit", "--interval",
                                                  "--out", "--checkpoint", "--duration"};
         if (std::find_if(std::begin(kWithValue), std::end(kWithValue),
                          [&](const char* name) { return arg == name; }) == std::end(kWithValue)) {
@@ -132,6 +136,13 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             }
             o.source = Source::Port;
             o.port = devicePath(QString::fromLocal8Bit(value.c_str()));
+        } else if (arg == "--meter") {
+            const meterlink::MeterModel* meter = meterlink::findMeter(value);
+            if (!meter) {
+                error = "no meter named '" + value + "'; 'meterlink-cli meters' lists them";
+                return LogParse::Error;
+            }
+            o.rules.meter = meter;
         } else if (arg == "--high" || arg == "--low") {
             if (!validLimit(value, decimalSep)) {
                 error = arg + " wants a number written with '" + decimalSep + "', not '" + value + "'";

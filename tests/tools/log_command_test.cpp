@@ -277,6 +277,7 @@ TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
         {{"--port", "/dev/null", "--interval", "0", "--out", out}, "--interval wants"},
         {{"--port", "/dev/null", "--duration", "1w", "--out", out}, "--duration wants"},
         {{"--port", "/dev/null", "--checkpoint"}, "--checkpoint needs a value"},
+        {{"--port", "/dev/null", "--meter", "no-such-meter", "--out", out}, "no meter named 'no-such-meter'"},
         {{"--port", "/dev/meterlink-no-such-port", "--out", out}, "cannot open /dev/meterlink-no-such-port"},
         {{"--usb", "sim:" + at("no-cable.sock"), "--out", out}, "no USB cable"},
         {{"--port", "/dev/null", "--out", QStringLiteral("/proc/meterlink.txt")}, "cannot write /proc/meterlink.txt"},
