@@ -240,16 +240,21 @@ void TFCOMM::buildMeterMenu() {
 
 bool TFCOMM::chooseMeter(const meterlink::MeterModel& model, bool remember) {
     if (connection_->state() != ConnectionControl::State::Disconnected) return false;
+    const bool shipped = &model == &meterlink::defaultMeter();
+    std::unique_ptr<meterlink::MeterDecoder> decoder;
+    if (!shipped) {
+        decoder = meterlink::makeDecoder(model, DecimalSepText_.toStdString());
+        if (!decoder) return false;   // a protocol this build cannot read
+    }
     meter_ = &model;
     applyMeterLine(COMM2_, model.line);
-    const bool shipped = &model == &meterlink::defaultMeter();
     if (shipped) {
         // The program as built: its own assembler and decoder, the profile's count.
         meterDecoder_.reset();
         COMM2_.setComPortSpeed(profile_.serialBaud == 19200 ? TSerialPortDriver::br19200 : TSerialPortDriver::br2400);
         decoder_ = meterlink::ReadingDecoder(profile_.fullCount);
     } else {
-        meterDecoder_ = meterlink::makeDecoder(model, DecimalSepText_.toStdString());
+        meterDecoder_ = std::move(decoder);
         meterDecoder_->setHandler([this](const meterlink::MeterDecoder& d) { showMeterReading(d); });
     }
     const int fullCount = shipped ? profile_.fullCount : model.fullCount;
