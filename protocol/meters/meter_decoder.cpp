@@ -1,6 +1,9 @@
 #include "meter_decoder.h"
 
+#include "es519xx_decoder.h"
+#include "fs9721_decoder.h"
 #include "fs9922_decoder.h"
+#include "metex14_decoder.h"
 
 #include <algorithm>
 
@@ -14,10 +17,10 @@ void MeterDecoder::setDecimalSeparator(std::string_view sep) {
 std::unique_ptr<MeterDecoder> makeDecoder(const MeterModel& model, std::string_view decimalSep) {
     switch (model.protocol) {
     case MeterProtocol::Fs9922: return std::make_unique<Fs9922Decoder>(model, decimalSep, model.fullCount);
-    case MeterProtocol::Fs9721:
-    case MeterProtocol::Metex14:
-    case MeterProtocol::Es51922:
-    case MeterProtocol::Es51986: break;
+    case MeterProtocol::Fs9721: return std::make_unique<Fs9721Decoder>(model, decimalSep);
+    case MeterProtocol::Metex14: return std::make_unique<Metex14Decoder>(model, decimalSep);
+    case MeterProtocol::Es51922: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51922Layout);
+    case MeterProtocol::Es51986: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51986Layout);
     }
     return nullptr;
 }
