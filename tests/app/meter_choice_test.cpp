@@ -161,7 +161,7 @@ TEST_F(MeterChoiceTest, TwentyTwoThousandCountMeterShowsFiveDigits) {
     QTest::mouseClick(window->connection().COMCon(), Qt::LeftButton);
     ASSERT_TRUE(window->COMM2().Connected());
     // Range 0 (2.2000 V), digits 12345, voltage, DC and auto range.
-    const QByteArray frame("012345;00:00\r\n");
+    const QByteArray frame("012345;000:0\r\n");
     QByteArray stream;
     for (int i = 0; i < 3; ++i) stream += frame;
     ASSERT_TRUE(pty.write(stream.constData(), static_cast<std::size_t>(stream.size())));
@@ -172,6 +172,8 @@ TEST_F(MeterChoiceTest, TwentyTwoThousandCountMeterShowsFiveDigits) {
               QStringLiteral("12345"));
     EXPECT_TRUE(lcd.state().shown(meterlink::Lcd::P1));
     EXPECT_TRUE(lcd.state().shown(meterlink::Lcd::V));
+    EXPECT_TRUE(lcd.state().shown(meterlink::Lcd::Dc1));
+    EXPECT_TRUE(lcd.state().shown(meterlink::Lcd::Auto));
     EXPECT_EQ(window->limits().T1VALUE()->text(), QStringLiteral("1.2345"));
     EXPECT_NEAR(axis()->max(), 2.2, 1e-9);
     QTest::qWait(100);
