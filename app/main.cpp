@@ -29,6 +29,16 @@ int main(int argc, char** argv) {
     if (asksForInformationOnly(argc, argv))
         return answerInformation(argc, argv);
 
+    // The meter: --meter for this run, else the one chosen last time.
+    const meterlink::MeterModel* meter = &meterlink::defaultMeter();
+    if (const char* name = meterArgument(argc, argv)) {
+        meter = meterlink::findMeter(name);
+        if (!meter) {
+            std::fprintf(stderr, "meterlink: no meter named \"%s\"; \"meterlink-cli meters\" lists them\n", name);
+            return 2;
+        }
+    }
+
     QApplication app(argc, argv);
     setProgramIdentity();
     QCommandLineParser parser;
@@ -36,22 +46,14 @@ int main(int argc, char** argv) {
     parser.process(app);   // an unknown option ends here with a message
     QApplication::setWindowIcon(QIcon(applicationIcon()));
 
-    // The meter: --meter for this run, else the one chosen last time.
-    const meterlink::MeterModel* meter = &meterlink::defaultMeter();
-    if (parser.isSet(meterOption())) {
-        const QString name = parser.value(meterOption());
-        meter = meterlink::findMeter(name.toStdString());
-        if (!meter) {
-            std::fprintf(stderr, "meterlink: no meter named \"%s\"; \"meterlink-cli meters\" lists them\n",
-                         name.toLocal8Bit().constData());
-            return 2;
+    if (!parser.isSet(meterOption())) {
+        if (const QString stored = meter_setting::stored(); !stored.isEmpty()) {
+            if (const meterlink::MeterModel* found = meterlink::findMeter(stored.toStdString()))
+                meter = found;
+            else
+                std::fprintf(stderr, "meterlink: the meter chosen last time, \"%s\", is no longer known; using %s\n",
+                             stored.toLocal8Bit().constData(), meterlink::meterName(*meter).c_str());
         }
-    } else if (const QString stored = meter_setting::stored(); !stored.isEmpty()) {
-        if (const meterlink::MeterModel* found = meterlink::findMeter(stored.toStdString()))
-            meter = found;
-        else
-            std::fprintf(stderr, "meterlink: the meter chosen last time, \"%s\", is no longer known; using %s\n",
-                         stored.toLocal8Bit().constData(), meterlink::meterName(*meter).c_str());
     }
 
     TFCOMM window;

@@ -20,8 +20,9 @@ void setProgramIdentity() {
 
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
-        "MeterLink: a live copy of a 6000-count multimeter's display with a Pass/Fail verdict\n"
-        "against limits, read from a serial port or the meter's USB cable.\n"
+        "MeterLink: a live copy of a multimeter's display with a Pass/Fail verdict\n"
+        "against limits, read from a serial port or the meter's USB cable. The\n"
+        "shipped 6000-count meter is the default; the Meter menu chooses another.\n"
         "COM 1 to COM 4 are /dev/ttyS0 to /dev/ttyS3 unless METERLINK_COM1 to\n"
         "METERLINK_COM4 name another device."));
     parser.addHelpOption();
@@ -43,4 +44,13 @@ bool asksForInformationOnly(int argc, const char* const* argv) {
             if (std::strcmp(argv[i], option) == 0) return true;
     }
     return false;
+}
+
+const char* meterArgument(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--meter") == 0 || std::strcmp(argv[i], "-meter") == 0)
+            return i + 1 < argc ? argv[i + 1] : nullptr;
+        if (std::strncmp(argv[i], "--meter=", 8) == 0) return argv[i] + 8;
+    }
+    return nullptr;
 }

@@ -17,3 +17,7 @@ QCommandLineOption meterOption();
 // Whether the command line asks only for help or the version: those are
 // answered without a display, so before the window's application exists.
 bool asksForInformationOnly(int argc, const char* const* argv);
+
+// The MODEL of --meter MODEL (or --meter=MODEL), or nullptr: read before the
+// window's application exists, so an unknown model is refused without a display.
+const char* meterArgument(int argc, const char* const* argv);
