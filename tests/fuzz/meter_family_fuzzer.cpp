@@ -25,8 +25,8 @@ Seen run(const std::uint8_t* data, std::size_t size, std::size_t chunk) {
     decoder->setHandler([&](const meterlink::MeterDecoder& d) {
         const meterlink::MeterReading& r = d.reading();
         if (!std::isfinite(r.ReadingValue) || std::fabs(r.ReadingValue) > 99999 || r.ValueText.empty() ||
-            r.FunctionText.empty() != r.UnitText.empty() && r.FunctionText != "hFE" ||
-            !(std::fabs(r.ChartValue) <= std::fabs(d.axis().maximum) * 10 + 1e-9))
+            !(std::fabs(r.ChartValue) <= std::fabs(d.axis().maximum) * 10 + 1e-9) ||
+            d.lcd().places < 4 || d.lcd().places > meterlink::kMaxDigitPlaces)
             std::abort();
         meterlink::judge(r.ValueText, "1", "-1", ",");
         seen.values.push_back(r.ReadingValue);
