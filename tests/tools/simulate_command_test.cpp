@@ -364,7 +364,9 @@ TEST_P(MeterRoundTrip, simulated_meter_decodes_to_its_scenario) {
         ASSERT_GE(f.size(), 4u);
         EXPECT_EQ(f[1], meterlink::familyFunctionText(spec));
         EXPECT_EQ(f[2], meterlink::familyUnitText(spec));
-        if (rt.sendsRangeMode) EXPECT_EQ(f[3], spec.autoRange ? "AUTO" : "MANU");
+        if (rt.sendsRangeMode) {
+            EXPECT_EQ(f[3], spec.autoRange ? "AUTO" : "MANU");
+        }
         if (spec.overload) {
             EXPECT_EQ(f[0].find('L') != std::string::npos, true);
         } else {
