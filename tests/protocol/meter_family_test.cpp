@@ -26,16 +26,6 @@ FamilyFrame frameFor(const MeterModel& m, const std::string& line) {
     return encodeFamilyFrame(m, spec);
 }
 
-struct Decoded {
-    std::unique_ptr<MeterDecoder> decoder;
-    int readings = 0;
-};
-
-Decoded decoderFor(const MeterModel& m) {
-    Decoded d{makeDecoder(m, "."), 0};
-    return d;
-}
-
 // ---- Every function, prefix, sign, overload -------------------------------
 
 struct ReadingCase {
@@ -155,7 +145,7 @@ const ReadingCase kReadings[] = {
     {"metex_five_places", "M-4650CR", "DCV 1.234", "01.234", "DC", "V", 1234},
 };
 INSTANTIATE_TEST_SUITE_P(AllFamilies, FamilyReading, testing::ValuesIn(kReadings),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // ---- Annunciators -----------------------------------------------------------
 
@@ -200,7 +190,7 @@ const FlagCase kFlags[] = {
     {"metex_ac_millivolts", "M-3640D", "ACV m 39.99", {Lcd::AC, Lcd::V, Lcd::Milli, Lcd::P2}, {Lcd::Dc1}, "MANU"},
 };
 INSTANTIATE_TEST_SUITE_P(AllFamilies, FamilyFlags, testing::ValuesIn(kFlags),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // ---- What the chip cannot send ---------------------------------------------
 
@@ -264,7 +254,7 @@ const RejectCase kRejects[] = {
     {"metex_long_line", "M-3640D", "DCV 1.234", [](Bytes& b) { b.insert(b.begin(), ' '); }},
 };
 INSTANTIATE_TEST_SUITE_P(AllFamilies, FamilyRejects, testing::ValuesIn(kRejects),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // ---- Byte stream handling, every family ------------------------------------
 

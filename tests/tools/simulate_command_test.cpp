@@ -364,7 +364,9 @@ TEST_P(MeterRoundTrip, simulated_meter_decodes_to_its_scenario) {
         ASSERT_GE(f.size(), 4u);
         EXPECT_EQ(f[1], meterlink::familyFunctionText(spec));
         EXPECT_EQ(f[2], meterlink::familyUnitText(spec));
-        if (rt.sendsRangeMode) EXPECT_EQ(f[3], spec.autoRange ? "AUTO" : "MANU");
+        if (rt.sendsRangeMode) {
+            EXPECT_EQ(f[3], spec.autoRange ? "AUTO" : "MANU");
+        }
         if (spec.overload) {
             EXPECT_EQ(f[0].find('L') != std::string::npos, true);
         } else {
@@ -382,8 +384,8 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, MeterRoundTrip, testing::Values(
     RoundTrip{"UT61E", "DCV 1.234\nACV m 123.4 manual\nOHM M OL\nCAP u 1.234\nFREQ k 12.34\nDCA u 123.4\nCTN 012.3\n"},
     RoundTrip{"UT60G", "DCV 5.999\nACA m 59.99 manual\nOHM k -OL\nCAP n 59.99\nTEMPC 0025\nDIODE 0.512\n"},
     RoundTrip{"M-3640D", "DCV -1.234\nACV 39.99\nOHM k 3.999\nCAP u 3.999\nFREQ k 1.234\nTEMPC 0025\n", false}),
-    [](const auto& info) {
-        std::string n = info.param.meter;
+    [](const auto& p) {
+        std::string n = p.param.meter;
         for (char& c : n)
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return n;
