@@ -401,8 +401,6 @@ struct LineCase {
     TSerialPortDriver::TComPortDataBits dataBits;
     TSerialPortDriver::TComPortParity parity;
     TSerialPortDriver::TComPortStopBits stopBits;
-    QSerialPort::DataBits qtDataBits;
-    QSerialPort::Parity qtParity;
     QSerialPort::StopBits qtStopBits;
 };
 
@@ -424,14 +422,10 @@ TEST_P(SerialLineSettings, StopBitsReachTheOpenLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     MeterLines, SerialLineSettings,
-    ::testing::Values(LineCase{"8N1", TSerialPortDriver::db8BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb1BITS,
-                               QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop},
-                      LineCase{"7N2", TSerialPortDriver::db7BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb2BITS,
-                               QSerialPort::Data7, QSerialPort::NoParity, QSerialPort::TwoStop},
-                      LineCase{"7O1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptODD, TSerialPortDriver::sb1BITS,
-                               QSerialPort::Data7, QSerialPort::OddParity, QSerialPort::OneStop},
-                      LineCase{"7E1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptEVEN, TSerialPortDriver::sb1BITS,
-                               QSerialPort::Data7, QSerialPort::EvenParity, QSerialPort::OneStop}),
+    ::testing::Values(LineCase{"8N1", TSerialPortDriver::db8BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb1BITS, QSerialPort::OneStop},
+                      LineCase{"7N2", TSerialPortDriver::db7BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb2BITS, QSerialPort::TwoStop},
+                      LineCase{"7O1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptODD, TSerialPortDriver::sb1BITS, QSerialPort::OneStop},
+                      LineCase{"7E1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptEVEN, TSerialPortDriver::sb1BITS, QSerialPort::OneStop}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
 TEST(SerialPortDriver, PollCommandIsSentAtOnceThenEveryIntervalUntilDisconnect) {
