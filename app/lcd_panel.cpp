@@ -20,14 +20,27 @@ using meterlink::LcdState;
 namespace {
 
 // Digit geometry. The boxes sit on the same baseline as the decimal marks
-// (y 121) and leave the row above free for the small annunciators.
-constexpr std::array<int, 4> kDigitLeft{41, 88, 136, 184};
+// (y 121) and leave the row above free for the small annunciators. A
+// five-place display packs narrower digits into the same stretch, so the
+// units on the right keep their places.
+struct DigitLayout {
+    int places;
+    std::array<int, 5> left;
+    int boxWidth;
+    qreal width;     // one row of a digit, without the slant
+    qreal slant;     // how far the top leans right of the bottom
+    qreal segment;   // segment thickness
+    int markWidth;   // the decimal mark's square
+};
+
+constexpr DigitLayout kFourPlaces{4, {41, 88, 136, 184, 0}, 38, 32.0, 6.0, 8.0, 7};
+constexpr DigitLayout kFivePlaces{5, {37, 71, 105, 139, 173}, 28, 23.0, 5.0, 6.5, 5};
+
+const DigitLayout& layoutFor(int places) { return places == 5 ? kFivePlaces : kFourPlaces; }
+
 constexpr int kDigitTop = 38;
 constexpr int kDigitHeight = 83;
-constexpr int kDigitBoxWidth = 38;
-constexpr qreal kDigitWidth = 32.0;    // one row of a digit, without the slant
-constexpr qreal kSlant = 6.0;          // how far the top leans right of the bottom
-constexpr qreal kSegment = 8.0;        // segment thickness
+constexpr qreal kSegment = 8.0;        // the minus sign's thickness
 constexpr qreal kSegmentGap = 1.2;
 
 // Segment bits: a top, b top right, c bottom right, d bottom, e bottom left,
@@ -53,22 +66,23 @@ unsigned segmentsOf(char digit) {
 
 // A segment as a stretched hexagon along its centre line, pointed at both
 // ends so neighbours meet at a mitre like on the glass.
-QPolygonF horizontalSegment(qreal u1, qreal u2, qreal v) {
-    const qreal h = kSegment / 2;
+QPolygonF horizontalSegment(qreal u1, qreal u2, qreal v, qreal thickness = kSegment) {
+    const qreal h = thickness / 2;
     return QPolygonF({{u1, v}, {u1 + h, v - h}, {u2 - h, v - h}, {u2, v}, {u2 - h, v + h}, {u1 + h, v + h}});
 }
 
-QPolygonF verticalSegment(qreal u, qreal v1, qreal v2) {
-    const qreal h = kSegment / 2;
+QPolygonF verticalSegment(qreal u, qreal v1, qreal v2, qreal thickness) {
+    const qreal h = thickness / 2;
     return QPolygonF({{u, v1}, {u + h, v1 + h}, {u + h, v2 - h}, {u, v2}, {u - h, v2 - h}, {u - h, v1 + h}});
 }
 
 // Ink keys: indicators use their index, digits start here.
 constexpr quint32 kDigitInkKey = 0x1000;
 
-QPainterPath digitPath(unsigned segments) {
-    const qreal h = kSegment / 2;
-    const qreal left = h, right = kDigitWidth - h;
+QPainterPath digitPath(unsigned segments, const DigitLayout& layout) {
+    const qreal t = layout.segment;
+    const qreal h = t / 2;
+    const qreal left = h, right = layout.width - h;
     const qreal top = h, middle = kDigitHeight / 2.0, bottom = kDigitHeight - h;
     const qreal g = kSegmentGap;
     QPainterPath path;
@@ -76,21 +90,21 @@ QPainterPath digitPath(unsigned segments) {
     auto add = [&](unsigned bit, const QPolygonF& polygon) {
         if (segments & bit) path.addPolygon(polygon);
     };
-    add(SegA, horizontalSegment(left + g, right - g, top));
-    add(SegG, horizontalSegment(left + g, right - g, middle));
-    add(SegD, horizontalSegment(left + g, right - g, bottom));
-    add(SegF, verticalSegment(left, top + g, middle - g));
-    add(SegB, verticalSegment(right, top + g, middle - g));
-    add(SegE, verticalSegment(left, middle + g, bottom - g));
-    add(SegC, verticalSegment(right, middle + g, bottom - g));
+    add(SegA, horizontalSegment(left + g, right - g, top, t));
+    add(SegG, horizontalSegment(left + g, right - g, middle, t));
+    add(SegD, horizontalSegment(left + g, right - g, bottom, t));
+    add(SegF, verticalSegment(left, top + g, middle - g, t));
+    add(SegB, verticalSegment(right, top + g, middle - g, t));
+    add(SegE, verticalSegment(left, middle + g, bottom - g, t));
+    add(SegC, verticalSegment(right, middle + g, bottom - g, t));
     return path;
 }
 
 // Maps digit coordinates (u right, v down from the top of the digit) to the
 // panel, leaning the top right by kSlant.
-QTransform digitTransform(int place) {
-    const qreal k = kSlant / kDigitHeight;
-    return QTransform(1, 0, -k, 1, kDigitLeft[static_cast<std::size_t>(place)] + kSlant, kDigitTop);
+QTransform digitTransform(int place, const DigitLayout& layout) {
+    const qreal k = layout.slant / kDigitHeight;
+    return QTransform(1, 0, -k, 1, layout.left[static_cast<std::size_t>(place)] + layout.slant, kDigitTop);
 }
 
 struct TextLook {
@@ -237,7 +251,9 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent), state_(LcdState::initial()
     setAutoFillBackground(true);
 }
 
-void LcdPanel::setState(const LcdState& state) {
+void LcdPanel::setState(const LcdState& state) { setState(state, Extras()); }
+
+void LcdPanel::setState(const LcdState& state, const Extras& extras) {
     // Only what changed is repainted: a steady reading (the same frame several
     // times a second) costs nothing, a drifting one only its digits, and the
     // bevel and the bar that shares the panel's last row are left alone.
@@ -245,27 +261,53 @@ void LcdPanel::setState(const LcdState& state) {
     QRegion changed;
     for (int place = 0; place < 4; ++place)
         if (state.digits[static_cast<std::size_t>(place)] != state_.digits[static_cast<std::size_t>(place)])
-            changed += digitRect(place).adjusted(-1, -1, 1, 1);
+            changed += digitRect(place, places_).adjusted(-1, -1, 1, 1);
+    if (extras.digit5 != extras_.digit5) changed += digitRect(4, places_).adjusted(-1, -1, 1, 1);
     const auto flipped = state.on ^ state_.on;
     for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i)
         if (flipped.test(i))
-            changed += elementRect(static_cast<Lcd>(i)).adjusted(-1, -1, 1, 1);
+            changed += elementRect(static_cast<Lcd>(i), places_).adjusted(-1, -1, 1, 1);
+    const auto extraFlipped = extras.on ^ extras_.on;
+    for (std::size_t i = 0; i < kExtraCount; ++i)
+        if (extraFlipped.test(i)) changed += extraRect(static_cast<Extra>(i), places_).adjusted(-1, -1, 1, 1);
     state_ = state;
+    extras_ = extras;
     if (!changed.isEmpty())
         update(changed);
 }
 
-QRect LcdPanel::digitRect(int place) {
-    if (place < 0 || place > 3) return {};
-    return {kDigitLeft[static_cast<std::size_t>(place)], kDigitTop, kDigitBoxWidth, kDigitHeight};
+void LcdPanel::setDigitPlaces(int places) {
+    places = places == 5 ? 5 : 4;
+    if (places == places_) return;
+    places_ = places;
+    // Digit rasters were made for the other width.
+    ink_.clear();
+    update();
 }
 
-QRect LcdPanel::elementRect(Lcd element) {
+QRect LcdPanel::digitRect(int place, int places) {
+    const DigitLayout& layout = layoutFor(places);
+    if (place < 0 || place >= layout.places) return {};
+    return {layout.left[static_cast<std::size_t>(place)], kDigitTop, layout.boxWidth, kDigitHeight};
+}
+
+QRect LcdPanel::elementRect(Lcd element, int places) {
+    const DigitLayout& layout = layoutFor(places);
+    // A decimal mark stands right after its digit's box; the four-place
+    // marks keep the places of the design.
+    const auto mark = [&](int after) -> QRect {
+        if (after >= layout.places) return {};
+        if (layout.places == 4) {
+            static constexpr std::array<int, 3> kLeft{79, 127, 176};
+            return {kLeft[static_cast<std::size_t>(after - 1)], 113, after == 3 ? 9 : 7, 8};
+        }
+        return {layout.left[static_cast<std::size_t>(after - 1)] + layout.boxWidth, 113, layout.markWidth, 8};
+    };
     switch (element) {
     case Lcd::FH: return {5, 36, 28, 112};
-    case Lcd::P1: return {79, 113, 7, 8};
-    case Lcd::P2: return {127, 113, 7, 8};
-    case Lcd::P3: return {176, 113, 9, 8};
+    case Lcd::P1: return mark(1);
+    case Lcd::P2: return mark(2);
+    case Lcd::P3: return mark(3);
     case Lcd::AC: return {6, 46, 34, 22};
     case Lcd::Dc1: return {5, 46, 34, 22};
     case Lcd::Auto: return {56, 131, 104, 20};
@@ -293,6 +335,29 @@ QRect LcdPanel::elementRect(Lcd element) {
     case Lcd::Count: break;
     }
     return {};
+}
+
+QRect LcdPanel::extraRect(Extra extra, int places) {
+    switch (extra) {
+    case Extra::P4: {
+        const DigitLayout& layout = layoutFor(places);
+        if (layout.places < 5) return {};
+        return {layout.left[3] + layout.boxWidth, 113, layout.markWidth, 8};
+    }
+    // The bottom row right of "Auto range" is free on the shipped meter's glass.
+    case Extra::Apo: return {162, 144, 30, 15};
+    case Extra::PeakMax: return {198, 144, 40, 15};
+    case Extra::PeakMin: return {242, 144, 40, 15};
+    case Extra::Beep: return elementRect(Lcd::Fm, places);
+    case Extra::Count: break;
+    }
+    return {};
+}
+
+char LcdPanel::digit(int place) const {
+    if (place == 4) return extras_.digit5;
+    if (place < 0 || place > 3) return '\0';
+    return state_.digits[static_cast<std::size_t>(place)];
 }
 
 void LcdPanel::drawInk(QPainter& p, quint32 key, const std::function<QPainterPath()>& makePath) {
@@ -326,17 +391,19 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
     // What lies outside the repainted region would be clipped away anyway.
     const QRegion& dirty = event->region();
 
-    for (int place = 0; place < 4; ++place) {
-        const unsigned segments = segmentsOf(state_.digits[static_cast<std::size_t>(place)]);
-        if (segments && dirty.intersects(digitRect(place).adjusted(-1, -1, 1, 1)))
+    const DigitLayout& layout = layoutFor(places_);
+    for (int place = 0; place < places_; ++place) {
+        const unsigned segments = segmentsOf(digit(place));
+        if (segments && dirty.intersects(digitRect(place, places_).adjusted(-1, -1, 1, 1)))
             drawInk(p, kDigitInkKey + static_cast<quint32>(place) * 128u + segments,
-                    [&] { return digitTransform(place).map(digitPath(segments)); });
+                    [&] { return digitTransform(place, layout).map(digitPath(segments, layout)); });
     }
 
     for (std::size_t i = 0; i < meterlink::kLcdIndicatorCount; ++i) {
         const auto element = static_cast<Lcd>(i);
         if (!state_.shown(element)) continue;
-        const QRect box = elementRect(element);
+        const QRect box = elementRect(element, places_);
+        if (box.isEmpty()) continue;
         if (!dirty.intersects(box.adjusted(-1, -1, 1, 1))) continue;
         p.save();
         TextLook look;
@@ -348,9 +415,9 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
             case Lcd::P1:
             case Lcd::P2:
             case Lcd::P3:
-                // the same square for all three; the third box is wider but
-                // its right edge would touch the last digit
-                p.fillRect(QRect(box.topLeft(), QSize(7, box.height())), Qt::black);
+                // the same square for all; the third box of four places is
+                // wider but its right edge would touch the last digit
+                p.fillRect(QRect(box.topLeft(), QSize(layout.markWidth, box.height())), Qt::black);
                 break;
             case Lcd::Hold: paintHold(p, box); break;
             case Lcd::Batt: paintBattery(p, box); break;
@@ -360,6 +427,23 @@ void LcdPanel::paintEvent(QPaintEvent* event) {
             case Lcd::Send: paintPicture(p, box, sendPicture, pictures_[i]); break;
             default: break;
             }
+        }
+        p.restore();
+    }
+    for (std::size_t i = 0; i < kExtraCount; ++i) {
+        const auto extra = static_cast<Extra>(i);
+        const QRect box = extraRect(extra, places_);
+        if (!extras_.shown(extra) || box.isEmpty() || !dirty.intersects(box.adjusted(-1, -1, 1, 1))) continue;
+        p.save();
+        switch (extra) {
+        case Extra::P4: p.fillRect(QRect(box.topLeft(), QSize(layout.markWidth, box.height())), Qt::black); break;
+        case Extra::Beep: paintBeep(p, box); break;
+        default: {
+            static const QString kTexts[] = {QString(), QStringLiteral("PMAX"), QStringLiteral("PMIN"),
+                                             QStringLiteral("APO")};
+            const TextLook look{kTexts[i], 13, true, box.bottom() - 1, Qt::AlignLeft, true};
+            drawInk(p, 0x800u + static_cast<quint32>(i), [&] { return textPath(box, look); });
+        }
         }
         p.restore();
     }

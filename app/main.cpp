@@ -1,4 +1,5 @@
 #include "link_pictures.h"
+#include "meter_setting.h"
 #include "program_identity.h"
 #include "tfcomm.h"
 #include "user_settings.h"
@@ -7,6 +8,8 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <QStyle>
+
+#include <cstdio>
 
 namespace {
 
@@ -27,6 +30,16 @@ int main(int argc, char** argv) {
     if (asksForInformationOnly(argc, argv))
         return answerInformation(argc, argv);
 
+    // The meter: --meter for this run, else the one chosen last time.
+    const meterlink::MeterModel* meter = &meterlink::defaultMeter();
+    if (const char* name = meterArgument(argc, argv)) {
+        meter = meterlink::findMeter(name);
+        if (!meter) {
+            std::fprintf(stderr, "meterlink: no meter named \"%s\"; \"meterlink-cli meters\" lists them\n", name);
+            return 2;
+        }
+    }
+
     QApplication app(argc, argv);
     setProgramIdentity();
     QCommandLineParser parser;
@@ -35,7 +48,19 @@ int main(int argc, char** argv) {
     if (parser.isSet(QStringLiteral("reset"))) UserSettings::reset();
     QApplication::setWindowIcon(QIcon(applicationIcon()));
 
+    if (!parser.isSet(meterOption())) {
+        if (const QString stored = meter_setting::stored(); !stored.isEmpty()) {
+            if (const meterlink::MeterModel* found = meterlink::findMeter(stored.toStdString()))
+                meter = found;
+            else
+                std::fprintf(stderr, "meterlink: the meter chosen last time, \"%s\", is no longer known; using %s\n",
+                             stored.toLocal8Bit().constData(), meterlink::meterName(*meter).c_str());
+        }
+    }
+
     TFCOMM window;
+    // The shipped meter is what the window is built for.
+    if (meter != &meterlink::defaultMeter()) window.chooseMeter(*meter, false);
     window.setWindowIcon(QIcon(applicationIcon()));
     window.adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -23,10 +23,11 @@ void setProgramIdentity() {
 
 void describeCommandLine(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
-        "MeterLink: a live copy of a 6000-count multimeter's display with a Pass/Fail verdict\n"
-        "against limits, read from a serial port or the meter's USB cable.\n"
-        "The limits, record limit, page size, sampling interval, Repeat and COM port\n"
-        "are kept from one run to the next.\n"
+        "MeterLink: a live copy of a multimeter's display with a Pass/Fail verdict\n"
+        "against limits, read from a serial port or the meter's USB cable. The\n"
+        "shipped 6000-count meter is the default; the Meter menu chooses another.\n"
+        "The limits, record limit, page size, sampling interval, Repeat, COM port\n"
+        "and meter are kept from one run to the next.\n"
         "\n"
         "Environment:\n"
         "  METERLINK_COM1 ... METERLINK_COM4  the device COM 1 to COM 4 open\n"
@@ -39,6 +40,15 @@ void describeCommandLine(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(QStringLiteral("reset"),
                                         QStringLiteral("Start from the default settings, forgetting every setting "
                                                        "kept from earlier runs.")));
+    parser.addOption(meterOption());
+}
+
+QCommandLineOption meterOption() {
+    return QCommandLineOption(
+        QStringList{QStringLiteral("meter")},
+        QStringLiteral("Start with the meter MODEL (as \"meterlink-cli meters\" lists them, e.g. \"UT61E\") for this "
+                       "run, instead of the one last chosen in the Meter menu."),
+        QStringLiteral("MODEL"));
 }
 
 bool asksForInformationOnly(int argc, const char* const* argv) {
@@ -47,4 +57,13 @@ bool asksForInformationOnly(int argc, const char* const* argv) {
             if (std::strcmp(argv[i], option) == 0) return true;
     }
     return false;
+}
+
+const char* meterArgument(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--meter") == 0 || std::strcmp(argv[i], "-meter") == 0)
+            return i + 1 < argc ? argv[i + 1] : nullptr;
+        if (std::strncmp(argv[i], "--meter=", 8) == 0) return argv[i] + 8;
+    }
+    return nullptr;
 }

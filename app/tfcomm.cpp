@@ -17,7 +17,10 @@
 
 #include "links/hid_device_controller.h"
 #include "links/hid_platform_factory.h"
+#include "links/meter_line.h"
 #include "links/usb_device_list.h"
+#include "links/usb_report_bytes.h"
+#include "meter_setting.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,6 +34,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSysInfo>
+#include <QActionGroup>
+#include <QMap>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -197,6 +202,75 @@ void TFCOMM::buildMenus() {
     bar->addMenu(connection_->ComSetup1())->setVisible(false);
     bar->addMenu(connection_->Connect1())->setVisible(false);
     bar->addMenu(ChartToolbar_->Graphic())->setVisible(false);
+    buildMeterMenu();
+}
+
+void TFCOMM::buildMeterMenu() {
+    // After the existing menus: the models by maker, the shipped one first.
+    meterMenu_ = menuBar()->addMenu(QStringLiteral("Meter"));
+    meterMenu_->setObjectName(QStringLiteral("MeterMenu"));
+    auto* group = new QActionGroup(meterMenu_);
+    group->setExclusive(true);
+    QMap<QString, QMenu*> makers;
+    for (const meterlink::MeterModel& model : meterlink::meterTable()) {
+        const QString maker = QString::fromUtf8(model.maker.data(), static_cast<int>(model.maker.size()));
+        QMenu* into = meterMenu_;
+        if (!maker.isEmpty()) {
+            QMenu*& sub = makers[maker];
+            if (!sub) sub = meterMenu_->addMenu(maker);
+            into = sub;
+        }
+        QAction* action = into->addAction(QString::fromUtf8(model.model.data(), static_cast<int>(model.model.size())));
+        action->setObjectName(QString::fromStdString(meterlink::meterName(model)));
+        action->setCheckable(true);
+        action->setChecked(&model == meter_);
+        action->setData(QVariant::fromValue(static_cast<const void*>(&model)));
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, &model] {
+            if (!chooseMeter(model, true)) {
+                // The link is open: the check mark goes back to the meter read.
+                for (QAction* a : meterMenu_->findChildren<QAction*>())
+                    if (a->data().value<const void*>() == meter_) a->setChecked(true);
+            }
+        });
+    }
+    // A meter is chosen while no link is open; the menu says so by its looks.
+    connect(meterMenu_, &QMenu::aboutToShow, this, [this] {
+        const bool free = connection_->state() == ConnectionControl::State::Disconnected;
+        for (QAction* a : meterMenu_->findChildren<QAction*>())
+            if (a->isCheckable()) a->setEnabled(free);
+    });
+}
+
+bool TFCOMM::chooseMeter(const meterlink::MeterModel& model, bool remember) {
+    if (connection_->state() != ConnectionControl::State::Disconnected) return false;
+    const bool shipped = &model == &meterlink::defaultMeter();
+    std::unique_ptr<meterlink::MeterDecoder> decoder;
+    if (!shipped) {
+        decoder = meterlink::makeDecoder(model, DecimalSepText_.toStdString());
+        if (!decoder) return false;   // a protocol this build cannot read
+    }
+    meter_ = &model;
+    applyMeterLine(COMM2_, model.line);
+    if (shipped) {
+        // The program as built: its own assembler and decoder, the profile's count.
+        meterDecoder_.reset();
+        COMM2_.setComPortSpeed(profile_.serialBaud == 19200 ? TSerialPortDriver::br19200 : TSerialPortDriver::br2400);
+        decoder_ = meterlink::ReadingDecoder(profile_.fullCount);
+    } else {
+        meterDecoder_ = std::move(decoder);
+        meterDecoder_->setHandler([this](const meterlink::MeterDecoder& d) { showMeterReading(d); });
+    }
+    const int fullCount = shipped ? profile_.fullCount : model.fullCount;
+    Panel1_->setDigitPlaces(fullCount > 9999 ? 5 : 4);
+    LcdPanel::Extras look;
+    if (fullCount > 9999) look.digit5 = '9';
+    Panel1_->setState(meterlink::LcdState::initial(profile_.firstDigit), look);
+    Chtshow_->setValueRange(-fullCount, fullCount);
+    for (QAction* a : meterMenu_->findChildren<QAction*>())
+        if (a->data().value<const void*>() == &model) a->setChecked(true);
+    if (remember) meter_setting::store(QString::fromStdString(meterlink::meterName(model)));
+    return true;
 }
 
 bool TFCOMM::is64BitSystem() {
@@ -322,11 +396,37 @@ void TFCOMM::ConTimerTimer() {
 }
 
 void TFCOMM::RECEIVE_COM_Data(TSerialPortDriver*, const std::uint8_t* bytes, int size) {
-    if (size > 0)
+    if (size <= 0) return;
+    if (meterDecoder_)
+        meterDecoder_->feed(bytes, static_cast<std::size_t>(size));
+    else
         assembler_.feed(bytes, static_cast<std::size_t>(size));
 }
 
+void TFCOMM::showMeterReading(const meterlink::MeterDecoder& decoder) {
+    const meterlink::MeterLcd& lcd = decoder.lcd();
+    LcdPanel::Extras extras;
+    extras.digit5 = lcd.digit5;
+    for (std::size_t i = 0; i < LcdPanel::kExtraCount && i < meterlink::kLcdExtraCount; ++i)
+        extras.on.set(i, lcd.extra.test(i));
+    link_->frameDecoded();
+    armConTimer();
+    Panel1_->setState(lcd.state, extras);
+    readingDecoded(meterDecoder_->mutableReading(), decoder.axis(), decoder.progressMaximumChanged());
+    // The separator for the next reading, should the user's locale change.
+    const QLocale user;
+    if (user.decimalPoint() != DecimalSepText_) {
+        DecimalSepText_ = user.decimalPoint();
+        LocaleFormat_ = user;
+        meterDecoder_->setDecimalSeparator(DecimalSepText_.toStdString());
+        limits_->setSeparators(systeminfomation_->text(), DecimalSepText_, LocaleFormat_.decimalPoint());
+        limits_->fixSeparators();
+    }
+}
+
 void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
+    // Another meter's bytes never reach the shipped meter's decoder.
+    if (meterDecoder_) return;
     const QLocale user;
     const QString separator = user.decimalPoint();
     // A frame with a corrupt digit is dropped whole: the last reading stays.
@@ -339,14 +439,17 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
     link_->frameDecoded();
     armConTimer();
     Panel1_->setState(decoder_.lcd());
+    readingDecoded(decoder_.mutableReading(), decoder_.axis(), decoder_.progressMaximumChanged());
+}
 
-    const meterlink::ChartAxis& axis = decoder_.axis();
+void TFCOMM::readingDecoded(meterlink::MeterReading& reading, const meterlink::ChartAxis& axis,
+                            bool progressChanged) {
     Chtshow_->setValueRange(axis.minimum, axis.maximum);
     const meterlink::Verdict verdict =
-        limits_->judgeReading(QString::fromStdString(decoder_.reading().ValueText), decoder_.reading().UnitText);
+        limits_->judgeReading(QString::fromStdString(reading.ValueText), reading.UnitText);
     if (verdict != meterlink::Verdict::Unchanged)
-        decoder_.mutableReading().JudgeText = meterlink::judgeText(verdict);
-    if (decoder_.progressMaximumChanged())
+        reading.JudgeText = meterlink::judgeText(verdict);
+    if (progressChanged)
         changeBarQuietly(PBar2_, [&] { PBar2_->setMaximum(axis.progressMaximum); });
     if (Panel2_->frameDecoded())
         INDataToTable();
@@ -360,12 +463,12 @@ void TFCOMM::readLoggingSwitches() {
 
 void TFCOMM::INDataToTable() {
     readLoggingSwitches();
-    logger_->INDataToTable(decoder_.reading());
+    logger_->INDataToTable(currentReading());
 }
 
 void TFCOMM::Timer3Timer() {
     readLoggingSwitches();
-    logger_->Timer3Timer(decoder_.mutableReading());
+    logger_->Timer3Timer(currentReading());
 }
 
 void TFCOMM::rowLogged(const meterlink::MeterReading& reading) {
@@ -480,10 +583,17 @@ void TFCOMM::SetFeatureClick() {
         return;
     }
     devices_->setActiveHidDev(device);
-    const auto report = adapterFeatureReport(static_cast<std::uint32_t>(profile_.adapterBaud));
+    const auto report = adapterFeatureReport(static_cast<std::uint32_t>(adapterBaud()));
     // A refusal shows as missing data, not as a message.
     device->SendFeatureReport(report.data(), report.size());
     devices_->history().append(HidHistory::bytesLine(report.data(), report.size()));
+}
+
+int TFCOMM::adapterBaud() const {
+    // The shipped meter keeps its profile's rate; another meter's cable runs
+    // at the rate its table row gives (its serial speed when none is given).
+    if (&meter() == &meterlink::defaultMeter()) return profile_.adapterBaud;
+    return meter().cableBaud > 0 ? meter().cableBaud : meter().line.baud;
 }
 
 void TFCOMM::USBConClick() {
@@ -536,7 +646,14 @@ void TFCOMM::noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, 
 }
 
 void TFCOMM::USBReadKR20C(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {
+    // The unwrapper keeps the watchdog and history for every meter; only the
+    // shipped meter's frames are cut by the cable's idle reports, any other
+    // meter's decoder takes the bytes as a stream and finds its frames itself.
     noteReport(usb_.USBReadKR20C(Data, Size), ReportID, Data, Size);
+    if (meterDecoder_) {
+        const UsbReportBytes bytes = usbReportBytes(Data, Size);
+        if (bytes.size > 0) meterDecoder_->feed(bytes.data, bytes.size);
+    }
 }
 
 void TFCOMM::USBReadKR10A(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {

@@ -8,6 +8,8 @@
 #include "links/serial_port_driver.h"
 #include "links/usb_report_unwrapper.h"
 #include "protocol/frame_assembler.h"
+#include "protocol/meter_table.h"
+#include "protocol/meters/meter_decoder.h"
 #include "protocol/model_profile.h"
 #include "protocol/reading_decoder.h"
 #include "recording/chart_pager.h"
@@ -70,7 +72,18 @@ public:
 
     TSerialPortDriver& COMM2() { return COMM2_; }
     const meterlink::ModelProfile& profile() const { return profile_; }
-    const meterlink::MeterReading& reading() const { return decoder_.reading(); }
+    const meterlink::MeterReading& reading() const {
+        return meterDecoder_ ? meterDecoder_->reading() : decoder_.reading();
+    }
+    // The meter read now; the shipped one unless another was chosen.
+    const meterlink::MeterModel& meter() const { return *meter_; }
+    // Sets the line, decoder, full-scale count, chart axis and LCD up for a
+    // model. Refused (false) while a link is open. remember: keep the choice
+    // for the next start.
+    bool chooseMeter(const meterlink::MeterModel& model, bool remember);
+    QMenu* meterMenu() const { return meterMenu_; }
+    // The rate the USB cable's feature report sets.
+    int adapterBaud() const;
     const QString& DecimalSepText() const { return DecimalSepText_; }
     const QLocale& LocaleFormat() const { return LocaleFormat_; }
 
@@ -154,12 +167,23 @@ private:
     // The settings the user made in an earlier run, and keeping new ones.
     void applyUserSettings();
     void keepUserSettings();
+    void buildMeterMenu();
+    // A reading of a meter other than the shipped one, from its decoder.
+    void showMeterReading(const meterlink::MeterDecoder& decoder);
+    // What every decoded reading does after the LCD: chart axis, judge, bar, log.
+    void readingDecoded(meterlink::MeterReading& reading, const meterlink::ChartAxis& axis, bool progressChanged);
+    meterlink::MeterReading& currentReading() {
+        return meterDecoder_ ? meterDecoder_->mutableReading() : decoder_.mutableReading();
+    }
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
     meterlink::FrameAssembler assembler_;
     meterlink::NibbleFrameAssembler nibbleAssembler_;
     meterlink::ReadingDecoder decoder_;
+    const meterlink::MeterModel* meter_ = &meterlink::defaultMeter();
+    // The decoder of a chosen meter other than the shipped one; none for it.
+    std::unique_ptr<meterlink::MeterDecoder> meterDecoder_;
     UsbReportUnwrapper usb_;
     std::unique_ptr<THidDeviceController> HidCtl_;
     std::unique_ptr<UsbDeviceList> devices_;
@@ -187,6 +211,7 @@ private:
     MeterChart* Chtshow_ = nullptr;
     QLineEdit* systeminfomation_ = nullptr;
     RecordMenu* recordMenu_ = nullptr;
+    QMenu* meterMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
     DataFileCommands* dataFiles_ = nullptr;
 };

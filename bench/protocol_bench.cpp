@@ -8,32 +8,12 @@
 #include "protocol/frame_builder.h"
 #include "protocol/reading_pipeline.h"
 
+#include "allocation_counter.h"
+
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::atomic<long long> gAllocations{0};
-
-}  // namespace
-
-// Every heap allocation in the process passes here, so the steady-state
-// loop can be shown to allocate nothing.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 

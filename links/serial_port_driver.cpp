@@ -35,8 +35,10 @@ TSerialPortDriver::TSerialPortDriver(QObject* parent)
     : QObject(parent),
       port_(new QSerialPort(this)),
       pollTimer_(new QTimer(this)),
+      commandTimer_(new QTimer(this)),
       receiveBuffer_(inBufSize_) {
     connect(pollTimer_, &QTimer::timeout, this, &TSerialPortDriver::PollTick);
+    connect(commandTimer_, &QTimer::timeout, this, &TSerialPortDriver::sendPollCommand);
     connect(port_, &QSerialPort::errorOccurred, this, &TSerialPortDriver::onPortError);
     connect(port_, &QSerialPort::readyRead, this, &TSerialPortDriver::onReadyRead);
 }
@@ -66,6 +68,16 @@ int TSerialPortDriver::baudRateValue(TComPortBaudRate rate) {
     return index < kRates.size() ? kRates[index] : 0;
 }
 
+bool TSerialPortDriver::baudRateOf(int bitsPerSecond, TComPortBaudRate& rate) {
+    for (int i = br110; i <= br115200; ++i) {
+        if (baudRateValue(static_cast<TComPortBaudRate>(i)) == bitsPerSecond) {
+            rate = static_cast<TComPortBaudRate>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TSerialPortDriver::Connect() {
     if (connected_)
         return true;
@@ -88,6 +100,7 @@ void TSerialPortDriver::Disconnect() {
     if (!connected_)
         return;
     pollTimer_->stop();
+    commandTimer_->stop();
     // After a loss the handle is already closed; closing again would only raise an error.
     if (port_->isOpen())
         port_->close();
@@ -129,7 +142,7 @@ void TSerialPortDriver::ApplySettings() {
     port_->setDataTerminalReady(enableDtr_);
     // Under hardware flow control RTS belongs to the handshake.
     if (hw_ != hhRTSCTS)
-        port_->setRequestToSend(false);
+        port_->setRequestToSend(enableRts_);
 
     PurgeBuffers(true, true);
 
@@ -165,6 +178,7 @@ void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
     // until the user disconnects.
     portLost_ = true;
     pollTimer_->stop();
+    commandTimer_->stop();
     // Not the system's text: a hung-up line reads end-of-file and the text
     // then tells of whatever call failed last.
     const QString reason = error == QSerialPort::ResourceError
@@ -175,6 +189,11 @@ void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
 }
 
 void TSerialPortDriver::startPolling() {
+    if (!pollCommand_.isEmpty() && pollCommandMs_ > 0 && !commandTimer_->isActive()) {
+        // Asked at once, so the first reading does not wait a whole interval.
+        sendPollCommand();
+        commandTimer_->start(pollCommandMs_);
+    }
     if (readOnArrival_)
         return;
     // A zero period would make the timer fire on every pass of the event loop.
@@ -250,4 +269,22 @@ void TSerialPortDriver::setComPortPollingDelay(quint16 v) {
 
 void TSerialPortDriver::setEnableDTROnOpen(bool v) {
     enableDtr_ = v;
+}
+
+void TSerialPortDriver::setEnableRTSOnOpen(bool v) {
+    enableRts_ = v;
+}
+
+void TSerialPortDriver::setPollCommand(const QByteArray& command, int intervalMs) {
+    pollCommand_ = command;
+    pollCommandMs_ = std::max(0, intervalMs);
+}
+
+void TSerialPortDriver::sendPollCommand() {
+    // write() only queues: the bytes leave as the line takes them. A meter
+    // that stops answering must not make the queue grow, so a command still
+    // waiting from the last tick is not queued again.
+    if (!reading() || port_->bytesToWrite() > 0)
+        return;
+    port_->write(pollCommand_);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The polled serial port driver: opens one of four ports exclusively, sets the
 // meter's line up and, from a timer on the GUI thread, hands whatever bytes
-// arrived to its receive handler. It only receives.
+// arrived to its receive handler. Meters that speak only when asked get their
+// poll command on a timer of its own; nothing ever waits for the line.
 
 #include <QObject>
 #include <QSerialPort>
@@ -35,6 +36,8 @@ public:
     // $METERLINK_COM1..4 when set, else /dev/ttyS0..3.
     static QString deviceName(TComPortNumber port);
     static int baudRateValue(TComPortBaudRate rate);
+    // The enumerator of a rate in bits per second; false when there is none.
+    static bool baudRateOf(int bitsPerSecond, TComPortBaudRate& rate);
 
     // A device path opened instead of ComPort's device; empty for ComPort's.
     // Like ComPort, ignored while the port is open.
@@ -81,6 +84,16 @@ public:
     void setComPortPollingDelay(quint16 v);
     bool EnableDTROnOpen() const { return enableDtr_; }
     void setEnableDTROnOpen(bool v);
+    // RTS asserted while the port is open (unless RTS/CTS handshaking owns it).
+    // Like DTR, takes effect at the next application of the line settings.
+    bool EnableRTSOnOpen() const { return enableRts_; }
+    void setEnableRTSOnOpen(bool v);
+    // Bytes sent on opening and then every intervalMs while open, for meters
+    // that send a reading only when asked. An empty command sends nothing.
+    // The bytes are queued, never waited for. Takes effect at the next Connect.
+    void setPollCommand(const QByteArray& command, int intervalMs);
+    const QByteArray& pollCommand() const { return pollCommand_; }
+    int pollCommandInterval() const { return pollCommandMs_; }
     void setOnReceiveData(TComPortReceiveDataEvent handler) { onReceiveData_ = std::move(handler); }
 
 signals:
@@ -94,6 +107,7 @@ private:
     // Open and not lost: the handle may be read and set up.
     bool reading() const { return connected_ && !portLost_; }
     void startPolling();
+    void sendPollCommand();
 
     // Declared before the buffer, which is sized from inBufSize_.
     TComPortNumber comPort_ = pnCOM2;
@@ -107,11 +121,15 @@ private:
     quint16 outBufSize_ = 2048;
     quint16 pollingDelay_ = 50;
     bool enableDtr_ = true;
+    bool enableRts_ = false;
+    QByteArray pollCommand_;
+    int pollCommandMs_ = 0;
     QString portPath_;
     bool readOnArrival_ = false;
 
     QSerialPort* port_;
     QTimer* pollTimer_;
+    QTimer* commandTimer_;
     // Every tick reads into this one buffer; its content is valid only during OnReceiveData.
     std::vector<std::uint8_t> receiveBuffer_;
     TComPortReceiveDataEvent onReceiveData_;

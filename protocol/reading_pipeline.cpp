@@ -1,12 +1,21 @@
 #include "reading_pipeline.h"
 
+#include "meters/fs9922_decoder.h"
+
 namespace meterlink {
 
+namespace {
+
+std::unique_ptr<MeterDecoder> decoderFor(const ReadingPipeline::Settings& s) {
+    if (!s.meter) return std::make_unique<Fs9922Decoder>(defaultMeter(), s.decimalSep, s.fullCount);
+    return makeDecoder(*s.meter, s.decimalSep);
+}
+
+}  // namespace
+
 ReadingPipeline::ReadingPipeline(Settings settings, ReadingHandler onReading)
-    : settings_(std::move(settings)),
-      onReading_(std::move(onReading)),
-      assembler_([this](const MeterFrame& f) { onFrame(f); }),
-      decoder_(settings_.fullCount) {
+    : settings_(std::move(settings)), onReading_(std::move(onReading)), decoder_(decoderFor(settings_)) {
+    decoder_->setHandler([this](const MeterDecoder&) { this->onReading(); });
     parseLimits();
 }
 
@@ -15,21 +24,16 @@ void ReadingPipeline::parseLimits() {
     low_ = parseLimit(settings_.lowLimit, settings_.decimalSep);
 }
 
-void ReadingPipeline::feed(const std::uint8_t* data, std::size_t size) { assembler_.feed(data, size); }
+void ReadingPipeline::feed(const std::uint8_t* data, std::size_t size) { decoder_->feed(data, size); }
 
-void ReadingPipeline::onFrame(const MeterFrame& frame) {
+void ReadingPipeline::onReading() {
     const std::string_view sep = settings_.decimalSep;
-    if (decoder_.decode(frame, sep) != DecodeResult::Decoded) {
-        ++badDigits_;
-        return;
-    }
     // The limit texts follow the user's separator before they are judged.
     const bool highFixed = fixSeparator(settings_.highLimit, sep);
     if (fixSeparator(settings_.lowLimit, sep) || highFixed) parseLimits();
-    verdict_ = judgeLimits(decoder_.reading().ValueText, decoder_.reading().UnitText, high_, low_, sep);
+    verdict_ = judgeLimits(decoder_->reading().ValueText, decoder_->reading().UnitText, high_, low_, sep);
     if (verdict_ != Verdict::Unchanged)
-        decoder_.mutableReading().JudgeText = judgeText(verdict_);
-    ++decoded_;
+        decoder_->mutableReading().JudgeText = judgeText(verdict_);
     if (onReading_) onReading_(*this);
 }
 

@@ -17,13 +17,14 @@ namespace {
 using meterlink::ReadingPipeline;
 
 void decodeUsage(std::ostream& out) {
-    out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
+    out << "usage: meterlink-cli decode [--meter MODEL] [--high X] [--low Y] [--separator C] [FILE]\n"
            "Reads the meter's raw byte stream from FILE (or standard input) and prints one\n"
            "line per accepted frame, fields separated by TAB:\n"
            "  ValueText FunctionText UnitText AutoText ReadingValue ChartValue\n"
            "  AxisMaximum FullCount JudgeText\n"
            "Limits default to 6000 and -6000; the separator (default '.') is the decimal\n"
-           "separator the values and limits are written with.\n";
+           "separator the values and limits are written with. --meter reads that meter's\n"
+           "protocol (default the shipped meter; meterlink-cli meters lists them).\n";
 }
 
 void appendInteger(std::string& out, double v) {
@@ -53,7 +54,10 @@ void printReading(const ReadingPipeline& p, std::string& line) {
     line += '\t';
     appendFixed(line, r.ChartValue, p.decoder().lastScale().factorDecimals);
     line += '\t';
-    appendInteger(line, p.decoder().axis().maximum);
+    // Meters whose range ends below a whole unit (2.2 V) show the axis with the value's decimals.
+    const double axis = p.decoder().axis().maximum;
+    if (axis == static_cast<double>(static_cast<long long>(axis))) appendInteger(line, axis);
+    else appendFixed(line, axis, p.decoder().lastScale().factorDecimals);
     line += '\t';
     appendInteger(line, r.FullCount);
     line += '\t';
@@ -91,7 +95,15 @@ int runDecode(int argc, char** argv) {
             }
             return argv[++i];
         };
-        if (arg == "--high" || arg == "--low" || arg == "--separator") {
+        if (arg == "--meter") {
+            const char* v = value("--meter");
+            if (!v) return 2;
+            settings.meter = meterlink::findMeter(v);
+            if (!settings.meter) {
+                std::cerr << "meterlink-cli decode: unknown meter '" << v << "'; meterlink-cli meters lists them\n";
+                return 2;
+            }
+        } else if (arg == "--high" || arg == "--low" || arg == "--separator") {
             const char* v = value(arg.c_str());
             if (!v) return 2;
             if (arg == "--high") settings.highLimit = v;

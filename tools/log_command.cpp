@@ -67,14 +67,21 @@ public:
           session_(options.rules, profile.fullCount),
           status_([this] { return statusText(); }, ::isatty(STDERR_FILENO) == 1),
           rowsOnStatusTerminal_(::isatty(STDERR_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
+        const meterlink::MeterModel& meter = options.rules.meter ? *options.rules.meter : meterlink::defaultMeter();
+        const bool shipped = &meter == &meterlink::defaultMeter();
         if (options.source == LogOptions::Source::Port) {
-            source_ = std::make_unique<SerialMeterSource>(session_, options.port, profile.serialBaud);
+            meterlink::LineSettings line = meter.line;
+            if (shipped) line.baud = profile.serialBaud;
+            source_ = std::make_unique<SerialMeterSource>(session_, options.port, line);
         } else {
             std::shared_ptr<HidPlatform> hid = options.usbSocket.isEmpty()
                                                    ? createHidPlatform()
                                                    : std::make_shared<SocketHidPlatform>(options.usbSocket.toStdString());
-            source_ = std::make_unique<UsbMeterSource>(session_, std::move(hid),
-                                                       static_cast<std::uint32_t>(profile.adapterBaud));
+            // The cable runs at the rate of the meter's row (its serial speed when none is given).
+            const int baud = shipped ? profile.adapterBaud : meter.cableBaud > 0 ? meter.cableBaud : meter.line.baud;
+            auto usb = std::make_unique<UsbMeterSource>(session_, std::move(hid), static_cast<std::uint32_t>(baud));
+            usb->setStreamBytes(!shipped);
+            source_ = std::move(usb);
         }
         connect(&session_, &LogSession::rowLogged, this, &HeadlessLog::rowLogged);
         connect(&session_, &LogSession::readingDecoded, this, [this] { status_.changed(); });

@@ -3,6 +3,7 @@
 #include "protocol/limit_value.h"
 
 #include "protocol/limit_judge.h"
+#include "protocol/meter_table.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -55,16 +56,19 @@ QString devicePath(const QString& given) {
 }  // namespace
 
 const char* logUsage() {
-    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--high X] [--low Y]\n"
+    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--meter MODEL] [--high X] [--low Y]\n"
            "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
            "                         [--out FILE] [--checkpoint S] [--duration T]\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
            "row on standard output as a line of the text data file (header first).\n"
            "\n"
-           "  --port DEVICE   a serial port (2400 8N1, DTR on, exclusive): a path, or a\n"
+           "  --port DEVICE   a serial port (the meter's line settings, exclusive): a path, or a\n"
            "                  name under /dev such as ttyUSB0\n"
            "  --usb           the meter's USB cable; sim:SOCKET: the cable that\n"
            "                  'meterlink-cli simulate --usb SOCKET' plays\n"
+           "  --meter MODEL   the meter's model as 'meterlink-cli meters' lists it: its\n"
+           "                  protocol and line settings (default: the shipped meter,\n"
+           "                  2400 8N1, DTR on)\n"
            "  --high X        high limit of the Pass/Fail judge (default 6000); with a\n"
            "                  unit after the number (5.5V, \"220 mV\", 1.2k for kilo-ohm,\n"
            "                  \"25 °C\", Hz, %) readings are judged in that unit, and\n"
@@ -113,7 +117,7 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             }
             continue;
         }
-        static const char* const kWithValue[] = {"--port", "--high", "--low", "--limit", "--interval",
+        static const char* const kWithValue[] = {"--port", "--meter", "--high", "--low", "--limit", "--interval",
                                                  "--out", "--checkpoint", "--duration"};
         if (std::find_if(std::begin(kWithValue), std::end(kWithValue),
                          [&](const char* name) { return arg == name; }) == std::end(kWithValue)) {
@@ -137,6 +141,13 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             }
             o.source = Source::Port;
             o.port = devicePath(QString::fromLocal8Bit(value.c_str()));
+        } else if (arg == "--meter") {
+            const meterlink::MeterModel* meter = meterlink::findMeter(value);
+            if (!meter) {
+                error = "no meter named '" + value + "'; 'meterlink-cli meters' lists them";
+                return LogParse::Error;
+            }
+            o.rules.meter = meter;
         } else if (arg == "--high" || arg == "--low") {
             if (!validLimit(value, decimalSep)) {
                 error = arg + " wants a number written with '" + decimalSep + "', optionally with a unit, not '" +

@@ -11,6 +11,7 @@ ReadingPipeline::Settings pipelineSettings(const LogSession::Rules& rules, std::
     settings.lowLimit = rules.lowLimit;
     settings.decimalSep = locale.decimalPoint().toStdString();
     settings.fullCount = fullCount;
+    settings.meter = rules.meter;
     return settings;
 }
 

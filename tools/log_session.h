@@ -29,6 +29,7 @@ public:
         std::int32_t recordLimit = RecordLogger::kDefaultRecordLimit;
         int intervalSeconds = 0;   // 0: every decoded frame is offered
         bool repeat = true;        // false: a reading equal to the last logged one is skipped
+        const MeterModel* meter = nullptr;   // the meter read; nullptr: the shipped one
     };
 
     // Separators, times and verdict parsing follow locale, as the window's

@@ -168,7 +168,9 @@ bool loadScenario(const std::string& path, std::vector<ScenarioStep>& steps, std
     return true;
 }
 
-WireFrame ScenarioPlayer::next() {
+WireFrame ScenarioPlayer::next() { return encodeFrame(fieldsFor(nextSpec())); }
+
+DisplaySpec ScenarioPlayer::nextSpec() {
     const ScenarioStep& step = steps_[index_];
     DisplaySpec spec = step.spec;
     spec.count = driftedCount(step);
@@ -177,7 +179,7 @@ WireFrame ScenarioPlayer::next() {
         offset_ = 0;
         index_ = (index_ + 1) % steps_.size();
     }
-    return encodeFrame(fieldsFor(spec));
+    return spec;
 }
 
 int ScenarioPlayer::driftedCount(const ScenarioStep& step) {

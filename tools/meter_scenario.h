@@ -44,6 +44,8 @@ public:
     explicit ScenarioPlayer(std::vector<ScenarioStep> steps) : steps_(std::move(steps)) {}
 
     WireFrame next();
+    // The next reading without its frame, for meters of other families.
+    DisplaySpec nextSpec();
 
 private:
     int driftedCount(const ScenarioStep& step);

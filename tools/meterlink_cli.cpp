@@ -1,5 +1,6 @@
 // meterlink-cli: command-line companion of the meter link program.
 #include "decode_command.h"
+#include "meters_command.h"
 #include "simulate_command.h"
 #ifdef METERLINK_DATA_FILES
 #include "convert_command.h"
@@ -15,10 +16,11 @@
 namespace {
 
 void usage(std::ostream& out) {
-    out << "usage: meterlink-cli decode [--high X] [--low Y] [--separator C] [FILE]\n"
-           "       meterlink-cli simulate [--rate N] [--scenario FILE] [--count N]\n"
+    out << "usage: meterlink-cli decode [--meter MODEL] [--high X] [--low Y] [--separator C] [FILE]\n"
+           "       meterlink-cli simulate [--meter MODEL] [--rate N] [--scenario FILE] [--count N]\n"
            "       meterlink-cli simulate --usb SOCKET [--rate N] [--scenario FILE] [--count N]\n"
            "                                         [--report-ms N]\n"
+           "       meterlink-cli meters [--markdown]\n"
 #ifdef METERLINK_DATA_FILES
            "       meterlink-cli convert IN OUT\n"
            "       meterlink-cli report IN OUT.pdf\n"
@@ -32,6 +34,8 @@ void usage(std::ostream& out) {
            "simulate  streams meter frames on a new pseudo-terminal whose path it prints;\n"
            "          with --usb, plays the meter's USB cable on a Unix-domain socket,\n"
            "          one input report every --report-ms milliseconds (default 10).\n"
+           "          with --usb, plays the meter's USB cable on a Unix-domain socket.\n"
+           "meters    lists the meters MeterLink reads (the names --meter takes).\n"
 #ifdef METERLINK_DATA_FILES
            "convert   loads a log file and saves it again, text or XML by the names.\n"
            "report    writes the printed report of a log file as PDF.\n"
@@ -51,6 +55,7 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "decode") == 0) return runDecode(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "simulate") == 0) return runSimulate(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "meters") == 0) return runMeters(argc - 1, argv + 1);
 #ifdef METERLINK_DATA_FILES
     if (std::strcmp(argv[1], "convert") == 0) return runConvert(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "report") == 0) return runReport(argc - 1, argv + 1);

@@ -2,11 +2,14 @@
 
 #include "log_session.h"
 
-SerialMeterSource::SerialMeterSource(meterlink::LogSession& session, const QString& path, int baud, QObject* parent)
+#include "links/meter_line.h"
+
+SerialMeterSource::SerialMeterSource(meterlink::LogSession& session, const QString& path,
+                                     const meterlink::LineSettings& line, QObject* parent)
     : MeterSource(parent) {
     driver_.setPortPath(path);
     driver_.setReadOnArrival(true);
-    driver_.setComPortSpeed(baud == 19200 ? TSerialPortDriver::br19200 : TSerialPortDriver::br2400);
+    applyMeterLine(driver_, line);
     driver_.setOnReceiveData([&session](TSerialPortDriver*, const std::uint8_t* bytes, int size) {
         session.feed(bytes, static_cast<std::size_t>(size));
     });

@@ -1,12 +1,13 @@
 #pragma once
 // The meter on a serial device given by its path: the window's serial driver
-// (2400 8N1, DTR on, exclusive), reading as bytes arrive. A lost device is
+// with the meter's line settings (exclusive), reading as bytes arrive. A lost device is
 // opened again by its path, so a port that comes back under the same name (a
 // USB adapter plugged in again, a link re-pointed to a new device) is found.
 
 #include "meter_source.h"
 
 #include "links/serial_port_driver.h"
+#include "protocol/meter_table.h"
 
 #include <QTimer>
 
@@ -17,7 +18,8 @@ class LogSession;
 class SerialMeterSource : public MeterSource {
     Q_OBJECT
 public:
-    SerialMeterSource(meterlink::LogSession& session, const QString& path, int baud, QObject* parent = nullptr);
+    SerialMeterSource(meterlink::LogSession& session, const QString& path, const meterlink::LineSettings& line,
+                      QObject* parent = nullptr);
 
     bool open(QString& error) override;
     QString name() const override { return driver_.portPath(); }

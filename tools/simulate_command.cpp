@@ -6,6 +6,7 @@
 #include "meter_scenario.h"
 #include "usb_simulate_command.h"
 #include "protocol/frame_builder.h"
+#include "protocol/meters/family_frame_builder.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -36,10 +37,13 @@
 namespace {
 
 void simulateUsage(std::ostream& out) {
-    out << "usage: meterlink-cli simulate [--rate N] [--count N] [--scenario FILE]\n"
+    out << "usage: meterlink-cli simulate [--meter MODEL] [--rate N] [--count N] [--scenario FILE]\n"
            "Opens a pseudo-terminal, prints the path of its port side on the first line\n"
            "and streams meter frames on it until interrupted (SIGINT or SIGTERM).\n"
            "\n"
+           "  --meter MODEL   play that meter: its protocol's frames at its line settings\n"
+           "                  (default the shipped meter; meterlink-cli meters lists them).\n"
+           "                  Readings the meter cannot show are skipped.\n"
            "  --rate N        frames per second (default 3, the meter's pace)\n"
            "  --count N       stop after N frames (giving a reader up to 2 s to take them)\n"
            "  --scenario FILE play the readings of FILE, one frame per line, looped,\n"
@@ -82,7 +86,17 @@ struct Options {
     double rate = 3.0;
     long long count = 0;   // 0: no limit
     std::string scenario;
+    const meterlink::MeterModel* meter = &meterlink::defaultMeter();
 };
+
+speed_t speedFor(int baud) {
+    struct Speed { int baud; speed_t code; };
+    static constexpr Speed kSpeeds[] = {{600, B600}, {1200, B1200}, {2400, B2400}, {4800, B4800},
+                                        {9600, B9600}, {19200, B19200}};
+    for (const Speed& s : kSpeeds)
+        if (s.baud == baud) return s.code;
+    return B2400;
+}
 
 // Owns the pty pair. The port side stays open here too, so writes never fail
 // with EIO while no reader has it open; the bytes wait in its input queue.
@@ -93,7 +107,7 @@ public:
         if (slave_ >= 0) ::close(slave_);
     }
 
-    bool open(std::string& error) {
+    bool open(const meterlink::LineSettings& line, std::string& error) {
         if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
             error = std::string("openpty: ") + std::strerror(errno);
             return false;
@@ -105,8 +119,14 @@ public:
             return false;
         }
         ::cfmakeraw(&tio);
-        ::cfsetispeed(&tio, B2400);
-        ::cfsetospeed(&tio, B2400);
+        // The meter's own line settings, as a reader of a real port would see them.
+        ::cfsetispeed(&tio, speedFor(line.baud));
+        ::cfsetospeed(&tio, speedFor(line.baud));
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+        tio.c_cflag |= line.dataBits == 7 ? CS7 : CS8;
+        if (line.parity != meterlink::Parity::None) tio.c_cflag |= PARENB;
+        if (line.parity == meterlink::Parity::Odd) tio.c_cflag |= PARODD;
+        if (line.stopBits == 2) tio.c_cflag |= CSTOPB;
         if (::tcsetattr(slave_, TCSANOW, &tio) != 0) {
             error = std::string("tcsetattr: ") + std::strerror(errno);
             return false;
@@ -136,6 +156,14 @@ public:
         const ssize_t n = ::write(master_, data, size);
         const std::size_t written = n > 0 ? static_cast<std::size_t>(n) : 0;
         if (written < size) pending_.assign(data + written, data + size);
+    }
+
+    // A polling reader's requests ("D") are taken and let go: the simulated
+    // meter sends at its own pace either way, and they must not fill the queue.
+    void discardRequests() {
+        char buf[64];
+        while (::read(master_, buf, sizeof buf) > 0) {
+        }
     }
 
     // Bytes written but not yet taken by a reader of the port side.
@@ -175,7 +203,7 @@ int simulate(const Options& options) {
     const meterlink::StopSignals signals;
     PtyPair pty;
     std::string error;
-    if (!pty.open(error)) {
+    if (!pty.open(options.meter->line, error)) {
         std::cerr << "meterlink-cli simulate: " << error << '\n';
         return 1;
     }
@@ -183,15 +211,30 @@ int simulate(const Options& options) {
 
     // A reader that is there from the start gets the first frame too: the
     // program only accepts a frame that follows an LF.
+    const bool shipped = options.meter->protocol == meterlink::MeterProtocol::Fs9922;
     const std::uint8_t lf = 0x0A;
-    pty.send(&lf, 1);
+    if (shipped) pty.send(&lf, 1);
 
     meterlink::ScenarioPlayer player(std::move(steps));
     meterlink::FramePacer pacer(options.rate);
     long long sent = 0;
     while (!signals.stopped()) {
-        const meterlink::WireFrame frame = player.next();
-        pty.send(frame.data(), frame.size());
+        if (shipped) {
+            const meterlink::WireFrame frame = player.next();
+            pty.send(frame.data(), frame.size());
+        } else {
+            // Readings this meter cannot show (a function it lacks) are skipped.
+            meterlink::FamilyFrame frame;
+            for (std::size_t tries = 0; frame.size == 0 && tries < 1000; ++tries)
+                frame = meterlink::encodeFamilyFrame(*options.meter, player.nextSpec());
+            if (frame.size == 0) {
+                std::cerr << "meterlink-cli simulate: " << meterlink::meterName(*options.meter)
+                          << " can show none of the scenario's readings\n";
+                return 2;
+            }
+            pty.send(frame.bytes.data(), frame.size);
+            pty.discardRequests();
+        }
         ++sent;
         if (options.count > 0 && sent >= options.count) {
             // Give a connected reader a moment to take the last frames: closing
@@ -219,13 +262,14 @@ int runSimulate(int argc, char** argv) {
     double rate = 3.0;
     long long count = 0;
     std::string scenario;
+    const meterlink::MeterModel* meter = &meterlink::defaultMeter();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             simulateUsage(std::cout);
             return 0;
         }
-        if (arg != "--rate" && arg != "--count" && arg != "--scenario") {
+        if (arg != "--rate" && arg != "--count" && arg != "--scenario" && arg != "--meter") {
             std::cerr << "meterlink-cli simulate: unknown argument '" << arg << "'\n";
             simulateUsage(std::cerr);
             return 2;
@@ -245,12 +289,20 @@ int runSimulate(int argc, char** argv) {
                 std::cerr << "meterlink-cli simulate: --count wants a whole number of frames, at least 1\n";
                 return 2;
             }
+        } else if (arg == "--meter") {
+            meter = meterlink::findMeter(value);
+            if (!meter) {
+                std::cerr << "meterlink-cli simulate: unknown meter '" << value
+                          << "'; meterlink-cli meters lists them\n";
+                return 2;
+            }
         } else {
             scenario = value;
         }
     }
 #ifdef METERLINK_HAVE_PTY
     Options options;
+    options.meter = meter;
     options.rate = rate;
     options.count = count;
     options.scenario = scenario;

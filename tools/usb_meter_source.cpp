@@ -3,6 +3,7 @@
 #include "log_session.h"
 
 #include "links/hid_device_controller.h"
+#include "links/usb_report_bytes.h"
 #include "links/usb_device_list.h"
 
 UsbMeterSource::UsbMeterSource(meterlink::LogSession& session, std::shared_ptr<HidPlatform> platform,
@@ -85,6 +86,13 @@ void UsbMeterSource::report(const std::uint8_t* data, std::uint16_t size) {
         emit returned();
     }
     unwrapper_.USBReadKR20C(data, size);
+    if (streamBytes_) {
+        const UsbReportBytes bytes = usbReportBytes(data, size);
+        if (bytes.size > 0) {
+            silent_ = false;
+            session_.feed(bytes.data, bytes.size);
+        }
+    }
     if (unwrapper_.watchdogDue() && !silent_) {
         silent_ = true;
         emit notice(QStringLiteral("the USB cable is connected but the meter sends nothing: is it on?"));
@@ -92,6 +100,7 @@ void UsbMeterSource::report(const std::uint8_t* data, std::uint16_t size) {
 }
 
 void UsbMeterSource::frame(const meterlink::MeterFrame& f) {
+    if (streamBytes_) return;
     silent_ = false;
     session_.feedFrame(f);
 }

@@ -34,6 +34,10 @@ public:
     QString name() const override { return QStringLiteral("USB cable"); }
     bool linked() const override { return cable_ && !lost_; }
     std::size_t framesRejected() const override { return unwrapper_.rejectedCount(); }
+    // Hands the meter bytes of every report to the session as a stream,
+    // instead of the frames the cable's idle reports cut: for every meter
+    // but the shipped one, whose decoders find their frames themselves.
+    void setStreamBytes(bool on) { streamBytes_ = on; }
 
 private:
     // The device list was built anew: the cable read before is gone from it.
@@ -50,6 +54,7 @@ private:
     std::shared_ptr<HidPlatform> platform_;
     std::uint32_t adapterBaud_;
     UsbReportUnwrapper unwrapper_;
+    bool streamBytes_ = false;
     std::unique_ptr<THidDeviceController> controller_;
     std::unique_ptr<UsbDeviceList> devices_;
     THidDevice* cable_ = nullptr;   // the device being read, one of the list's

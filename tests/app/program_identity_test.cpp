@@ -38,6 +38,9 @@ TEST(ProgramIdentity, HelpAndVersionAnswerWithoutADisplay) {
         {"--help", "--reset"},
         {"--help", "METERLINK_COM1"},
         {"--help", "METERLINK_HID"},
+        {"--help", "--meter <MODEL>"},
+        // An unknown meter is refused before any window, so also without a display.
+        {"--meter=no-such-meter", "no meter named \"no-such-meter\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.option);
@@ -49,8 +52,9 @@ TEST(ProgramIdentity, HelpAndVersionAnswerWithoutADisplay) {
         program.start(QStringLiteral(METERLINK_PROGRAM), {QString::fromLatin1(c.option)});
         ASSERT_TRUE(program.waitForFinished(20000));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-        EXPECT_TRUE(program.readAllStandardOutput().contains(c.says));
+        const bool refused = QByteArray(c.option).startsWith("--meter");
+        EXPECT_EQ(program.exitCode(), refused ? 2 : 0) << program.readAllStandardError().toStdString();
+        EXPECT_TRUE((refused ? program.readAllStandardError() : program.readAllStandardOutput()).contains(c.says));
     }
 }
 

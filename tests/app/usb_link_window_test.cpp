@@ -13,6 +13,7 @@
 #include "links/simulated_hid_platform.h"
 #include "links/usb_device_list.h"
 #include "protocol/frame_builder.h"
+#include "protocol/meter_table.h"
 #include "window_test_support.h"
 
 #include <QAbstractButton>
@@ -230,6 +231,40 @@ TEST_F(UsbLinkWindowTest, TheCableDrivesTheWindowAndSurvivesBeingPulled) {
     EXPECT_TRUE(connection().COMCon()->isVisible());
     EXPECT_EQ(connection().USBCon()->text(), QStringLiteral("USB Connection"));
     EXPECT_EQ(sim->featureReports(kCable), (std::vector<Bytes>{kFeature2400, kFeature2400}));
+}
+
+// Another family's meter over the cable: the adapter is set to the model's
+// cable rate, and its decoder finds the frames in the bytes of the reports,
+// wherever the cable's idle reports fall.
+TEST_F(UsbLinkWindowTest, A22000CountMeterIsReadAtItsCableRate) {
+    start();
+    const meterlink::MeterModel* meter = meterlink::findMeter("UT61E");
+    ASSERT_NE(meter, nullptr);
+    ASSERT_EQ(meter->cableBaud, 19200);
+    ASSERT_TRUE(window->chooseMeter(*meter, false));
+    clickUsbCon();
+    ASSERT_EQ(connection().state(), State::UsbConnected);
+    EXPECT_EQ(sim->featureReports(kCable),
+              (std::vector<Bytes>{{0x00, 0x00, 0x4B, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00}}));
+    ASSERT_TRUE(reading(true));
+
+    // Range 0 (2.2000 V), digits 12345, voltage, DC and auto range, in
+    // reports of up to seven meter bytes; an idle report in the middle of the
+    // first frame, and the second one begins in the report that ends it.
+    const std::string frame = "012345;000:0\r\n";
+    const auto report = [](const std::string& part) {
+        Bytes r{0x00, static_cast<std::uint8_t>(0xF0 | part.size())};
+        r.insert(r.end(), part.begin(), part.end());
+        return r;
+    };
+    send(report(frame.substr(0, 5)));
+    send(kIdle);
+    send(report(frame.substr(5, 7)));
+    send(report(frame.substr(12) + frame.substr(0, 5)));
+    send(report(frame.substr(5, 7)));
+    send(report(frame.substr(12)));
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("1.2345"); }));
+    EXPECT_EQ(window->lcd()->digit(4), '5');
 }
 
 TEST_F(UsbLinkWindowTest, OpeningWithoutAUsableCableFollowsTheTransitionTable) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <pty.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -59,6 +60,31 @@ public:
         if (master_ >= 0)
             ::close(master_);
         master_ = -1;
+    }
+
+    // What the driver has sent so far and the meter's side has not read.
+    QByteArray readSent() {
+        QByteArray bytes;
+        char chunk[256];
+        for (;;) {
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(master_, &set);
+            timeval none{0, 0};
+            if (::select(master_ + 1, &set, nullptr, nullptr, &none) <= 0)
+                return bytes;
+            const ssize_t n = ::read(master_, chunk, sizeof chunk);
+            if (n <= 0)
+                return bytes;
+            bytes.append(chunk, n);
+        }
+    }
+
+    // The line as the system holds it for the port.
+    termios line() const {
+        termios t{};
+        ::tcgetattr(slave_, &t);
+        return t;
     }
 
 private:
@@ -367,3 +393,75 @@ TEST(SerialPortDriver, PortIsExclusiveAndFreedByDestruction) {
 }
 
 } // namespace
+
+namespace {
+
+struct LineCase {
+    const char* name;
+    TSerialPortDriver::TComPortDataBits dataBits;
+    TSerialPortDriver::TComPortParity parity;
+    TSerialPortDriver::TComPortStopBits stopBits;
+    QSerialPort::StopBits qtStopBits;
+};
+
+class SerialLineSettings : public ::testing::TestWithParam<LineCase> {};
+
+}  // namespace
+
+// What the meter table asks for is set on the open line. A pty keeps 8 bits
+// without parity whatever it is told, so only the stop bits can be seen there.
+TEST_P(SerialLineSettings, StopBitsReachTheOpenLine) {
+    const LineCase& c = GetParam();
+    Bench b(kNoTicks);
+    b.driver.setComPortDataBits(c.dataBits);
+    b.driver.setComPortParity(c.parity);
+    b.driver.setComPortStopBits(c.stopBits);
+    ASSERT_TRUE(b.driver.Connect());
+    EXPECT_EQ((b.pty.line().c_cflag & CSTOPB) != 0, c.qtStopBits == QSerialPort::TwoStop);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MeterLines, SerialLineSettings,
+    ::testing::Values(LineCase{"8N1", TSerialPortDriver::db8BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb1BITS, QSerialPort::OneStop},
+                      LineCase{"7N2", TSerialPortDriver::db7BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb2BITS, QSerialPort::TwoStop},
+                      LineCase{"7O1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptODD, TSerialPortDriver::sb1BITS, QSerialPort::OneStop},
+                      LineCase{"7E1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptEVEN, TSerialPortDriver::sb1BITS, QSerialPort::OneStop}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST(SerialPortDriver, PollCommandIsSentAtOnceThenEveryIntervalUntilDisconnect) {
+    Bench b(kNoTicks);
+    b.driver.setPollCommand("D", 40);
+    ASSERT_TRUE(b.driver.Connect());
+    QByteArray sent;
+    // The first goes out on opening, long before the first interval ends.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(sent += b.pty.readSent()).isEmpty(); }, 30));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (sent += b.pty.readSent()).size() >= 4; }, kWaitMs));
+    EXPECT_EQ(sent, QByteArray(sent.size(), 'D'));
+
+    b.driver.Disconnect();
+    b.pty.readSent();
+    QTest::qWait(150);
+    EXPECT_TRUE(b.pty.readSent().isEmpty());
+
+    // Opened again, it asks again.
+    ASSERT_TRUE(b.driver.Connect());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.pty.readSent() == "D"; }, kWaitMs));
+}
+
+TEST(SerialPortDriver, WithoutAPollCommandNothingIsSent) {
+    Bench b(10);
+    ASSERT_TRUE(b.driver.Connect());
+    b.pty.write("xyz");
+    ASSERT_TRUE(b.waitForBytes(3));
+    QTest::qWait(50);
+    EXPECT_TRUE(b.pty.readSent().isEmpty());
+}
+
+TEST(SerialPortDriver, BaudRatesMapToTheirEnumerators) {
+    TSerialPortDriver::TComPortBaudRate rate{};
+    for (int bps : {600, 1200, 2400, 9600, 19200}) {
+        ASSERT_TRUE(TSerialPortDriver::baudRateOf(bps, rate)) << bps;
+        EXPECT_EQ(TSerialPortDriver::baudRateValue(rate), bps);
+    }
+    EXPECT_FALSE(TSerialPortDriver::baudRateOf(2401, rate));
+}

@@ -113,6 +113,7 @@ TEST(DecodeCommand, RefusesLimitsAndSeparatorsThatAreNotUsable) {
         {"--separator -", "--separator must be one character"},
         {"--separator ' '", "--separator must be one character"},
         {"--separator e", "--separator must be one character"},
+        {"--meter UT99", "unknown meter 'UT99'; meterlink-cli meters lists them"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -123,6 +124,19 @@ TEST(DecodeCommand, RefusesLimitsAndSeparatorsThatAreNotUsable) {
     }
     // A separator of several bytes is still one character.
     EXPECT_EQ(runCli("--separator \xd9\xab --high 7 " + file).exitCode, 0);
+}
+
+TEST(DecodeCommand, ShippedMeterByNameReadsExactlyAsTheDefault) {
+    const std::string file = writeStream("decode_named.bin", {"DCV 5.999", "OHM k -OL", "FREQ k 50.00", "TEMPC 25"});
+    const CliRun plain = runCli(file);
+    const CliRun named = runCli("--meter kr20c " + file);
+    EXPECT_EQ(named.exitCode, 0);
+    EXPECT_EQ(named.out, plain.out);
+    EXPECT_EQ(named.err, plain.err);
+    // Another family's decoder reads none of these frames.
+    const CliRun other = runCli("--meter UT61E " + file);
+    EXPECT_EQ(other.exitCode, 0);
+    EXPECT_EQ(other.out, "");
 }
 
 TEST(DecodeCommand, ReadsStandardInputAndCountsRejectedFrames) {

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
+#include <string>
 #include <memory>
 
 using meterlink::RecordTable;
@@ -270,6 +272,37 @@ TEST_F(LogCommand, ARunThatHeardNoFrameExitsThreeAndSaysSo) {
     EXPECT_TRUE(run.err().contains("no frame was received from " + port)) << qPrintable(run.err());
 }
 
+// Each family's meter on a port at its own line settings, logged by --meter.
+class LogCommandMeters : public LogCommand, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LogCommandMeters, FamiliesAreLoggedWithTheirMeter) {
+    Simulator meter({"--meter", GetParam(), "--rate", "20", "--scenario", scenario("DCV 1.234\nACV 0.456 hold\n")});
+    ASSERT_FALSE(meter.where().isEmpty());
+    LogRun run({"--port", meter.where(), "--meter", GetParam(), "--limit", "4", "--low", "0", "--high", "1"});
+    ASSERT_EQ(run.waitForExit(), 0) << qPrintable(run.err());
+    const QStringList rows = run.rows();
+    ASSERT_EQ(rows.size(), 4);
+    expectConsecutive(rows);
+    for (const QString& row : rows) {
+        const QStringList f = fields(row);
+        ASSERT_EQ(f.size(), 6) << qPrintable(row);
+        const bool dc = f[2] == QStringLiteral("DC");
+        EXPECT_TRUE(dc || f[2] == QStringLiteral("AC")) << qPrintable(row);
+        EXPECT_DOUBLE_EQ(f[3].toDouble(), dc ? 1.234 : 0.456) << qPrintable(row);
+        EXPECT_EQ(f[4], QStringLiteral("V")) << qPrintable(row);
+        EXPECT_EQ(f[5], dc ? QStringLiteral("Fail") : QStringLiteral("pass")) << qPrintable(row);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, LogCommandMeters,
+                         ::testing::Values("KR20C", "UT60E", "M-3640D", "UT61E", "UT60G"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
 TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
     const QString out = at("previous.txt");
     writeFile(out, "previous");
@@ -287,6 +320,7 @@ TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
         {{"--port", "/dev/null", "--interval", "0", "--out", out}, "--interval wants"},
         {{"--port", "/dev/null", "--duration", "1w", "--out", out}, "--duration wants"},
         {{"--port", "/dev/null", "--checkpoint"}, "--checkpoint needs a value"},
+        {{"--port", "/dev/null", "--meter", "no-such-meter", "--out", out}, "no meter named 'no-such-meter'"},
         {{"--port", "/dev/meterlink-no-such-port", "--out", out}, "cannot open /dev/meterlink-no-such-port"},
         {{"--usb", "sim:" + at("no-cable.sock"), "--out", out}, "no USB cable"},
         {{"--port", "/dev/null", "--out", QStringLiteral("/proc/meterlink.txt")}, "cannot write /proc/meterlink.txt"},

@@ -1,0 +1,124 @@
+#include "meter_table.h"
+
+#include <cctype>
+
+namespace meterlink {
+
+namespace {
+
+// Line settings shared by many rows.
+constexpr LineSettings kShipped{2400, 8, Parity::None, 1, true, false, "", 0};
+constexpr LineSettings k2400_8N1{2400, 8, Parity::None, 1, true, false, "", 0};
+constexpr LineSettings k19200_7O1{19200, 7, Parity::Odd, 1, true, false, "", 0};
+// Metex-style meters answer "D" with one display line; they are asked about
+// once a second.
+constexpr LineSettings k600_7N2{600, 7, Parity::None, 2, true, false, "D", 1000};
+constexpr LineSettings k1200_7N2{1200, 7, Parity::None, 2, true, false, "D", 1000};
+
+using U = UserSymbol;
+constexpr UserSymbols kC00{U::Celsius, U::None, U::None, U::None};
+constexpr UserSymbols kC01{U::None, U::Celsius, U::None, U::None};
+constexpr UserSymbols kC10{U::None, U::None, U::Celsius, U::None};
+constexpr UserSymbols kF01C10{U::None, U::Fahrenheit, U::Celsius, U::None};
+constexpr UserSymbols kMaxC01Min{U::Max, U::Celsius, U::None, U::Min};
+
+constexpr std::string_view kSrcSerial = "libsigrok serial-dmm model list";
+constexpr std::string_view kSrcSerialAndCable = "libsigrok serial-dmm and uni-t-dmm (UT-D04 cable) model lists";
+
+}  // namespace
+
+const std::vector<MeterModel>& meterTable() {
+    using P = MeterProtocol;
+    static const std::vector<MeterModel> rows{
+        // The shipped profile: its caption and behaviour stay the program's default.
+        {"", "KR20C", P::Fs9922, kShipped, 6000, 2400, "the shipped profile"},
+        {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kC10},
+        {"MASTECH", "MAS345", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"MASTECH", "MS8250B", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial},
+        {"Metex", "M-3640D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"Metex", "M-4650CR", P::Metex14, k1200_7N2, 20000, 0, kSrcSerial},
+        {"Metex", "ME-31", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"PCE", "PCE-DM32", P::Fs9721, {2400, 8, Parity::None, 1, false, false, "", 0}, 4000, 0, kSrcSerial, kF01C10},
+        {"PeakTech", "3330", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kF01C10},
+        {"PeakTech", "3410", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"PeakTech", "4370", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"RadioShack", "22-168", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"RadioShack", "22-805", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"SparkFun", "70C", P::Fs9922, k2400_8N1, 6000, 0, kSrcSerial},
+        {"Tecpel", "DMM-8061", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+        {"TekPower", "TP4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kC10},
+        {"Tenma", "72-7745", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+        {"Tenma", "72-7750", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable},
+        {"UNI-T", "UT60A", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
+        {"UNI-T", "UT60E", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+        {"UNI-T", "UT60G", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable},
+        {"UNI-T", "UT61B", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
+        {"UNI-T", "UT61C", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
+        {"UNI-T", "UT61D", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
+        {"UNI-T", "UT61E", P::Es51922, k19200_7O1, 22000, 19200, kSrcSerialAndCable},
+        {"V&A", "VA18B", P::Fs9721, {2400, 8, Parity::None, 1, false, false, "", 0}, 4000, 0, kSrcSerial, kC01},
+        {"V&A", "VA40B", P::Fs9721, {2400, 8, Parity::None, 1, false, false, "", 0}, 4000, 0, kSrcSerial, kMaxC01Min},
+        {"Voltcraft", "M-3650CR", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"Voltcraft", "M-3650D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"Voltcraft", "M-4650CR", P::Metex14, k1200_7N2, 20000, 0, kSrcSerial},
+        {"Voltcraft", "ME-42", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"Voltcraft", "VC-820", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
+        {"Voltcraft", "VC-840", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+    };
+    return rows;
+}
+
+const MeterModel& defaultMeter() { return meterTable().front(); }
+
+namespace {
+
+// Folds a name for comparison: upper case, blanks and '-' dropped.
+std::string fold(std::string_view s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '-') out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+const MeterModel* findMeter(std::string_view name) {
+    const std::string wanted = fold(name);
+    if (wanted.empty()) return nullptr;
+    for (const MeterModel& m : meterTable())
+        if (fold(m.model) == wanted || fold(meterName(m)) == wanted) return &m;
+    return nullptr;
+}
+
+std::string meterName(const MeterModel& m) {
+    std::string name;
+    if (!m.maker.empty()) {
+        name.append(m.maker);
+        name += ' ';
+    }
+    name.append(m.model);
+    return name;
+}
+
+std::string_view protocolName(MeterProtocol p) {
+    switch (p) {
+    case MeterProtocol::Fs9922: return "FS9922";
+    case MeterProtocol::Fs9721: return "FS9721";
+    case MeterProtocol::Metex14: return "Metex 14-byte";
+    case MeterProtocol::Es51922: return "ES51922";
+    case MeterProtocol::Es51986: return "ES51986";
+    }
+    return "";
+}
+
+std::string lineText(const LineSettings& line) {
+    static constexpr char kParity[] = {'N', 'E', 'O'};
+    std::string s = std::to_string(line.baud);
+    s += ' ';
+    s += static_cast<char>('0' + line.dataBits);
+    s += kParity[static_cast<int>(line.parity)];
+    s += static_cast<char>('0' + line.stopBits);
+    return s;
+}
+
+}  // namespace meterlink

@@ -1,0 +1,60 @@
+#pragma once
+// The meters MeterLink can read: one row a model, holding the chip protocol
+// it speaks, its serial line settings, its full-scale count and, where it is
+// sold with the "USB to Serial" HID cable, the baud that cable must be set to.
+// The window's "Meter" menu, `meterlink-cli meters` and the README's list are
+// all made from these rows; nothing else names a model.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace meterlink {
+
+enum class MeterProtocol { Fs9922, Fs9721, Metex14, Es51922, Es51986 };
+enum class Parity { None, Even, Odd };
+
+struct LineSettings {
+    int baud;
+    int dataBits;
+    Parity parity;
+    int stopBits;
+    bool dtr;                      // asserted while open (optically isolated cables draw power from it)
+    bool rts;
+    std::string_view pollCommand;  // "" when the meter sends unasked
+    int pollIntervalMs;            // how often pollCommand is sent; 0 when it is not
+};
+
+// What a maker gave the FS9721's four free LCD symbols to mean.
+enum class UserSymbol : std::uint8_t { None, Celsius, Fahrenheit, Max, Min };
+using UserSymbols = std::array<UserSymbol, 4>;   // symbol bits 0-3 of the last byte
+
+struct MeterModel {
+    std::string_view maker;        // "" for the shipped profile
+    std::string_view model;
+    MeterProtocol protocol;
+    LineSettings line;
+    int fullCount;
+    int cableBaud;                 // 0: not sold with the "USB to Serial" cable
+    std::string_view source;       // where the model's protocol and settings are documented
+    UserSymbols userSymbols{};     // FS9721 only
+};
+
+// Rows in menu order (by maker); the first is the shipped default.
+const std::vector<MeterModel>& meterTable();
+const MeterModel& defaultMeter();
+// "MAKER MODEL" or MODEL alone, case-insensitive; blanks and '-' are
+// ignored, so "ut61e", "UNI-T UT61E" and "UNI-T UT-61E" find the same row.
+// nullptr when no row matches.
+const MeterModel* findMeter(std::string_view name);
+// "MAKER MODEL", or MODEL alone when the maker is empty.
+std::string meterName(const MeterModel& m);
+
+// "FS9922", "FS9721", "Metex 14-byte", "ES51922", "ES51986".
+std::string_view protocolName(MeterProtocol p);
+// "2400 8N1", "1200 7N2", "19200 7O1".
+std::string lineText(const LineSettings& line);
+
+}  // namespace meterlink

@@ -1,0 +1,72 @@
+// meterlink-cli meters: lists the meter table, as text for a terminal or as
+// the Markdown table the README carries.
+#include "meters_command.h"
+
+#include "protocol/meter_table.h"
+
+#include <cstring>
+#include <iomanip>
+#include <iostream>
+#include <string>
+
+namespace {
+
+using meterlink::MeterModel;
+
+void metersUsage(std::ostream& out) {
+    out << "usage: meterlink-cli meters [--markdown]\n"
+           "Lists the meters MeterLink reads, by maker: the name to give to --meter,\n"
+           "the protocol, the serial line settings, the poll command of meters that\n"
+           "send only when asked, the full-scale count, the baud of the \"USB to Serial\"\n"
+           "cable where the meter is sold with it, and where the settings are documented.\n"
+           "The first row is the default.\n"
+           "  --markdown   print a Markdown table (the README's list is made with it)\n";
+}
+
+std::string pollText(const MeterModel& m) {
+    if (m.line.pollCommand.empty()) return "-";
+    return "\"" + std::string(m.line.pollCommand) + "\" every " + std::to_string(m.line.pollIntervalMs) + " ms";
+}
+
+std::string cableText(const MeterModel& m) { return m.cableBaud ? std::to_string(m.cableBaud) : "-"; }
+
+std::string makerText(const MeterModel& m) { return m.maker.empty() ? "(default)" : std::string(m.maker); }
+
+void printText() {
+    std::cout << std::left << std::setw(26) << "METER" << std::setw(15) << "PROTOCOL" << std::setw(11) << "LINE"
+              << std::setw(21) << "POLL" << std::setw(7) << "COUNT" << std::setw(7) << "CABLE" << "SOURCE\n";
+    for (const MeterModel& m : meterlink::meterTable())
+        std::cout << std::setw(26) << meterlink::meterName(m) << std::setw(15) << meterlink::protocolName(m.protocol)
+                  << std::setw(11) << meterlink::lineText(m.line) << std::setw(21) << pollText(m) << std::setw(7)
+                  << m.fullCount << std::setw(7) << cableText(m) << m.source << '\n';
+}
+
+void printMarkdown() {
+    std::cout << "| Maker | Model | Protocol | Line | Asked with | Counts | USB cable baud | Source |\n"
+                 "|---|---|---|---|---|---|---|---|\n";
+    for (const MeterModel& m : meterlink::meterTable())
+        std::cout << "| " << makerText(m) << " | " << m.model << " | " << meterlink::protocolName(m.protocol) << " | "
+                  << meterlink::lineText(m.line) << " | " << pollText(m) << " | " << m.fullCount << " | "
+                  << cableText(m) << " | " << m.source << " |\n";
+}
+
+}  // namespace
+
+int runMeters(int argc, char** argv) {
+    bool markdown = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--markdown") == 0) {
+            markdown = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            metersUsage(std::cout);
+            return 0;
+        } else {
+            std::cerr << "meterlink-cli meters: unknown argument '" << argv[i] << "'\n";
+            metersUsage(std::cerr);
+            return 2;
+        }
+    }
+    if (markdown) printMarkdown();
+    else printText();
+    return 0;
+}
