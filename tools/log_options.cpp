@@ -1,5 +1,6 @@
 #include "log_options.h"
 
+#include "links/network_port.h"
 #include "protocol/limit_judge.h"
 
 #include <QDir>
@@ -45,6 +46,7 @@ bool validLimit(std::string text, const std::string& decimalSep) {
 // A name without a folder is a device under /dev, as serial ports are named,
 // unless a file of that name is right here.
 QString devicePath(const QString& given) {
+    if (isNetworkPortName(given)) return given;
     if (!given.contains(QLatin1Char('/')) && !QFileInfo::exists(given))
         return QStringLiteral("/dev/") + given;
     return QFileInfo(given).absoluteFilePath();
