@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string>
 #include <climits>
 #include <cstring>
 #include <iterator>
@@ -55,14 +56,17 @@ QString devicePath(const QString& given) {
 }  // namespace
 
 const char* logUsage() {
-    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--high X] [--low Y]\n"
+    static const std::string text = std::string(
+           "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--high X] [--low Y]\n"
            "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
            "                         [--out FILE] [--checkpoint S] [--duration T]\n"
+           "                         [--mqtt URL [--mqtt-ca FILE] [--mqtt-queue N]]\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
            "row on standard output as a line of the text data file (header first).\n"
            "\n"
            "  --port DEVICE   a serial port (2400 8N1, DTR on, exclusive): a path, or a\n"
-           "                  name under /dev such as ttyUSB0\n"
+           "                  name under /dev such as ttyUSB0; tcp://HOST:PORT: a port\n"
+           "                  served over the network in raw mode (the server sets the line)\n"
            "  --usb           the meter's USB cable; sim:SOCKET: the cable that\n"
            "                  'meterlink-cli simulate --usb SOCKET' plays\n"
            "  --high X        high limit of the Pass/Fail judge (default 6000)\n"
@@ -76,14 +80,15 @@ const char* logUsage() {
            "                  name: tab-separated text), replacing it in one step at\n"
            "                  every checkpoint and at the end\n"
            "  --checkpoint S  seconds between saves of --out (default 60)\n"
-           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n"
+           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n") + mqttUsage() + std::string(
            "\n"
            "The run ends at the record limit, after --duration, or on SIGINT or SIGTERM,\n"
            "saving --out first. A lost port or cable is looked for every 2 s and logging\n"
            "goes on when it is back. Progress goes to standard error. Exit codes: 0 done,\n"
            "1 the last save of --out failed (or standard output closed, without --out),\n"
-           "2 bad arguments, a source that cannot be opened or an --out that cannot be\n"
-           "written.\n";
+           "2 bad arguments, a source that cannot be opened, an --out that cannot be\n"
+           "written or an MQTT broker that cannot be used.\n");
+    return text.c_str();
 }
 
 LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& o, std::string& error) {
@@ -108,6 +113,14 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                     return LogParse::Error;
                 }
             }
+            continue;
+        }
+        if (isMqttOption(arg)) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return LogParse::Error;
+            }
+            if (!takeMqttOption(arg, argv[++i], o.mqtt, error)) return LogParse::Error;
             continue;
         }
         static const char* const kWithValue[] = {"--port", "--high", "--low", "--limit", "--interval",
@@ -173,5 +186,6 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         error = "give a source: --port DEVICE or --usb";
         return LogParse::Error;
     }
+    if (!checkMqttOptions(o.mqtt, error)) return LogParse::Error;
     return LogParse::Run;
 }
