@@ -186,6 +186,50 @@ TEST_F(NetworkLog, EveryRowReachesTheSubscriberInOrderAlsoWhenTheBrokerIsAwayFor
     EXPECT_EQ(state.value(QStringLiteral("no")).toInt(), last);
 }
 
+TEST_F(NetworkLog, TheBrokerSaysOfflineForALoggerThatDies) {
+    Meter meter(scenario("DCV 1.000\n"), "10");
+    const quint16 port = freePort();
+    Mosquitto broker(dir.path(), port);
+    ASSERT_TRUE(broker.ready());
+    Subscriber subscriber(port, QStringLiteral("w"), QStringLiteral("will-%1").arg(port));
+    QTest::qWait(300);
+    Log log({"--port", meter.path(), "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/w").arg(port)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return subscriber.on("w/status") == QList<QByteArray>{"online"}; }, kWaitMs));
+    EXPECT_EQ(log.stop(SIGKILL), -1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return subscriber.on("w/status").endsWith(QByteArray("offline")); }, kWaitMs));
+}
+
+TEST_F(NetworkLog, AtTheQueuesBoundTheOldestWaitingRowsGiveWayToTheNewest) {
+    Meter meter(scenario("DCV 1.000\nDCV 2.000\n"), "50");
+    const quint16 port = freePort();
+    auto broker = std::make_unique<Mosquitto>(dir.path(), port);
+    ASSERT_TRUE(broker->ready());
+    Subscriber subscriber(port, QStringLiteral("q"), QStringLiteral("queue-%1").arg(port));
+    QTest::qWait(300);
+    Log log({"--port", meter.path(), "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/q").arg(port), "--mqtt-queue", "100"});
+    ASSERT_TRUE(log.waitForRows(10)) << qPrintable(log.err());
+    broker->stop(SIGTERM);
+    ASSERT_TRUE(log.waitForErr(QStringLiteral("MQTT queue full at 100 rows"))) << qPrintable(log.err());
+    ASSERT_TRUE(log.waitForRows(log.rows().size() + 50));
+    broker = std::make_unique<Mosquitto>(dir.path(), port);
+    ASSERT_TRUE(log.waitForErr(QStringLiteral("older rows were dropped from the MQTT stream"))) << qPrintable(log.err());
+    ASSERT_EQ(log.stop(SIGTERM), 0);
+    const int lastLogged = numberOf(log.rows().last());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return subscriber.on("q/status").endsWith(QByteArray("offline")); }, kWaitMs));
+
+    // In order throughout, one gap where rows were dropped, and the newest arrive.
+    int last = 0;
+    int gaps = 0;
+    for (const QByteArray& payload : subscriber.on("q/reading")) {
+        const int no = QJsonDocument::fromJson(payload).object().value(QStringLiteral("no")).toInt();
+        if (no <= last) continue;   // a QoS 1 repeat
+        gaps += no != last + 1;
+        last = no;
+    }
+    EXPECT_EQ(gaps, 1);
+    EXPECT_EQ(last, lastLogged);
+}
+
 struct JsonCase {
     const char* name;
     const char* line;
