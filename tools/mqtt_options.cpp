@@ -10,7 +10,7 @@ const char* mqttUsage() {
            "                  mqtts:// for TLS (port 1883, mqtts 8883). Rows go to\n"
            "                  PREFIX/reading as JSON (QoS 1), the latest retained to\n"
            "                  PREFIX/state, and PREFIX/status is online or offline.\n"
-           "                  The password may come from METERLINK_MQTT_PASSWORD instead\n"
+           "                  The password may come from METERLINK_MQTT_PASSWORD instead.\n"
            "  --mqtt-ca FILE  mqtts: the CA certificate that signed the broker's\n"
            "                  (default: the system's certificates)\n"
            "  --mqtt-queue N  rows kept for the broker while it is away (default\n"

@@ -239,6 +239,50 @@ TEST_F(NetworkLog, AtTheQueuesBoundTheOldestWaitingRowsGiveWayToTheNewest) {
     EXPECT_EQ(last, lastLogged);
 }
 
+TEST_F(NetworkLog, ATlsBrokerIsUsedWithTheCaThatSignedItAndRefusedWithout) {
+    if (!have("openssl")) GTEST_SKIP() << "openssl is not installed";
+    // A CA and a broker certificate for localhost, signed by it.
+    const auto at = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    const auto openssl = [](const QStringList& args) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.setStandardErrorFile(QProcess::nullDevice());
+        p.start(QStringLiteral("openssl"), args);
+        return p.waitForFinished(kWaitMs) && p.exitCode() == 0;
+    };
+    QFile ext(at("ext"));
+    ASSERT_TRUE(ext.open(QIODevice::WriteOnly));
+    ext.write("subjectAltName=DNS:localhost\n");
+    ext.close();
+    ASSERT_TRUE(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=meterlink-test-ca",
+                         "-keyout", at("ca.key"), "-out", at("ca.crt")}));
+    ASSERT_TRUE(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost", "-keyout", at("broker.key"),
+                         "-out", at("broker.csr")}));
+    ASSERT_TRUE(openssl({"x509", "-req", "-in", at("broker.csr"), "-CA", at("ca.crt"), "-CAkey", at("ca.key"),
+                         "-CAcreateserial", "-days", "2", "-out", at("broker.crt"), "-extfile", at("ext")}));
+    const quint16 port = freePort();
+    QFile config(at("tls.conf"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    // As the other brokers: the user that may read dir.
+    const passwd* self = ::getpwuid(::getuid());
+    config.write(QStringLiteral("listener %1 localhost\nallow_anonymous true\ncafile %2\ncertfile %3\nkeyfile %4\nuser %5\n")
+                     .arg(port)
+                     .arg(at("ca.crt"), at("broker.crt"), at("broker.key"), QString::fromLocal8Bit(self ? self->pw_name : "root"))
+                     .toUtf8());
+    config.close();
+    Child broker;
+    broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portAnswers(port); }, kWaitMs)) << broker.output().constData();
+
+    Meter meter(scenario("DCV 1.000\n"), "10");
+    const QString url = QStringLiteral("mqtts://localhost:%1/t").arg(port);
+    Log trusted({"--port", meter.path(), "--duration", "2", "--mqtt", url, "--mqtt-ca", at("ca.crt")});
+    EXPECT_EQ(trusted.waitForExit(), 0) << qPrintable(trusted.err());
+    Log untrusted({"--port", meter.path(), "--duration", "2", "--mqtt", url});
+    EXPECT_EQ(untrusted.waitForExit(), 2);
+    EXPECT_TRUE(untrusted.err().contains(QStringLiteral("the TLS handshake failed"))) << qPrintable(untrusted.err());
+}
+
 struct JsonCase {
     const char* name;
     const char* line;
