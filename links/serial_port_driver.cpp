@@ -1,5 +1,6 @@
 #include "links/serial_port_driver.h"
 
+#include "links/network_port.h"
 #include "links/port_open_failure.h"
 
 #include <QtGlobal>
@@ -34,6 +35,8 @@ QSerialPort::StopBits toQtStopBits(TSerialPortDriver::TComPortStopBits bits) {
 TSerialPortDriver::TSerialPortDriver(QObject* parent)
     : QObject(parent),
       port_(new QSerialPort(this)),
+      socket_(new QTcpSocket(this)),
+      device_(port_),
       pollTimer_(new QTimer(this)),
       commandTimer_(new QTimer(this)),
       receiveBuffer_(inBufSize_) {
@@ -41,6 +44,8 @@ TSerialPortDriver::TSerialPortDriver(QObject* parent)
     connect(commandTimer_, &QTimer::timeout, this, &TSerialPortDriver::sendPollCommand);
     connect(port_, &QSerialPort::errorOccurred, this, &TSerialPortDriver::onPortError);
     connect(port_, &QSerialPort::readyRead, this, &TSerialPortDriver::onReadyRead);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &TSerialPortDriver::onSocketError);
+    connect(socket_, &QTcpSocket::readyRead, this, &TSerialPortDriver::onReadyRead);
 }
 
 TSerialPortDriver::~TSerialPortDriver() {
@@ -81,11 +86,18 @@ bool TSerialPortDriver::baudRateOf(int bitsPerSecond, TComPortBaudRate& rate) {
 bool TSerialPortDriver::Connect() {
     if (connected_)
         return true;
-    port_->setPortName(portPath_.isEmpty() ? deviceName(comPort_) : portPath_);
-    // Qt opens exclusively: a lock file everywhere, TIOCEXCL on Unix.
-    if (!port_->open(QIODevice::ReadWrite)) {
-        lastError_ = explainPortOpenFailure(deviceName(comPort_), port_->error(), port_->errorString());
-        return false;
+    const QString name = portPath_.isEmpty() ? deviceName(comPort_) : portPath_;
+    if (isNetworkPortName(name)) {
+        if (!connectNetwork(name))
+            return false;
+    } else {
+        device_ = port_;
+        port_->setPortName(name);
+        // Qt opens exclusively: a lock file everywhere, TIOCEXCL on Unix.
+        if (!port_->open(QIODevice::ReadWrite)) {
+            lastError_ = explainPortOpenFailure(name, port_->error(), port_->errorString());
+            return false;
+        }
     }
     lastError_.clear();
     connected_ = true;
@@ -102,7 +114,9 @@ void TSerialPortDriver::Disconnect() {
     pollTimer_->stop();
     commandTimer_->stop();
     // After a loss the handle is already closed; closing again would only raise an error.
-    if (port_->isOpen())
+    if (device_ == socket_)
+        socket_->abort();
+    else if (port_->isOpen())
         port_->close();
     connected_ = false;
     portLost_ = false;
@@ -115,6 +129,12 @@ bool TSerialPortDriver::Connected() const {
 void TSerialPortDriver::PurgeBuffers(bool input, bool output) {
     if (!reading())
         return;
+    if (network()) {
+        // Only what was received can be thrown away; nothing is ever sent.
+        if (input)
+            socket_->skip(socket_->bytesAvailable());
+        return;
+    }
     QSerialPort::Directions directions;
     if (input)
         directions |= QSerialPort::Input;
@@ -127,6 +147,12 @@ void TSerialPortDriver::PurgeBuffers(bool input, bool output) {
 void TSerialPortDriver::ApplySettings() {
     if (!reading())
         return;
+    if (network()) {
+        // The server owns the line; only the queue and its bound are ours.
+        PurgeBuffers(true, true);
+        socket_->setReadBufferSize(inBufSize_);
+        return;
+    }
     // Refusals (a pty has no modem lines, some rates are not supported) leave
     // the port open with what the system kept, as a real port would.
     port_->setBaudRate(baudRateValue(speed_));
@@ -154,7 +180,7 @@ void TSerialPortDriver::ApplySettings() {
 void TSerialPortDriver::PollTick() {
     if (!reading())
         return;
-    const qint64 count = port_->read(reinterpret_cast<char*>(receiveBuffer_.data()),
+    const qint64 count = device_->read(reinterpret_cast<char*>(receiveBuffer_.data()),
                                      static_cast<qint64>(receiveBuffer_.size()));
     if (count > 0 && onReceiveData_)
         onReceiveData_(this, receiveBuffer_.data(), static_cast<int>(count));
@@ -164,28 +190,57 @@ void TSerialPortDriver::onReadyRead() {
     if (!readOnArrival_)
         return;
     // A buffer at a time, as the poll would, until the port holds no more.
-    while (reading() && port_->bytesAvailable() > 0)
+    while (reading() && device_->bytesAvailable() > 0)
         PollTick();
 }
 
 void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
-    if (!reading())
+    if (!reading() || network())
         return;
+    // Not the system's text: a hung-up line reads end-of-file and the text
+    // then tells of whatever call failed last.
+    markLost(error == QSerialPort::ResourceError
+                 ? QStringLiteral("the device was removed from the system")
+                 : QStringLiteral("the device stopped delivering data (cable pulled or far end closed)"));
+}
+
+void TSerialPortDriver::onSocketError(QAbstractSocket::SocketError error) {
+    if (!reading() || !network())
+        return;
+    markLost(networkLossText(error, socket_->errorString()));
+}
+
+void TSerialPortDriver::markLost(const QString& reason) {
     // A vanished device keeps signalling readiness; reading on would spin the GUI
     // thread, so the handle is dropped at the first error. Connected stays true
     // until the user disconnects.
     portLost_ = true;
     pollTimer_->stop();
     commandTimer_->stop();
-    // Not the system's text: a hung-up line reads end-of-file and the text
-    // then tells of whatever call failed last.
-    const QString reason = error == QSerialPort::ResourceError
-                               ? QStringLiteral("the device was removed from the system")
-                               : QStringLiteral("the device stopped delivering data (cable pulled or far end closed)");
-    port_->close();
+    if (network())
+        socket_->abort();
+    else
+        port_->close();
     emit portLostDetected(reason);
+}
+
+bool TSerialPortDriver::connectNetwork(const QString& name) {
+    const auto address = parseNetworkPortName(name, lastError_);
+    if (!address)
+        return false;
+    device_ = socket_;
+    socket_->abort();
+    // Opening a local port blocks for the system's open call; a network port
+    // blocks until the server answers, a few seconds at most.
+    socket_->connectToHost(address->host, address->port, QIODevice::ReadWrite);
+    if (!socket_->waitForConnected(kNetworkConnectTimeoutMs)) {
+        lastError_ = networkOpenFailureText(socket_->error(), *address, socket_->errorString());
+        socket_->abort();
+        return false;
+    }
+    return true;
 }
 
 void TSerialPortDriver::startPolling() {
@@ -284,7 +339,7 @@ void TSerialPortDriver::sendPollCommand() {
     // write() only queues: the bytes leave as the line takes them. A meter
     // that stops answering must not make the queue grow, so a command still
     // waiting from the last tick is not queued again.
-    if (!reading() || port_->bytesToWrite() > 0)
+    if (!reading() || device_->bytesToWrite() > 0)
         return;
-    port_->write(pollCommand_);
+    device_->write(pollCommand_);
 }

@@ -2,11 +2,14 @@
 // The polled serial port driver: opens one of four ports exclusively, sets the
 // meter's line up and, from a timer on the GUI thread, hands whatever bytes
 // arrived to its receive handler. Meters that speak only when asked get their
-// poll command on a timer of its own; nothing ever waits for the line.
+// poll command on a timer of its own; nothing ever waits for the line. A port
+// named "tcp://HOST:PORT" is a serial port served over the network: the same
+// driver reads it from a TCP connection, and the server sets the line.
 
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <cstdint>
@@ -38,6 +41,8 @@ public:
     static int baudRateValue(TComPortBaudRate rate);
     // The enumerator of a rate in bits per second; false when there is none.
     static bool baudRateOf(int bitsPerSecond, TComPortBaudRate& rate);
+    // How long opening a network port waits for the server.
+    static constexpr int kNetworkConnectTimeoutMs = 3000;
 
     // A device path opened instead of ComPort's device; empty for ComPort's.
     // Like ComPort, ignored while the port is open.
@@ -104,6 +109,10 @@ private:
     void PollTick();
     void onReadyRead();
     void onPortError(QSerialPort::SerialPortError error);
+    void onSocketError(QAbstractSocket::SocketError error);
+    bool connectNetwork(const QString& name);
+    bool network() const { return device_ == socket_; }
+    void markLost(const QString& reason);
     // Open and not lost: the handle may be read and set up.
     bool reading() const { return connected_ && !portLost_; }
     void startPolling();
@@ -128,6 +137,9 @@ private:
     bool readOnArrival_ = false;
 
     QSerialPort* port_;
+    QTcpSocket* socket_;
+    // The one being read: port_, or socket_ for a network port.
+    QIODevice* device_;
     QTimer* pollTimer_;
     QTimer* commandTimer_;
     // Every tick reads into this one buffer; its content is valid only during OnReceiveData.

@@ -6,6 +6,8 @@
 #include "log_options.h"
 #include "log_session.h"
 #include "log_status_line.h"
+#include "mqtt_publisher.h"
+#include "reading_json.h"
 #include "serial_meter_source.h"
 #include "stop_signal_notifier.h"
 #include "usb_meter_source.h"
@@ -18,6 +20,7 @@
 #include "recording/unit_text.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QSaveFile>
 #include <QTimer>
@@ -99,6 +102,11 @@ public:
                               .arg(session_.logger().NextRecordNo()));
         });
         connect(source_.get(), &MeterSource::notice, this, [this](const QString& text) { status_.event(text); });
+        if (options.mqtt.target) {
+            mqtt_ = std::make_unique<MqttPublisher>(
+                MqttPublisher::Settings{*options.mqtt.target, options.mqtt.caFile, options.mqtt.queueLimit});
+            connect(mqtt_.get(), &MqttPublisher::notice, this, [this](const QString& text) { status_.event(text); });
+        }
         connect(&stop_, &StopSignalNotifier::stopRequested, this, [this](int number) {
             end(QStringLiteral("stopped by ") + StopSignalNotifier::signalName(number));
         });
@@ -109,6 +117,7 @@ public:
         QString why;
         if (!options_.out.isEmpty() && !canSave(options_.out, why)) return fail("cannot write " + options_.out, why);
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
+        if (mqtt_ && !mqtt_->start(why)) return fail("cannot publish to " + options_.mqtt.target->where(), why);
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
                                                                              ? QString()
                                                                              : QStringLiteral(" into ") + options_.out));
@@ -141,6 +150,9 @@ private:
     void rowLogged(int row) {
         dirty_ = true;
         status_.changed();
+        if (mqtt_)
+            mqtt_->publish(readingJson(session_.table().integer(row, meterlink::RecordTable::No).value_or(0),
+                                       QDateTime::currentDateTime(), session_.reading(), decimalSep_));
         if (!stdoutOpen_) return;
         char line[meterlink::kTableTextLineMaxBytes];
         const char* end = meterlink::putTableTextLine(session_.table(), row, line);
@@ -192,6 +204,7 @@ private:
         checkpoint_.stop();
         duration_.stop();
         status_.finish();
+        if (mqtt_) mqtt_->finish(kMqttGraceMs);
         QString outcome = QStringLiteral("%1; %2 rows logged").arg(why).arg(session_.table().rowCount());
         if (!options_.out.isEmpty()) {
             if ((dirty_ || !saved_) && !save()) {
@@ -228,8 +241,13 @@ private:
                  source_->linked() ? QStringLiteral("open") : QStringLiteral("lost, retrying"));
     }
 
+    // At the end, how long rows still queued for the broker may take.
+    static constexpr int kMqttGraceMs = 3000;
+
     LogOptions options_;
     LogSession session_;
+    std::unique_ptr<MqttPublisher> mqtt_;
+    const QString decimalSep_ = QLocale().decimalPoint();
     std::unique_ptr<MeterSource> source_;
     StopSignalNotifier stop_;
     LogStatusLine status_;

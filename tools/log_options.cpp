@@ -1,5 +1,6 @@
 #include "log_options.h"
 
+#include "links/network_port.h"
 #include "protocol/limit_value.h"
 
 #include "protocol/limit_judge.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string>
 #include <climits>
 #include <cstring>
 #include <iterator>
@@ -48,6 +50,7 @@ bool validLimit(std::string text, const std::string& decimalSep) {
 // A name without a folder is a device under /dev, as serial ports are named,
 // unless a file of that name is right here.
 QString devicePath(const QString& given) {
+    if (isNetworkPortName(given)) return given;
     if (!given.contains(QLatin1Char('/')) && !QFileInfo::exists(given))
         return QStringLiteral("/dev/") + given;
     return QFileInfo(given).absoluteFilePath();
@@ -56,14 +59,17 @@ QString devicePath(const QString& given) {
 }  // namespace
 
 const char* logUsage() {
-    return "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--meter MODEL] [--high X] [--low Y]\n"
+    static const std::string text = std::string(
+           "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--meter MODEL] [--high X] [--low Y]\n"
            "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
            "                         [--out FILE] [--checkpoint S] [--duration T]\n"
+           "                         [--mqtt URL [--mqtt-ca FILE] [--mqtt-queue N]]\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
            "row on standard output as a line of the text data file (header first).\n"
            "\n"
            "  --port DEVICE   a serial port (the meter's line settings, exclusive): a path, or a\n"
-           "                  name under /dev such as ttyUSB0\n"
+           "                  name under /dev such as ttyUSB0; tcp://HOST:PORT: a port\n"
+           "                  served over the network in raw mode (the server sets the line)\n"
            "  --usb           the meter's USB cable; sim:SOCKET: the cable that\n"
            "                  'meterlink-cli simulate --usb SOCKET' plays\n"
            "  --meter MODEL   the meter's model as 'meterlink-cli meters' lists it: its\n"
@@ -83,14 +89,16 @@ const char* logUsage() {
            "                  name: tab-separated text), replacing it in one step at\n"
            "                  every checkpoint and at the end\n"
            "  --checkpoint S  seconds between saves of --out (default 60)\n"
-           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n"
+           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n") + mqttUsage() + std::string(
            "\n"
            "The run ends at the record limit, after --duration, or on SIGINT or SIGTERM,\n"
            "saving --out first. A lost port or cable is looked for every 2 s and logging\n"
            "goes on when it is back. Progress goes to standard error. Exit codes: 0 done,\n"
            "1 the last save of --out failed (or standard output closed, without --out),\n"
-           "2 bad arguments, a source that cannot be opened or an --out that cannot be\n"
-           "written, 3 no frame was received from the source in the whole run.\n";
+           "2 bad arguments, a source that cannot be opened, an --out that cannot be\n"
+           "written or an MQTT broker that cannot be used, 3 no frame was received from\n"
+           "the source in the whole run.\n");
+    return text.c_str();
 }
 
 LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& o, std::string& error) {
@@ -115,6 +123,14 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                     return LogParse::Error;
                 }
             }
+            continue;
+        }
+        if (isMqttOption(arg)) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return LogParse::Error;
+            }
+            if (!takeMqttOption(arg, argv[++i], o.mqtt, error)) return LogParse::Error;
             continue;
         }
         static const char* const kWithValue[] = {"--port", "--meter", "--high", "--low", "--limit", "--interval",
@@ -188,5 +204,6 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         error = "give a source: --port DEVICE or --usb";
         return LogParse::Error;
     }
+    if (!checkMqttOptions(o.mqtt, error)) return LogParse::Error;
     return LogParse::Run;
 }

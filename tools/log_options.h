@@ -3,6 +3,7 @@
 // Limits are checked with the decimal separator the readings will carry.
 
 #include "log_session.h"
+#include "mqtt_options.h"
 
 #include <QString>
 
@@ -18,6 +19,7 @@ struct LogOptions {
     QString out;          // empty: standard output only
     int checkpointSeconds = 60;
     std::int64_t durationSeconds = 0;   // 0: until stopped or full
+    MqttOptions mqtt;
 };
 
 const char* logUsage();
