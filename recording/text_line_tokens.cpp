@@ -36,6 +36,7 @@ bool TextLines::next(QByteArrayView& line) {
 void LineFields::clear() {
     value_.fill({});
     has_.fill(false);
+    count_ = 0;
 }
 
 LineFields::Result LineFields::split(QByteArrayView line) {
@@ -80,7 +81,12 @@ LineFields::Result LineFields::splitTokens(QByteArrayView line) {
     for (;;) {
         while (at < end && isSeparator(line[at])) ++at;
         if (at == end) break;
-        if (count == kMaxFields) return Result::TooMany;
+        if (count >= kMaxFields) {
+            // Counted for the reason a load gives, not kept.
+            while (at < end && !isSeparator(line[at])) ++at;
+            ++count;
+            continue;
+        }
         QByteArrayView token;
         if (line[at] == '"') {
             at = unquote(line, at, end, token);
@@ -93,6 +99,8 @@ LineFields::Result LineFields::splitTokens(QByteArrayView line) {
         has_[count] = true;
         ++count;
     }
+    count_ = count;
+    if (count > kMaxFields) return Result::TooMany;
     return count == 0 ? Result::NoValue : Result::Values;
 }
 
@@ -107,7 +115,11 @@ LineFields::Result LineFields::splitTabs(QByteArrayView line) {
         while (from < to && isSeparator(line[from])) ++from;
         while (to > from && isSeparator(line[to - 1])) --to;
         if (from < to) {
-            if (k >= kMaxFields) return Result::TooMany;
+            count_ = k + 1;
+            if (k >= kMaxFields) {
+                start = end + 1;
+                continue;
+            }
             QByteArrayView value;
             if (line[from] == '"') {
                 const qsizetype after = unquote(line, from, to, value);
@@ -126,6 +138,7 @@ LineFields::Result LineFields::splitTabs(QByteArrayView line) {
         }
         start = end + 1;
     }
+    if (count_ > kMaxFields) return Result::TooMany;
     return any ? Result::Values : Result::NoValue;
 }
 

@@ -45,6 +45,9 @@ public:
     // Whether field k got a value (a quoted empty token counts on a line
     // without TABs; an empty field of a TAB line does not), and that value.
     bool has(int k) const { return has_[k]; }
+    // How many values the line holds (on a TAB line: the place of the last
+    // field with a value), kMaxFields exceeded included.
+    int count() const { return count_; }
     QByteArrayView value(int k) const { return value_[k]; }
 
 private:
@@ -60,6 +63,7 @@ private:
     std::array<bool, kMaxFields> has_{};
     QByteArray unquoted_;
     qsizetype written_ = 0;   // bytes of unquoted_ in use
+    int count_ = 0;
 };
 
 }  // namespace meterlink
