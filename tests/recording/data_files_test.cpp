@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -299,6 +300,53 @@ TEST(DataFileSaves, AFullDiskLeavesThePreviousFileWhole) {
     RecordTable big;   // far more than the disk holds
     for (int i = 0; i < 20000; ++i) big.append(tableRow(i, "14:03:22", "DC", "5.999", "V", "pass"));
     for (const char* name : {"log.xls", "log.xml"}) expectSaveRefusedKeepingOldFile(disk.path(), big, name);
+}
+
+// Fills the disk until `leave` bytes or fewer are free.
+void fillDisk(const QString& folder, qint64 leave) {
+    QFile filler(QDir(folder).filePath("filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray page(4096, 'f');
+    for (;;) {
+        const qint64 free = QStorageInfo(folder).bytesAvailable();
+        if (free <= leave) break;
+        const qint64 n = std::min<qint64>(page.size(), free - leave);
+        if (filler.write(page.constData(), n) != n) break;
+    }
+}
+
+// Small saves onto a full or nearly full disk: each either fails, keeping the
+// old file and leaving nothing beside it, or writes every byte.
+TEST(DataFileSaves, OntoAFullDiskFailCleanlyWhateverTheirSize) {
+    QTemporaryDir plain;
+    for (qint64 leave : {qint64{0}, qint64{8192}}) {
+        SmallDisk disk("size=256k");
+        if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+        for (const char* name : {"log.xls", "log.xml"})
+            ASSERT_TRUE(writeAll(QDir(disk.path()).filePath(QLatin1String(name)), "previous"));
+        fillDisk(disk.path(), leave);
+        for (int rows : {1, 10, 100, 500, 5000}) {
+            RecordTable table;
+            for (int i = 0; i < rows; ++i) table.append(tableRow(i, "14:03:22", "DC", "5.999", "V", "pass"));
+            for (const char* name : {"log.xls", "log.xml"}) {
+                const QString path = QDir(disk.path()).filePath(QLatin1String(name));
+                const QString whole = QDir(plain.path()).filePath(QLatin1String(name));
+                ASSERT_TRUE(saveTableToFile(table, whole));
+                const QByteArray before = readAll(path);
+                QString reason;
+                if (saveTableToFile(table, path, &reason)) {
+                    EXPECT_NE(leave, 0) << rows << name;
+                    EXPECT_EQ(readAll(path), readAll(whole)) << rows << name;
+                } else {
+                    EXPECT_EQ(readAll(path), before) << rows << name;
+                    EXPECT_FALSE(reason.isEmpty()) << rows << name;
+                }
+                EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+                          (QStringList{"filler", "log.xls", "log.xml"}))
+                    << rows << name;
+            }
+        }
+    }
 }
 
 TEST(DataFileSaves, AReadOnlyFolderLeavesThePreviousFileWhole) {
