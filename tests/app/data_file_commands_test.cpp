@@ -85,13 +85,21 @@ ModalSteps::Step chooseFile(const QString& folder, const QString& name, std::fun
 
 // A message box step: what it says, then its button `answer`.
 ModalSteps::Step expectBox(QMessageBox::Icon icon, const QString& title, const QString& text,
-                           QMessageBox::StandardButton answer = QMessageBox::Ok) {
+                           QMessageBox::StandardButton answer = QMessageBox::Ok, const QString& detail = QString(),
+                           const char* screenshot = nullptr) {
     return [=](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr) << modal->metaObject()->className();
         EXPECT_EQ(box->icon(), icon);
         EXPECT_EQ(box->windowTitle(), title);
         EXPECT_EQ(box->text(), text);
+        EXPECT_EQ(box->detailedText(), detail);
+        if (screenshot) {
+            // Opened, so the picture shows the reason.
+            for (QAbstractButton* b : box->buttons())
+                if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();
+            saveScreenshot(box->grab(), screenshot);
+        }
         box->button(answer)->click();
     };
 }
@@ -176,7 +184,10 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
     {
         ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log.xml")), answerYes(),
                          expectBox(QMessageBox::Critical, QStringLiteral("Error"),
-                                   "Could not save table to specified file: " + at("log.xml"))};
+                                   "Could not save table to specified file: " + at("log.xml"), QMessageBox::Ok,
+                                   QStringLiteral("row 2 holds a control character that XML cannot carry; save it as "
+                                                  "text"),
+                                   "save-failed.png")};
         commands.saveasClick();
     }
     EXPECT_EQ(readAll(at("log.xml")), before);
@@ -200,7 +211,9 @@ TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAg
                                                   (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
                                         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
                                     }),
-                         expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"))};
+                         expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"),
+                                   QMessageBox::Ok, QStringLiteral("line 3 holds 8 values; a row has at most 7"),
+                                   "load-failed.png")};
         commands.SpeedButton2Click();
     }
     EXPECT_EQ(tableRows(table), (QStringList{"1|14:03:22|DC|5.999|V|pass|", "7|09:00:00|AC|1.5|mV|Fail|"}));
