@@ -13,26 +13,6 @@ bool isSeparator(char c) {
 
 }  // namespace
 
-TextLines::TextLines(QByteArrayView text) {
-    const void* zero = std::memchr(text.data(), 0, static_cast<std::size_t>(text.size()));
-    text_ = zero ? text.first(static_cast<const char*>(zero) - text.data()) : text;
-}
-
-bool TextLines::next(QByteArrayView& line) {
-    const qsizetype size = text_.size();
-    if (at_ >= size) return false;
-    const char* begin = text_.data() + at_;
-    // The line ends at the first LF, or at a CR before it.
-    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(size - at_)));
-    const qsizetype lfAt = lf ? lf - text_.data() : size;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', static_cast<std::size_t>(lfAt - at_)));
-    const qsizetype end = cr ? cr - text_.data() : lfAt;
-    line = text_.sliced(at_, end - at_);
-    at_ = end + 1;
-    if (cr && at_ < size && text_[at_] == '\n') ++at_;   // CR LF
-    return true;
-}
-
 void LineFields::clear() {
     value_.fill({});
     has_.fill(false);
