@@ -67,7 +67,7 @@ bool TextLineReader::next(QByteArrayView& line) {
             const qint64 lineNo = lineNo_ + 1;
             // ASCII in UTF-16 without its mark: every other byte is zero.
             if (lineNo == 1 && encoding_ == Encoding::Latin1 && end_ - begin_ >= 2 &&
-                (data[begin_] == '\0' || data[begin_ + 1] == '\0'))
+                (data[begin_] == '\0') != (data[begin_ + 1] == '\0'))
                 return failAt(QStringLiteral("not a data file: UTF-16 text without a byte-order mark"));
             return failAt(QStringLiteral("not a data file: line %1 holds a zero byte").arg(lineNo));
         }

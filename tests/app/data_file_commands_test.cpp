@@ -13,6 +13,9 @@
 #include "window_test_support.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <sys/mount.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -197,6 +200,41 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
         commands.saveasClick();
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"log.xls", "log.xml"}));
+}
+
+// Save onto a full disk: the "Error" box with the reason, the old file kept,
+// whatever the size of the log.
+TEST_F(DataFileCommandsTest, SaveOntoAFullDiskSaysWhyAndKeepsTheOldFile) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const QString disk = at("disk");
+    ASSERT_TRUE(QDir().mkdir(disk));
+    if (mount("tmpfs", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=128k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs was refused";
+    const QDir folder(disk);
+    for (const char* name : {"log.xls", "log.xml"}) {
+        QFile old(folder.filePath(QLatin1String(name)));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("previous") == 8);
+    }
+    {
+        QFile filler(folder.filePath("filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray page(4096, 'f');
+        while (filler.write(page) == page.size()) {}
+    }
+    for (int rows : {1, 10, 100, 500, 5000}) {
+        while (table.rowCount() < rows) table.append(tableRow(table.rowCount() + 1, "14:03:22", "DC", "5.999", "V", "pass"));
+        for (const char* name : {"log.xls", "log.xml"}) {
+            const QString path = folder.filePath(QLatin1String(name));
+            ModalSteps steps{chooseFile(disk, QLatin1String(name)), answerYes(),
+                             expectBox(QMessageBox::Critical, QStringLiteral("Error"),
+                                       "Could not save table to specified file: " + path, QMessageBox::Ok,
+                                       QStringLiteral("No space left on device"))};
+            commands.saveasClick();
+            EXPECT_EQ(readAll(path), QByteArray("previous")) << rows << name;
+        }
+    }
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "log.xls", "log.xml"}));
+    umount(disk.toLocal8Bit().constData());
 }
 
 TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAgain) {
