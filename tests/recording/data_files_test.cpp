@@ -166,6 +166,12 @@ TEST(DataFileLoads, SayWhyTheyFailed) {
     QString reason;
     EXPECT_FALSE(LoadTableFromFile(dir.filePath("missing.xls"), table, false, &reason));
     EXPECT_EQ(reason, QStringLiteral("no such file"));
+    // More rows than "limitless": refused before a row is added.
+    table.append(tableRow(0, "held", "", "", "", ""));
+    ASSERT_TRUE(writeAll(dir.filePath("huge.txt"), kHeader + QByteArray("1\n").repeated(10'000'000)));
+    EXPECT_FALSE(LoadTableFromFile(dir.filePath("huge.txt"), table, false, &reason));
+    EXPECT_TRUE(reason.contains(QLatin1String("more than 10000000 rows"))) << reason.toStdString();
+    EXPECT_EQ(tableRows(table), QStringList{"0|held|||||"});
     const QByteArray nested = "<DATAPACKET>" + QByteArray("<A>").repeated(100000);
     ASSERT_TRUE(writeAll(dir.filePath("deep.xml"), nested));
     EXPECT_FALSE(LoadTableFromFile(dir.filePath("deep.xml"), table, false, &reason));
