@@ -263,6 +263,20 @@ TEST(XmlDataPacket, ReadsAPacketWrittenElsewhereAndRefusesOneThatDoesNotFit) {
     }
 }
 
+// A leading U+FEFF, which no XML writer can write back, is dropped on loading
+// so that every loaded log saves as it loaded.
+TEST(DataFileLoads, DropALeadingInvisibleMarkFromTexts) {
+    RecordTable table;
+    table.append(tableRow(1, "\xEF\xBB\xBF" "14:03:22", "DC", "5.999", "\xEF\xBB\xBFV", "pass"));
+    QTemporaryDir dir;
+    for (const char* name : {"log.xml", "log.txt"}) {
+        ASSERT_TRUE(saveTableToFile(table, dir.filePath(QLatin1String(name))));
+        RecordTable back;
+        ASSERT_TRUE(LoadTableFromFile(dir.filePath(QLatin1String(name)), back, false)) << name;
+        EXPECT_EQ(tableRows(back), QStringList{"1|14:03:22|DC|5.999|V|pass|"}) << name;
+    }
+}
+
 // A save that cannot be completed leaves the file it was to replace as it
 // was, and nothing beside it.
 void expectSaveRefusedKeepingOldFile(const QString& folder, const RecordTable& table, const char* name) {
