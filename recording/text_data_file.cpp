@@ -126,8 +126,8 @@ bool readInteger(const LineFields& fields, RecordTable::Field field, std::option
 
 // UTF-8 as the table keeps it: invalid bytes become replacement characters.
 QByteArrayView utf8Checked(QByteArrayView utf8, std::string& buffer) {
-    // A leading U+FEFF is invisible, and the XML writer cannot carry it.
-    if (utf8.startsWith("\xEF\xBB\xBF")) utf8 = utf8.sliced(3);
+    // Leading U+FEFFs are invisible, and the XML writer cannot carry it.
+    while (utf8.startsWith("\xEF\xBB\xBF")) utf8 = utf8.sliced(3);
     const QByteArrayView kept = utf8.first(std::min<qsizetype>(utf8.size(), 4 * RecordTable::kTextLimit));
     if (isAscii(kept)) return kept;
     buffer = QString::fromUtf8(kept).toUtf8().toStdString();

@@ -208,8 +208,8 @@ private:
 
     // As much of a value as the table keeps, in UTF-8; ASCII without a detour.
     static QByteArrayView utf8(QStringView value, std::string& buffer) {
-        // A leading U+FEFF is invisible, and no XML writer can put it back.
-        if (value.startsWith(QChar(0xFEFF))) value = value.sliced(1);
+        // Leading U+FEFFs are invisible, and no XML writer can put it back.
+        while (value.startsWith(QChar(0xFEFF))) value = value.sliced(1);
         QStringView kept = value.first(std::min<qsizetype>(value.size(), RecordTable::kTextLimit));
         if (!kept.isEmpty() && kept.back().isHighSurrogate()) kept.chop(1);
         buffer.clear();

@@ -267,7 +267,7 @@ TEST(XmlDataPacket, ReadsAPacketWrittenElsewhereAndRefusesOneThatDoesNotFit) {
 // so that every loaded log saves as it loaded.
 TEST(DataFileLoads, DropALeadingInvisibleMarkFromTexts) {
     RecordTable table;
-    table.append(tableRow(1, "\xEF\xBB\xBF" "14:03:22", "DC", "5.999", "\xEF\xBB\xBFV", "pass"));
+    table.append(tableRow(1, "\xEF\xBB\xBF" "14:03:22", "DC", "5.999", "\xEF\xBB\xBF\xEF\xBB\xBFV", "pass"));
     QTemporaryDir dir;
     for (const char* name : {"log.xml", "log.txt"}) {
         ASSERT_TRUE(saveTableToFile(table, dir.filePath(QLatin1String(name))));
