@@ -45,10 +45,12 @@ DataFileCommands::DataFileCommands(meterlink::RecordTable& table, QWidget* windo
       OpenDialog1_(setUpFileDialog(new QFileDialog(window), "OpenDialog1",
                                    parseDialogFilter(QString::fromLatin1(kOpenFilter)), QFileDialog::AcceptOpen)) {}
 
-void DataFileCommands::tell(bool failure, const QString& text) {
+void DataFileCommands::tell(bool failure, const QString& text, const QString& reason) {
     QMessageBox box(failure ? QMessageBox::Critical : QMessageBox::Information,
                     failure ? QStringLiteral("Error") : QStringLiteral("Information"), text, QMessageBox::Ok,
                     window_);
+    // The message keeps its words; why it failed is the box's detail.
+    if (!reason.isEmpty()) box.setDetailedText(reason);
     box.exec();
 }
 
@@ -71,17 +73,20 @@ void DataFileCommands::saveasClick() {
     saveFolder_ = SaveDialog2.directory().absolutePath();
     if (!chosen) return;
     const QString name = SaveDialog2.selectedFiles().front();
-    if (meterlink::saveTableToFile(table_, name))
+    QString reason;
+    if (meterlink::saveTableToFile(table_, name, &reason))
         tell(false, meterlink::saveSucceededMessage(name));
     else
-        tell(true, meterlink::saveFailedMessage(name));
+        tell(true, meterlink::saveFailedMessage(name), reason);
 }
 
 void DataFileCommands::SpeedButton2Click() {
     if (!lastOpened_.isEmpty()) offerAgain(*OpenDialog1_, lastOpened_);
     if (OpenDialog1_->exec() != QDialog::Accepted || OpenDialog1_->selectedFiles().isEmpty()) return;
     lastOpened_ = OpenDialog1_->selectedFiles().front();
-    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false)) tell(true, meterlink::loadFailedMessage());
+    QString reason;
+    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false, &reason))
+        tell(true, meterlink::loadFailedMessage(), reason);
 }
 
 void DataFileCommands::BtPrintClick() {

@@ -33,7 +33,7 @@ public:
     void BtPrintClick();
 
 private:
-    void tell(bool failure, const QString& text);
+    void tell(bool failure, const QString& text, const QString& reason = QString());
 
     meterlink::RecordTable& table_;
     QWidget* window_;

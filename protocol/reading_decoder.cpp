@@ -1,5 +1,6 @@
 #include "reading_decoder.h"
 
+#include "frame_check.h"
 #include "status_bits.h"
 
 namespace meterlink {
@@ -32,7 +33,7 @@ void setText(std::string& field, std::string_view value) {
 
 }  // namespace
 
-ReadingDecoder::ReadingDecoder(std::int32_t fullCount) : lcd_(LcdState::initial()) {
+ReadingDecoder::ReadingDecoder(std::int32_t fullCount) : modelFullCount_(fullCount), lcd_(LcdState::initial()) {
     reading_.FullCount = fullCount;
     axis_.maximum = fullCount;
     axis_.minimum = -fullCount;
@@ -49,6 +50,8 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
         for (std::size_t b = 2; b <= 5; ++b)
             if (lowNibble(f, b) > 9)
                 return DecodeResult::BadDigit;
+    if (!frameIsPlausible(f, modelFullCount_))
+        return DecodeResult::NoMeterFrame;
 
     MeterReading& r = reading_;
 

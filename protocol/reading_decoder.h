@@ -16,6 +16,7 @@ namespace meterlink {
 enum class DecodeResult {
     Decoded,
     BadDigit,   // a digit or decimal-point nibble was a hex letter: frame dropped
+    NoMeterFrame,   // what no meter sends (see frame_check.h): frame dropped
 };
 
 class ReadingDecoder {
@@ -23,7 +24,7 @@ public:
     // fullCount and the axis start from the model profile.
     explicit ReadingDecoder(std::int32_t fullCount = 6000);
 
-    // Decodes bytes 1-11 of the frame. On BadDigit nothing has changed.
+    // Decodes bytes 1-11 of the frame. Unless Decoded, nothing has changed.
     // decimalSep is the user's decimal separator, used in ValueText only.
     DecodeResult decode(const MeterFrame& frame, std::string_view decimalSep);
 
@@ -36,6 +37,7 @@ public:
     bool progressMaximumChanged() const { return progressChanged_; }
 
 private:
+    std::int32_t modelFullCount_;
     MeterReading reading_;
     LcdState lcd_;
     ChartAxis axis_;

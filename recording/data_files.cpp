@@ -1,26 +1,29 @@
 #include "data_files.h"
 
+#include "safe_file_write.h"
 #include "text_data_file.h"
 #include "xml_data_packet.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace meterlink {
 
 namespace {
 
-using Writer = bool (*)(const RecordTable&, QIODevice&);
+bool saveText(const RecordTable& table, const QString& fileName, QString* reason) {
+    return writeFileSafely(
+        fileName, [&table](QIODevice& out, QString&) { return writeTableText(table, out); }, reason);
+}
 
-bool saveWith(Writer write, const RecordTable& table, const QString& fileName) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!write(table, file)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+bool saveXml(const RecordTable& table, const QString& fileName, QString* reason) {
+    return writeFileSafely(
+        fileName, [&table](QIODevice& out, QString& why) { return writeTableXml(table, out, &why); }, reason);
+}
+
+bool fail(QString* reason, const QString& why) {
+    if (reason) *reason = why;
+    return false;
 }
 
 }  // namespace
@@ -41,28 +44,28 @@ QString saveFailedMessage(const QString& fileName) {
 
 QString loadFailedMessage() { return QStringLiteral("Failed to Load File!"); }
 
-bool SaveTableAsText(const RecordTable& table, const QString& fileName) {
-    return saveWith(writeTableText, table, fileName);
+bool SaveTableAsText(const RecordTable& table, const QString& fileName, QString* reason) {
+    return saveText(table, fileName, reason);
 }
 
-bool saveTableToFile(const RecordTable& table, const QString& fileName) {
-    return saveWith(dataFileFormat(fileName) == DataFileFormat::Xml ? writeTableXml : writeTableText, table, fileName);
+bool saveTableToFile(const RecordTable& table, const QString& fileName, QString* reason) {
+    return dataFileFormat(fileName) == DataFileFormat::Xml ? saveXml(table, fileName, reason)
+                                                           : saveText(table, fileName, reason);
 }
 
-bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst) {
+bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst, QString* reason) {
     if (clearFirst) table.clear();
+    const QFileInfo info(fileName);
+    if (!info.exists()) return fail(reason, QStringLiteral("no such file"));
+    if (info.isDir()) return fail(reason, QStringLiteral("a folder, not a data file"));
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    if (dataFileFormat(fileName) == DataFileFormat::Text) {
-        // Read, not mapped: a file that shrinks while it is read (a share
-        // that goes away) must fail the load, not crash the program.
-        const QByteArray bytes = file.readAll();
-        return file.error() == QFileDevice::NoError && loadTableText(bytes, table);
-    }
-    // The reader takes the file a piece at a time; only a whole packet
-    // replaces the rows.
+    if (!file.open(QIODevice::ReadOnly)) return fail(reason, file.errorString());
+    // Both readers take the file a piece at a time (read, not mapped: a file
+    // that shrinks while it is read must fail the load, not crash).
+    if (dataFileFormat(fileName) == DataFileFormat::Text) return loadTableText(file, table, reason);
+    // Only a whole packet replaces the rows.
     RecordTable packet;
-    if (!readTableXml(file, packet)) return false;
+    if (!readTableXml(file, packet, reason)) return false;
     table.takeRowsFrom(packet);
     return true;
 }

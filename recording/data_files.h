@@ -3,8 +3,9 @@
 // name selects: exactly ".xml" (lower case) is the XML data packet, every
 // other name tab-separated text. Shared by the window and meterlink-cli.
 //
-// A save replaces the file in one step: when it fails, whatever the reason,
-// the file that was there before is left as it was.
+// A save replaces the file in one step, once the new one is complete and on
+// the disk: when it fails, whatever the reason, the file that was there
+// before is left as it was. Failing saves and loads give their reason.
 
 #include "record_table.h"
 
@@ -24,14 +25,14 @@ QString saveFailedMessage(const QString& fileName);
 QString loadFailedMessage();
 
 // The text format whatever the name.
-bool SaveTableAsText(const RecordTable& table, const QString& fileName);
+bool SaveTableAsText(const RecordTable& table, const QString& fileName, QString* reason = nullptr);
 // The format the name selects.
-bool saveTableToFile(const RecordTable& table, const QString& fileName);
+bool saveTableToFile(const RecordTable& table, const QString& fileName, QString* reason = nullptr);
 
 // Loads a file in the format its name selects, after emptying the table
 // when clearFirst is set. Text rows are added after the table's rows; a
 // failing line stops the load and the rows before it stay. An XML packet
 // replaces the table's rows, and only when the whole packet could be read.
-bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst);
+bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst, QString* reason = nullptr);
 
 }  // namespace meterlink

@@ -1,7 +1,10 @@
 #include "text_data_file.h"
 
+#include "record_logger.h"
+#include "text_line_reader.h"
 #include "text_line_tokens.h"
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QString>
 
@@ -54,25 +57,81 @@ char* putText(char* at, QByteArrayView utf8) {
     return putKeepingRowWhole(at, QString::fromUtf8(text).toLatin1());
 }
 
+// The same field in UTF-8, for a file that carries a text Latin-1 lacks. At
+// most 20 UTF-16 units: at most 60 bytes.
+char* putTextUtf8(char* at, QByteArrayView utf8) {
+    const QByteArrayView text = trimmed(utf8);
+    return putKeepingRowWhole(at, text.isEmpty() ? QByteArrayView("NULL") : text);
+}
+
+bool fitsLatin1(QByteArrayView utf8) {
+    if (isAscii(utf8)) return true;
+    for (QChar c : QString::fromUtf8(utf8))
+        if (c.unicode() > 0xFF) return false;
+    return true;
+}
+
+// Whether every text of the table can be written as Latin-1.
+bool tableFitsLatin1(const RecordTable& table) {
+    for (int r = 0; r < table.rowCount(); ++r)
+        for (RecordTable::Field f : kTextFields)
+            if (!fitsLatin1(table.utf8(r, f))) return false;
+    return true;
+}
+
+using PutText = char* (*)(char*, QByteArrayView);
+
+char* putLine(const RecordTable& table, int row, char* at, PutText put);
+
 char* putInteger(char* at, std::optional<std::int32_t> value) {
     return value ? std::to_chars(at, at + 11, *value).ptr : at;
 }
 
-bool parseInteger(QByteArrayView token, std::int32_t& value) {
+enum class Parsed { Number, NotANumber, OutOfRange };
+
+Parsed parseInteger(QByteArrayView token, std::int32_t& value) {
     const char* begin = token.data();
     const char* end = begin + token.size();
     if (begin != end && *begin == '+' && end - begin > 1 && begin[1] != '-') ++begin;
     const auto result = std::from_chars(begin, end, value);
-    return begin != end && result.ec == std::errc() && result.ptr == end;
+    if (begin == end || result.ptr != end) return Parsed::NotANumber;
+    return result.ec == std::errc::result_out_of_range ? Parsed::OutOfRange
+           : result.ec == std::errc()                 ? Parsed::Number
+                                                      : Parsed::NotANumber;
+}
+
+QString shown(QByteArrayView token) {
+    return QString::fromLatin1(token.first(std::min<qsizetype>(token.size(), 24)));
 }
 
 // An integer field: empty without a value, the value's number otherwise.
-bool readInteger(const LineFields& fields, RecordTable::Field field, std::optional<std::int32_t>& out) {
+bool readInteger(const LineFields& fields, RecordTable::Field field, std::optional<std::int32_t>& out,
+                 qint64 lineNo, QString& reason) {
     if (!fields.has(field)) return true;
     std::int32_t value = 0;
-    if (!parseInteger(fields.value(field), value)) return false;
-    out = value;
-    return true;
+    switch (parseInteger(fields.value(field), value)) {
+    case Parsed::Number: out = value; return true;
+    case Parsed::OutOfRange:
+        reason = QStringLiteral("line %1: the number %2 for %3 is out of range")
+                     .arg(lineNo)
+                     .arg(shown(fields.value(field)), RecordTable::fieldName(field));
+        return false;
+    case Parsed::NotANumber: break;
+    }
+    reason = QStringLiteral("line %1: %2 holds \"%3\", which is no whole number")
+                 .arg(lineNo)
+                 .arg(RecordTable::fieldName(field), shown(fields.value(field)));
+    return false;
+}
+
+// UTF-8 as the table keeps it: invalid bytes become replacement characters.
+QByteArrayView utf8Checked(QByteArrayView utf8, std::string& buffer) {
+    // Leading U+FEFFs are invisible, and the XML writer cannot carry it.
+    while (utf8.startsWith("\xEF\xBB\xBF")) utf8 = utf8.sliced(3);
+    const QByteArrayView kept = utf8.first(std::min<qsizetype>(utf8.size(), 4 * RecordTable::kTextLimit));
+    if (isAscii(kept)) return kept;
+    buffer = QString::fromUtf8(kept).toUtf8().toStdString();
+    return QByteArrayView(buffer.data(), static_cast<qsizetype>(buffer.size()));
 }
 
 // Latin-1 to UTF-8; only as much as the table keeps.
@@ -99,52 +158,171 @@ QByteArrayView tableTextHeader() { return "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\
 // A line is at most 11 + 5 * 21 + 2 bytes.
 static_assert(kTableTextLineMaxBytes >= 11 + 5 * 21 + 2);
 
-char* putTableTextLine(const RecordTable& table, int row, char* at) {
+namespace {
+
+char* putLine(const RecordTable& table, int row, char* at, PutText put) {
     at = putInteger(at, table.integer(row, RecordTable::No));
     for (RecordTable::Field f : kTextFields) {
         *at++ = '\t';
-        at = putText(at, table.utf8(row, f));
+        at = put(at, table.utf8(row, f));
     }
     *at++ = '\r';
     *at++ = '\n';
     return at;
 }
 
+// A UTF-8 line is at most 11 + 5 * 61 + 2 bytes.
+constexpr qsizetype kUtf8LineMaxBytes = 320;
+
+}  // namespace
+
+char* putTableTextLine(const RecordTable& table, int row, char* at) { return putLine(table, row, at, putText); }
+
 bool writeTableText(const RecordTable& table, QIODevice& out) {
+    // Latin-1 as spreadsheets expect it; UTF-8 with its mark only when a
+    // text would otherwise turn into question marks.
+    const bool latin1 = tableFitsLatin1(table);
+    const PutText put = latin1 ? putText : putTextUtf8;
+    const qsizetype lineMax = latin1 ? kTableTextLineMaxBytes : kUtf8LineMaxBytes;
     // Room for a small table at once, for a large one up to each flush.
-    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + kTableTextLineMaxBytes;
+    const qsizetype size = std::min<qsizetype>(kFlushBytes, qsizetype{64} * (table.rowCount() + 1)) + lineMax;
     QByteArray buffer(size, Qt::Uninitialized);
     char* const begin = buffer.data();
+    char* at = begin;
+    if (!latin1) at = std::copy_n("\xEF\xBB\xBF", 3, at);
     const QByteArrayView header = tableTextHeader();
-    char* at = std::copy(header.begin(), header.end(), begin);
+    at = std::copy(header.begin(), header.end(), at);
     for (int r = 0; r < table.rowCount(); ++r) {
-        if (at - begin > size - kTableTextLineMaxBytes) {
+        if (at - begin > size - lineMax) {
             if (out.write(begin, at - begin) != at - begin) return false;
             at = begin;
         }
-        at = putTableTextLine(table, r, at);
+        at = putLine(table, r, at, put);
     }
     return out.write(begin, at - begin) == at - begin;
 }
 
-bool loadTableText(QByteArrayView bytes, RecordTable& table) {
-    TextLines lines(bytes);
+namespace {
+
+constexpr qint64 kMostRows = RecordLogger::kLimitless;
+
+QString noHeaderReason() {
+    return QStringLiteral("not a data file: line 1 is no header (it names none of the fields No, Time, DC/AC, "
+                          "Value, Unit, AUTO)");
+}
+
+// Reads line 1 as the header; its number of values is what a whole row has.
+bool readHeader(TextLineReader& lines, LineFields& fields, int& values, QString& reason) {
     QByteArrayView line;
-    if (!lines.next(line)) return false;   // not even a header
-    const RecordTable::Batch batch(table);
+    if (!lines.next(line)) {
+        reason = lines.error().isEmpty() ? QStringLiteral("not a data file: the file is empty") : lines.error();
+        return false;
+    }
+    if (fields.split(line) == LineFields::Result::TooMany) {
+        reason = noHeaderReason();
+        return false;
+    }
+    values = fields.count();
+    for (int k = 0; k < LineFields::kMaxFields; ++k)
+        if (fields.has(k) && RecordTable::fieldByName(QString::fromLatin1(fields.value(k)))) return true;
+    reason = noHeaderReason();
+    return false;
+}
+
+// A first pass that reads no row: what is no data file, or holds more rows
+// than a log can, is refused before the table changes.
+bool checkWholeFile(QIODevice& in, const RecordTable& table, QString& reason) {
+    const qint64 from = in.pos();
+    TextLineReader lines(in);
     LineFields fields;
-    std::string buffers[RecordTable::kFieldCount];
+    int headerValues = 0;
+    if (!readHeader(lines, fields, headerValues, reason)) return false;
+    qint64 rows = table.rowCount();
+    QByteArrayView line;
     while (lines.next(line)) {
-        const LineFields::Result split = fields.split(line);
-        if (split == LineFields::Result::NoValue) continue;
-        if (split == LineFields::Result::TooMany) return false;
-        RecordTable::Row row;
-        if (!readInteger(fields, RecordTable::No, row.no) || !readInteger(fields, RecordTable::NVal, row.nval))
+        bool any = false;
+        for (char c : line)
+            if (static_cast<unsigned char>(c) > 0x20) {
+                any = true;
+                break;
+            }
+        if (any && ++rows > kMostRows) {
+            reason = QStringLiteral("the log would hold more than %1 rows, the most it can hold").arg(kMostRows);
             return false;
-        for (RecordTable::Field f : kTextFields) row.text[f] = utf8FromLatin1(fields.value(f), buffers[f]);
-        if (!table.append(row)) return false;
+        }
+    }
+    if (!lines.error().isEmpty()) {
+        reason = lines.error();
+        return false;
+    }
+    if (!in.seek(from)) {
+        reason = QStringLiteral("could not read the file again: ") + in.errorString();
+        return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool loadTableText(QIODevice& in, RecordTable& table, QString* reasonOut) {
+    QString reason;
+    auto fail = [&] {
+        if (reasonOut) *reasonOut = reason;
+        return false;
+    };
+    if (!in.isSequential() && !checkWholeFile(in, table, reason)) return fail();
+    TextLineReader lines(in);
+    LineFields fields;
+    int headerValues = 0;
+    if (!readHeader(lines, fields, headerValues, reason)) return fail();
+    const bool utf8 = lines.encoding() == TextLineReader::Encoding::Utf8;
+    const RecordTable::Batch batch(table);
+    std::string buffers[RecordTable::kFieldCount];
+    QByteArrayView line;
+    while (lines.next(line)) {
+        const qint64 n = lines.lineNumber();
+        const LineFields::Result split = fields.split(line);
+        if (split == LineFields::Result::NoValue) continue;
+        if (split == LineFields::Result::TooMany) {
+            reason = QStringLiteral("line %1 holds %2 values; a row has at most %3")
+                         .arg(n)
+                         .arg(fields.count())
+                         .arg(LineFields::kMaxFields);
+            return fail();
+        }
+        // A file cut short, as a crash or a full disk leaves it: its last
+        // line would be a row with values missing.
+        if (!lines.lineEnded() && fields.count() < headerValues) {
+            reason = QStringLiteral("truncated at line %1: it ends without a line end and holds %2 of the "
+                                    "header's %3 values")
+                         .arg(n)
+                         .arg(fields.count())
+                         .arg(headerValues);
+            return fail();
+        }
+        RecordTable::Row row;
+        if (!readInteger(fields, RecordTable::No, row.no, n, reason) ||
+            !readInteger(fields, RecordTable::NVal, row.nval, n, reason))
+            return fail();
+        for (RecordTable::Field f : kTextFields)
+            row.text[f] = utf8 ? utf8Checked(fields.value(f), buffers[f]) : utf8FromLatin1(fields.value(f), buffers[f]);
+        if (table.rowCount() >= kMostRows || !table.append(row)) {
+            reason = QStringLiteral("the log would hold more than %1 rows, the most it can hold").arg(kMostRows);
+            return fail();
+        }
+    }
+    if (!lines.error().isEmpty()) {
+        reason = lines.error();
+        return fail();
+    }
+    return true;
+}
+
+bool loadTableText(QByteArrayView bytes, RecordTable& table, QString* reason) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QBuffer in(&data);
+    in.open(QIODevice::ReadOnly);
+    return loadTableText(in, table, reason);
 }
 
 }  // namespace meterlink

@@ -13,29 +13,10 @@ bool isSeparator(char c) {
 
 }  // namespace
 
-TextLines::TextLines(QByteArrayView text) {
-    const void* zero = std::memchr(text.data(), 0, static_cast<std::size_t>(text.size()));
-    text_ = zero ? text.first(static_cast<const char*>(zero) - text.data()) : text;
-}
-
-bool TextLines::next(QByteArrayView& line) {
-    const qsizetype size = text_.size();
-    if (at_ >= size) return false;
-    const char* begin = text_.data() + at_;
-    // The line ends at the first LF, or at a CR before it.
-    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(size - at_)));
-    const qsizetype lfAt = lf ? lf - text_.data() : size;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', static_cast<std::size_t>(lfAt - at_)));
-    const qsizetype end = cr ? cr - text_.data() : lfAt;
-    line = text_.sliced(at_, end - at_);
-    at_ = end + 1;
-    if (cr && at_ < size && text_[at_] == '\n') ++at_;   // CR LF
-    return true;
-}
-
 void LineFields::clear() {
     value_.fill({});
     has_.fill(false);
+    count_ = 0;
 }
 
 LineFields::Result LineFields::split(QByteArrayView line) {
@@ -80,7 +61,12 @@ LineFields::Result LineFields::splitTokens(QByteArrayView line) {
     for (;;) {
         while (at < end && isSeparator(line[at])) ++at;
         if (at == end) break;
-        if (count == kMaxFields) return Result::TooMany;
+        if (count >= kMaxFields) {
+            // Counted for the reason a load gives, not kept.
+            while (at < end && !isSeparator(line[at])) ++at;
+            ++count;
+            continue;
+        }
         QByteArrayView token;
         if (line[at] == '"') {
             at = unquote(line, at, end, token);
@@ -93,6 +79,8 @@ LineFields::Result LineFields::splitTokens(QByteArrayView line) {
         has_[count] = true;
         ++count;
     }
+    count_ = count;
+    if (count > kMaxFields) return Result::TooMany;
     return count == 0 ? Result::NoValue : Result::Values;
 }
 
@@ -107,7 +95,11 @@ LineFields::Result LineFields::splitTabs(QByteArrayView line) {
         while (from < to && isSeparator(line[from])) ++from;
         while (to > from && isSeparator(line[to - 1])) --to;
         if (from < to) {
-            if (k >= kMaxFields) return Result::TooMany;
+            count_ = k + 1;
+            if (k >= kMaxFields) {
+                start = end + 1;
+                continue;
+            }
             QByteArrayView value;
             if (line[from] == '"') {
                 const qsizetype after = unquote(line, from, to, value);
@@ -126,6 +118,7 @@ LineFields::Result LineFields::splitTabs(QByteArrayView line) {
         }
         start = end + 1;
     }
+    if (count_ > kMaxFields) return Result::TooMany;
     return any ? Result::Values : Result::NoValue;
 }
 

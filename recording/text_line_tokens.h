@@ -1,8 +1,7 @@
 #pragma once
 // How a line of a text data file becomes field values.
 //
-// Lines end at CR LF, a lone CR or a lone LF; a last line without an end
-// counts, and a zero byte ends the text. A line holding a TAB is split on TABs
+// Lines come from TextLineReader (text_line_reader.h). A line holding a TAB is split on TABs
 // alone: each field is trimmed of bytes 0x01-0x20 and keeps its position, so a
 // value with a blank inside ("2:03:22 PM") stays one value and an empty field
 // stays empty. A line without a TAB, as people type them, is split into tokens
@@ -17,17 +16,6 @@
 #include <array>
 
 namespace meterlink {
-
-// Hands out the lines of a text one by one.
-class TextLines {
-public:
-    explicit TextLines(QByteArrayView text);
-    bool next(QByteArrayView& line);
-
-private:
-    QByteArrayView text_;
-    qsizetype at_ = 0;
-};
 
 // The field values of one line, views into the line or into a buffer of the
 // splitter's own (for quoted values), valid until the next split.
@@ -45,6 +33,9 @@ public:
     // Whether field k got a value (a quoted empty token counts on a line
     // without TABs; an empty field of a TAB line does not), and that value.
     bool has(int k) const { return has_[k]; }
+    // How many values the line holds (on a TAB line: the place of the last
+    // field with a value), kMaxFields exceeded included.
+    int count() const { return count_; }
     QByteArrayView value(int k) const { return value_[k]; }
 
 private:
@@ -60,6 +51,7 @@ private:
     std::array<bool, kMaxFields> has_{};
     QByteArray unquoted_;
     qsizetype written_ = 0;   // bytes of unquoted_ in use
+    int count_ = 0;
 };
 
 }  // namespace meterlink

@@ -1,5 +1,7 @@
 #include "xml_data_packet.h"
 
+#include "record_logger.h"
+
 #include <QBuffer>
 #include <QIODevice>
 #include <QXmlStreamReader>
@@ -74,38 +76,84 @@ public:
     }
 
     bool read() {
-        if (!xml_.readNextStartElement() || xml_.name() != u"DATAPACKET") return false;
+        if (read(xml_.readNextStartElement() && xml_.name() == u"DATAPACKET")) return true;
+        if (reason_.isEmpty()) reason_ = QStringLiteral("not a data packet");
+        if (xml_.hasError())
+            reason_ = QStringLiteral("not a data packet: line %1, column %2: %3")
+                          .arg(xml_.lineNumber())
+                          .arg(xml_.columnNumber())
+                          .arg(xml_.errorString());
+        return false;
+    }
+
+    const QString& reason() const { return reason_; }
+
+private:
+    // A packet nests four deep (DATAPACKET, METADATA, FIELDS, FIELD); room for what
+    // another writer may add, refused long before the nesting costs memory.
+    static constexpr int kMostDepth = 8;
+
+    bool refuse(const QString& why) {
+        if (reason_.isEmpty()) reason_ = why;
+        return false;
+    }
+
+    // Skips the current element, which sits at depth `depth`.
+    bool skip(int depth) {
+        int open = 1;
+        while (open > 0 && !xml_.atEnd()) {
+            switch (xml_.readNext()) {
+            case QXmlStreamReader::StartElement:
+                if (depth + open++ > kMostDepth)
+                    return refuse(QStringLiteral("not a data packet: elements nest deeper than %1 at line %2")
+                                      .arg(kMostDepth)
+                                      .arg(xml_.lineNumber()));
+                break;
+            case QXmlStreamReader::EndElement: --open; break;
+            default: break;
+            }
+        }
+        return !xml_.hasError();
+    }
+
+    bool read(bool packet) {
+        if (!packet) return false;
         bool haveFields = false;
         while (xml_.readNextStartElement()) {
             if (xml_.name() == u"METADATA") {
                 if (haveFields || !readMetadata()) return false;
                 haveFields = true;
             } else if (xml_.name() == u"ROWDATA") {
-                if (!haveFields || !readRows()) return false;
-            } else {
-                xml_.skipCurrentElement();
+                if (!haveFields) return refuse(QStringLiteral("not a data packet: rows before the fields"));
+                if (!readRows()) return false;
+            } else if (!skip(2)) {
+                return false;
             }
         }
         // Read to the end: whatever follows the packet must be well-formed too.
         while (!xml_.atEnd()) xml_.readNext();
-        return haveFields && !xml_.hasError();
+        if (!haveFields) return refuse(QStringLiteral("not a data packet: it defines no fields"));
+        return !xml_.hasError();
     }
 
-private:
     bool readMetadata() {
         bool haveFields = false;
         while (xml_.readNextStartElement()) {
             if (xml_.name() == u"FIELDS") {
                 while (xml_.readNextStartElement()) {
-                    if (xml_.name() != u"FIELD" || !readField()) return false;
-                    xml_.skipCurrentElement();
+                    if (xml_.name() != u"FIELD" || !readField())
+                        return refuse(QStringLiteral("the packet's fields are not the log's seven (line %1)")
+                                          .arg(xml_.lineNumber()));
+                    if (!skip(4)) return false;
                 }
                 haveFields = true;
-            } else {
-                xml_.skipCurrentElement();   // PARAMS and the like: nothing the log keeps
+            } else if (!skip(3)) {   // PARAMS and the like: nothing the log keeps
+                return false;
             }
         }
-        return haveFields && fields_.complete() && !xml_.hasError();
+        if (!xml_.hasError() && !(haveFields && fields_.complete()))
+            return refuse(QStringLiteral("the packet's fields are not the log's seven"));
+        return !xml_.hasError();
     }
 
     bool readField() {
@@ -127,8 +175,13 @@ private:
     bool readRows() {
         const RecordTable::Batch batch(table_);
         while (xml_.readNextStartElement()) {
-            if (xml_.name() != u"ROW" || !readRow()) return false;
-            xml_.skipCurrentElement();
+            if (xml_.name() != u"ROW" || !readRow())
+                return refuse(QStringLiteral("line %1 holds a row that does not fit the packet's fields")
+                                  .arg(xml_.lineNumber()));
+            if (table_.rowCount() > RecordLogger::kLimitless)
+                return refuse(QStringLiteral("the packet holds more than %1 rows, the most a log can hold")
+                                  .arg(RecordLogger::kLimitless));
+            if (!skip(3)) return false;
         }
         return !xml_.hasError();
     }
@@ -155,6 +208,8 @@ private:
 
     // As much of a value as the table keeps, in UTF-8; ASCII without a detour.
     static QByteArrayView utf8(QStringView value, std::string& buffer) {
+        // Leading U+FEFFs are invisible, and no XML writer can put it back.
+        while (value.startsWith(QChar(0xFEFF))) value = value.sliced(1);
         QStringView kept = value.first(std::min<qsizetype>(value.size(), RecordTable::kTextLimit));
         if (!kept.isEmpty() && kept.back().isHighSurrogate()) kept.chop(1);
         buffer.clear();
@@ -172,11 +227,12 @@ private:
     RecordTable& table_;
     PacketFields fields_;
     std::string buffers_[RecordTable::kFieldCount];
+    QString reason_;
 };
 
 }  // namespace
 
-bool writeTableXml(const RecordTable& table, QIODevice& out) {
+bool writeTableXml(const RecordTable& table, QIODevice& out, QString* reason) {
     // Without an encoding in the declaration a reader takes the text as UTF-8,
     // which is what the writer produces.
     if (out.write("<?xml version=\"1.0\" standalone=\"yes\"?>") < 0) return false;
@@ -232,19 +288,31 @@ bool writeTableXml(const RecordTable& table, QIODevice& out) {
             fieldText(table, r, field, value);
             w.writeAttribute(names[f], value);
         }
-        if (r % 4096 == 4095 && (w.hasError() || !flush())) return false;
+        if (w.hasError()) {
+            // The writer's only error of its own: a character XML cannot carry.
+            if (reason)
+                *reason = QStringLiteral("row %1 holds a control character that XML cannot carry; save it as text")
+                              .arg(r + 1);
+            return false;
+        }
+        if (r % 4096 == 4095 && !flush()) return false;
     }
     w.writeEndDocument();
     return !w.hasError() && flush();
 }
 
-bool readTableXml(QIODevice& in, RecordTable& table) { return PacketReader(in, table).read(); }
+bool readTableXml(QIODevice& in, RecordTable& table, QString* reason) {
+    PacketReader reader(in, table);
+    if (reader.read()) return true;
+    if (reason) *reason = reader.reason();
+    return false;
+}
 
-bool readTableXml(QByteArrayView bytes, RecordTable& table) {
+bool readTableXml(QByteArrayView bytes, RecordTable& table, QString* reason) {
     QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
     QBuffer in(&data);
     in.open(QIODevice::ReadOnly);
-    return readTableXml(in, table);
+    return readTableXml(in, table, reason);
 }
 
 }  // namespace meterlink

@@ -25,19 +25,23 @@
 #include "record_table.h"
 
 #include <QByteArrayView>
+#include <QString>
 
 class QIODevice;
 
 namespace meterlink {
 
 // Writes the table; false when the device refused a write or a text holds a
-// character XML cannot carry (a control character other than TAB, CR, LF).
-bool writeTableXml(const RecordTable& table, QIODevice& out);
+// character XML cannot carry (a control character other than TAB, CR, LF),
+// with the reason for the latter.
+bool writeTableXml(const RecordTable& table, QIODevice& out, QString* reason = nullptr);
 
-// Reads a packet into an empty table. False, with the table in an unspecified
-// state, when the bytes are no well-formed packet, its fields are not the
-// log's seven (names, types, text width 20), or a row does not fit them.
-bool readTableXml(QIODevice& in, RecordTable& table);
-bool readTableXml(QByteArrayView bytes, RecordTable& table);
+// Reads a packet into an empty table, a token at a time. False, with the
+// reason and the table in an unspecified state, when the bytes are no
+// well-formed packet, nest deeper than a packet does, its fields are not the
+// log's seven (names, types, text width 20), a row does not fit them, or it
+// holds more rows than a log can.
+bool readTableXml(QIODevice& in, RecordTable& table, QString* reason = nullptr);
+bool readTableXml(QByteArrayView bytes, RecordTable& table, QString* reason = nullptr);
 
 }  // namespace meterlink

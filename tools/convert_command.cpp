@@ -3,7 +3,6 @@
 #include "log_file_command.h"
 #include "recording/data_files.h"
 
-#include <iostream>
 
 int runConvert(int argc, char** argv) {
     LogFileCommand command;
@@ -15,9 +14,8 @@ int runConvert(int argc, char** argv) {
     if (done) return *done;
     meterlink::RecordTable table;
     if (!command.load(table)) return 1;
-    if (!meterlink::saveTableToFile(table, command.out)) {
-        std::cerr << meterlink::saveFailedMessage(command.out).toLocal8Bit().toStdString() << '\n';
-        return 1;
-    }
+    QString reason;
+    if (!meterlink::saveTableToFile(table, command.out, &reason))
+        return LogFileCommand::saveFailed(meterlink::saveFailedMessage(command.out), reason);
     return 0;
 }

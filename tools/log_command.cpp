@@ -177,7 +177,7 @@ private:
     }
 
     bool save() {
-        if (!meterlink::saveTableToFile(session_.table(), options_.out)) return false;
+        if (!meterlink::saveTableToFile(session_.table(), options_.out, &saveFailure_)) return false;
         dirty_ = false;
         saved_ = true;
         return true;
@@ -185,7 +185,8 @@ private:
 
     void checkpoint() {
         if (!dirty_ || save()) return;
-        status_.event(meterlink::saveFailedMessage(options_.out) + QStringLiteral("; trying again in %1 s")
+        status_.event(meterlink::saveFailedMessage(options_.out) + QStringLiteral(": ") + saveFailure_ +
+                      QStringLiteral("; trying again in %1 s")
                                                                       .arg(options_.checkpointSeconds));
     }
 
@@ -208,7 +209,8 @@ private:
         QString outcome = QStringLiteral("%1; %2 rows logged").arg(why).arg(session_.table().rowCount());
         if (!options_.out.isEmpty()) {
             if ((dirty_ || !saved_) && !save()) {
-                outcome += QStringLiteral("; ") + meterlink::saveFailedMessage(options_.out);
+                outcome += QStringLiteral("; ") + meterlink::saveFailedMessage(options_.out) + QStringLiteral(": ") +
+                           saveFailure_;
                 exitCode_ = 1;
             } else {
                 outcome += QStringLiteral(", saved in ") + options_.out;
@@ -257,6 +259,7 @@ private:
     QDeadlineTimer deadline_;
     bool dirty_ = false;    // rows logged since the last save
     bool saved_ = false;
+    QString saveFailure_;   // why the last save failed
     bool stdoutOpen_ = true;
     bool ended_ = false;
     int exitCode_ = 0;

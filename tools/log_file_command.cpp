@@ -20,7 +20,13 @@ std::optional<int> LogFileCommand::parse(int argc, char** argv, const char* usag
 }
 
 bool LogFileCommand::load(meterlink::RecordTable& table) const {
-    if (meterlink::LoadTableFromFile(in, table, false)) return true;
-    std::cerr << meterlink::loadFailedMessage().toStdString() << '\n';
+    QString reason;
+    if (meterlink::LoadTableFromFile(in, table, false, &reason)) return true;
+    std::cerr << meterlink::loadFailedMessage().toStdString() << ' ' << reason.toLocal8Bit().constData() << '\n';
     return false;
+}
+
+int LogFileCommand::saveFailed(const QString& message, const QString& reason) {
+    std::cerr << message.toLocal8Bit().constData() << ": " << reason.toLocal8Bit().constData() << '\n';
+    return 1;
 }

@@ -16,7 +16,9 @@ struct LogFileCommand {
     // command is done already: 0 after printing the usage for --help, 2 with
     // the usage on standard error when there are not exactly two names.
     std::optional<int> parse(int argc, char** argv, const char* usage);
-    // Loads IN into the table, or says "Failed to Load File!" on standard
-    // error.
+    // Loads IN into the table, or says "Failed to Load File!" and why on
+    // standard error.
     bool load(meterlink::RecordTable& table) const;
+    // Says on standard error that OUT could not be written, and why; 1.
+    static int saveFailed(const QString& message, const QString& reason);
 };

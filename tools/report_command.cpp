@@ -2,29 +2,28 @@
 
 #include "log_file_command.h"
 #include "recording/report_layout.h"
+#include "recording/safe_file_write.h"
 
 #include <QGuiApplication>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <iostream>
 
 namespace {
 
-bool writePdf(const meterlink::RecordTable& table, const QString& fileName) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageLayout(meterlink::ReportLayout::pageLayout());
-        pdf.setTitle(QStringLiteral("Data Report"));
-        pdf.setCreator(QStringLiteral("meterlink-cli"));
-        if (!meterlink::ReportLayout(table).print(pdf)) {
-            file.cancelWriting();
+bool writePdf(const meterlink::RecordTable& table, const QString& fileName, QString& reason) {
+    return meterlink::writeFileSafely(
+        fileName,
+        [&table](QIODevice& file, QString& why) {
+            QPdfWriter pdf(&file);
+            pdf.setPageLayout(meterlink::ReportLayout::pageLayout());
+            pdf.setTitle(QStringLiteral("Data Report"));
+            pdf.setCreator(QStringLiteral("meterlink-cli"));
+            if (meterlink::ReportLayout(table).print(pdf)) return true;
+            why = QStringLiteral("the report could not be laid out");
             return false;
-        }
-    }
-    return file.commit();
+        },
+        &reason);
 }
 
 }  // namespace
@@ -50,9 +49,9 @@ int runReport(int argc, char** argv) {
         std::cerr << "meterlink-cli: " << argv[1] << " holds no rows; the report would have no pages\n";
         return 1;
     }
-    if (!writePdf(table, command.out)) {
-        std::cerr << "meterlink-cli: could not write the report to " << argv[2] << '\n';
-        return 1;
-    }
+    QString reason;
+    if (!writePdf(table, command.out, reason))
+        return LogFileCommand::saveFailed(QStringLiteral("meterlink-cli: could not write the report to ") + command.out,
+                                          reason);
     return 0;
 }

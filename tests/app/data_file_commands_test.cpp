@@ -15,6 +15,9 @@
 #include "../../bench/resident_bytes.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <sys/mount.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -88,13 +91,21 @@ ModalSteps::Step chooseFile(const QString& folder, const QString& name, std::fun
 
 // A message box step: what it says, then its button `answer`.
 ModalSteps::Step expectBox(QMessageBox::Icon icon, const QString& title, const QString& text,
-                           QMessageBox::StandardButton answer = QMessageBox::Ok) {
+                           QMessageBox::StandardButton answer = QMessageBox::Ok, const QString& detail = QString(),
+                           const char* screenshot = nullptr) {
     return [=](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr) << modal->metaObject()->className();
         EXPECT_EQ(box->icon(), icon);
         EXPECT_EQ(box->windowTitle(), title);
         EXPECT_EQ(box->text(), text);
+        EXPECT_EQ(box->detailedText(), detail);
+        if (screenshot) {
+            // Opened, so the picture shows the reason.
+            for (QAbstractButton* b : box->buttons())
+                if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();
+            saveScreenshot(box->grab(), screenshot);
+        }
         box->button(answer)->click();
     };
 }
@@ -179,7 +190,10 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
     {
         ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log.xml")), answerYes(),
                          expectBox(QMessageBox::Critical, QStringLiteral("Error"),
-                                   "Could not save table to specified file: " + at("log.xml"))};
+                                   "Could not save table to specified file: " + at("log.xml"), QMessageBox::Ok,
+                                   QStringLiteral("row 2 holds a control character that XML cannot carry; save it as "
+                                                  "text"),
+                                   "save-failed.png")};
         commands.saveasClick();
     }
     EXPECT_EQ(readAll(at("log.xml")), before);
@@ -189,6 +203,41 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
         commands.saveasClick();
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"log.xls", "log.xml"}));
+}
+
+// Save onto a full disk: the "Error" box with the reason, the old file kept,
+// whatever the size of the log.
+TEST_F(DataFileCommandsTest, SaveOntoAFullDiskSaysWhyAndKeepsTheOldFile) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const QString disk = at("disk");
+    ASSERT_TRUE(QDir().mkdir(disk));
+    if (mount("tmpfs", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=128k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs was refused";
+    const QDir folder(disk);
+    for (const char* name : {"log.xls", "log.xml"}) {
+        QFile old(folder.filePath(QLatin1String(name)));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("previous") == 8);
+    }
+    {
+        QFile filler(folder.filePath("filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray page(4096, 'f');
+        while (filler.write(page) == page.size()) {}
+    }
+    for (int rows : {1, 10, 100, 500, 5000}) {
+        while (table.rowCount() < rows) table.append(tableRow(table.rowCount() + 1, "14:03:22", "DC", "5.999", "V", "pass"));
+        for (const char* name : {"log.xls", "log.xml"}) {
+            const QString path = folder.filePath(QLatin1String(name));
+            ModalSteps steps{chooseFile(disk, QLatin1String(name)), answerYes(),
+                             expectBox(QMessageBox::Critical, QStringLiteral("Error"),
+                                       "Could not save table to specified file: " + path, QMessageBox::Ok,
+                                       QStringLiteral("No space left on device"))};
+            commands.saveasClick();
+            EXPECT_EQ(readAll(path), QByteArray("previous")) << rows << name;
+        }
+    }
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "log.xls", "log.xml"}));
+    umount(disk.toLocal8Bit().constData());
 }
 
 TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAgain) {
@@ -203,7 +252,9 @@ TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAg
                                                   (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
                                         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
                                     }),
-                         expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"))};
+                         expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"),
+                                   QMessageBox::Ok, QStringLiteral("line 3 holds 8 values; a row has at most 7"),
+                                   "load-failed.png")};
         commands.SpeedButton2Click();
     }
     EXPECT_EQ(tableRows(table), (QStringList{"1|14:03:22|DC|5.999|V|pass|", "7|09:00:00|AC|1.5|mV|Fail|"}));

@@ -366,8 +366,8 @@ TEST_F(MainWindowTest, TheUsersSeparatorIsReadAtEveryFrame) {
     EXPECT_EQ(limits.T1HI()->text(), QStringLiteral("7,5"));
     EXPECT_EQ(limits.judge()->text(), QStringLiteral("Pass"));
 
-    sendFrame(dcVolts(7501, 3));   // 750.1 V against 7,5
-    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("750,1"); }));
+    sendFrame(dcVolts(5001, 3));   // 500.1 V against 7,5
+    ASSERT_TRUE(waitFor([&] { return valueText() == QLatin1String("500,1"); }));
     EXPECT_EQ(limits.judge()->text(), QStringLiteral("Fail"));
 }
 

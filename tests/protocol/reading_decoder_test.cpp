@@ -280,8 +280,8 @@ const MeterRange kRanges[] = {
     {"cap_6_000uF", F::Capacitance, P::Micro, 1, 5999}, {"cap_60_00uF", F::Capacitance, P::Micro, 2, 5999},
     {"cap_600_0uF", F::Capacitance, P::Micro, 3, 5999}, {"cap_6000uF", F::Capacitance, P::Micro, 0, 5999},
     {"cap_6_000mF", F::Capacitance, P::Milli, 1, 5999}, {"cap_60_00mF", F::Capacitance, P::Milli, 2, 5999},
-    {"celsius_1000", F::TempC, P::None, 0, 1000},       {"celsius_999_9", F::TempC, P::None, 3, 9999},
-    {"fahrenheit_1832", F::TempF, P::None, 0, 1832},    {"fahrenheit_999_9", F::TempF, P::None, 3, 9999},
+    {"celsius_1000", F::TempC, P::None, 0, 1000},       {"celsius_599_9", F::TempC, P::None, 3, 5999},
+    {"fahrenheit_1832", F::TempF, P::None, 0, 1832},    {"fahrenheit_599_9", F::TempF, P::None, 3, 5999},
     {"hz_9_999", F::Frequency, P::None, 1, 9999},       {"hz_99_99", F::Frequency, P::None, 2, 9999},
     {"hz_999_9", F::Frequency, P::None, 3, 9999},       {"khz_9_999", F::Frequency, P::Kilo, 1, 9999},
     {"khz_99_99", F::Frequency, P::Kilo, 2, 9999},      {"khz_999_9", F::Frequency, P::Kilo, 3, 9999},
@@ -291,6 +291,49 @@ const MeterRange kRanges[] = {
 
 INSTANTIATE_TEST_SUITE_P(Meter, EveryRange, ::testing::ValuesIn(kRanges),
                          [](const ::testing::TestParamInfo<MeterRange>& p) { return std::string(p.param.name); });
+
+// What no meter sends is dropped, the last reading standing; frames a meter
+// does send, odd combinations of its own included, decode.
+struct PlausibleCase {
+    const char* name;
+    FrameFields fields;
+    bool decoded;
+};
+
+class FrameCheck : public ::testing::TestWithParam<PlausibleCase> {};
+
+TEST_P(FrameCheck, DropsWhatNoMeterSends) {
+    const PlausibleCase& c = GetParam();
+    ReadingDecoder d;
+    d.decode(frameOf(raw('+', "5999", '1', AUTO | DC, 0, 0, VOLT)), ".");
+    const MeterReading before = d.reading();
+    const DecodeResult result = d.decode(frameOf(c.fields), ".");
+    EXPECT_EQ(result, c.decoded ? DecodeResult::Decoded : DecodeResult::NoMeterFrame);
+    if (!c.decoded) EXPECT_EQ(d.reading().ValueText, before.ValueText);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, FrameCheck,
+    ::testing::Values(
+        PlausibleCase{"full_count_volts", raw('+', "6000", '1', AUTO | DC, 0, 0, VOLT), true},
+        PlausibleCase{"beyond_full_count", raw('+', "8220", '1', AUTO | DC, 0, 0, VOLT), false},
+        PlausibleCase{"frequency_to_9999", raw('+', "9999", '2', AUTO, 0, KILO, HZ), true},
+        PlausibleCase{"no_unit_beyond_full_count", raw('+', "9000", '0', 0, 0, 0, 0), false},
+        PlausibleCase{"duty_in_microamperes", raw('+', "0500", '4', AUTO, 0, MICRO | DUTY, AMP), false},
+        PlausibleCase{"frequency_in_megaohms", raw('+', "1234", '2', AUTO, 0, MEGA, HZ | OHM), false},
+        PlausibleCase{"volts_and_amperes", raw('+', "1234", '2', AUTO | DC, 0, 0, VOLT | AMP), false},
+        PlausibleCase{"kilo_volts", raw('+', "1234", '2', AUTO | DC, 0, KILO, VOLT), false},
+        PlausibleCase{"milli_ohms", raw('+', "1234", '2', AUTO, 0, MILLI, OHM), false},
+        PlausibleCase{"prefix_without_unit", raw('+', "1234", '2', AUTO, NANO, 0, 0), false},
+        PlausibleCase{"ac_ohms", raw('+', "1234", '2', AUTO | AC, 0, 0, OHM), false},
+        PlausibleCase{"digit_byte_not_ascii", raw('+', "1\x84" "34", '2', AUTO | DC, 0, 0, VOLT), false},
+        PlausibleCase{"point_byte_not_ascii", raw('+', "1234", '\x92', AUTO | DC, 0, 0, VOLT), false},
+        PlausibleCase{"overload_not_its_pattern", raw('+', "?1:?", '2', AUTO, 0, 0, OHM), false},
+        PlausibleCase{"continuity_ohms", raw('+', "0005", '0', 0, 0, CTN, OHM), true},
+        PlausibleCase{"diode_with_volt_bit", raw('+', "0512", '1', DC, 0, DIODE, VOLT), true},
+        PlausibleCase{"both_temperature_scales", raw('+', "0100", '0', 0, 0, 0, DEGC | DEGF), true},
+        PlausibleCase{"duty_on_frequency", raw('+', "0500", '4', 0, 0, DUTY, HZ), true}),
+    [](const ::testing::TestParamInfo<PlausibleCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace meterlink

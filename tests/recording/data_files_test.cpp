@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -60,13 +61,12 @@ TEST(TextDataFile, IsTheHeaderAndOneTrimmedLatin1LinePerRow) {
     table.append(tableRow(7, "14:03:22", "DC", "5.999", "V", "pass"));
     // Trimmed at both ends; nothing left is "NULL"; no number, no text; NVal is not written.
     table.append(tableRow(std::nullopt, " 2:03:22 PM\x01", "", "-01.23", " \t", "Fail", 5));
-    // Latin-1 where it has the character, '?' where not; a TAB inside a text
-    // would split the row.
-    table.append(tableRow(-9, "a\tb", "\xC2\xB5" "A", "\xE2\x84\xA6", "k*", "pass"));
+    // Latin-1 while every text fits it; a TAB inside a text would split the row.
+    table.append(tableRow(-9, "a\tb", "\xC2\xB5" "A", "\xC3\xA9", "k*", "pass"));
     const QByteArray expected = kHeader +
                                 "7\t14:03:22\tDC\t5.999\tV\tpass\r\n"
                                 "\t2:03:22 PM\tNULL\t-01.23\tNULL\tFail\r\n"
-                                "-9\ta b\t\xB5" "A\t?\tk*\tpass\r\n";
+                                "-9\ta b\t\xB5" "A\t\xE9\tk*\tpass\r\n";
     for (const char* name : {"log.xls", "log.txt", "log.XML", "log"}) {
         ASSERT_TRUE(saveTableToFile(table, dir.filePath(QLatin1String(name)))) << name;
         EXPECT_EQ(readAll(dir.filePath(QLatin1String(name))), expected) << name;
@@ -83,11 +83,19 @@ TEST(TextDataFile, LoadsLineByLineAndStopsAtTheFirstBadLine) {
     const QByteArray h = kHeader;
     const Case cases[] = {
         {"own line", h + "7\t14:03:22\tDC\t5.999\tV\tpass\r\n", true, {"7|14:03:22|DC|5.999|V|pass|"}},
-        {"no header: the first row is lost", "1 a\r\n2 b\r\n", true, {"2|b|||||"}},
+        {"a first line without field names is no header", "1 a\r\n2 b\r\n", false, {}},
+        {"a quoted header", "\"No\" \"Time\"\r\n1 a\r\n", true, {"1|a|||||"}},
         {"lines without values are skipped", h + "\r\n   \r\n\t\t\r\n1 a\r\n", true, {"1|a|||||"}},
-        {"CR, LF, CR LF or nothing end a line", "h\r1 a\n2 b\r\n\n\r3 c", true, {"1|a|||||", "2|b|||||", "3|c|||||"}},
-        {"a zero byte ends the text", h + "1 a\r\n2 b" + QByteArray(1, '\0') + "x\r\n3 c\r\n", true,
-         {"1|a|||||", "2|b|||||"}},
+        {"CR, LF, CR LF or nothing end a line", "no\r1 a\n2 b\r\n\n\r3 c", true, {"1|a|||||", "2|b|||||", "3|c|||||"}},
+        {"a zero byte refuses the file", h + "1 a\r\n2 b" + QByteArray(1, '\0') + "x\r\n3 c\r\n", false, {}},
+        {"a last line cut short", h + "1\ta\tDC\t1\tV\tpass\r\n2\tb\tDC\t1", false, {"1|a|DC|1|V|pass|"}},
+        {"a last line whole without its end", h + "1\ta\tDC\t1\tV\tpass", true, {"1|a|DC|1|V|pass|"}},
+        {"UTF-8 after its mark", "\xEF\xBB\xBF" + h + "1\t\xEC\x98\xA4\xED\x9B\x84 2:03\tDC\t1\xD9\xAB" "5\tV\tpass\r\n", true,
+         {"1|\uC624\uD6C4 2:03|DC|1\u066B" "5|V|pass|"}},
+        {"UTF-16 after its mark", QByteArray("\xFF\xFE") + QByteArray::fromRawData(reinterpret_cast<const char*>(u"No\r\n1 \u03A9\r\n"), 18),
+         true, {"1|\u03A9|||||"}},
+        {"UTF-16 without its mark", QByteArray::fromRawData(reinterpret_cast<const char*>(u"No\r\n1 a\r\n"), 18), false, {}},
+        {"a line longer than any row", h + "1 a\r\n" + QByteArray(5000, 'x') + "\r\n", false, {}},
         {"without a TAB, runs of blanks separate", h + " 3  12:00:00 AC\x01" "1.5 mV pass 9 \r\n", true,
          {"3|12:00:00|AC|1.5|mV|pass|9"}},
         {"with a TAB, fields keep blanks inside and their places", h + " 4 \t2:03:22 PM\t\t-01.23\t k* \tFail\r\n",
@@ -129,6 +137,62 @@ TEST(TextDataFile, LoadsLineByLineAndStopsAtTheFirstBadLine) {
     ASSERT_TRUE(writeAll(path, kHeader + "1 a\r\n"));
     EXPECT_TRUE(LoadTableFromFile(path, table, true));
     EXPECT_EQ(tableRows(table), QStringList{"1|a|||||"});
+}
+
+TEST(DataFileLoads, SayWhyTheyFailed) {
+    const QByteArray h = kHeader;
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"", "the file is empty"},
+        {"\x7F" "ELF\x02\x01\x01" + QByteArray(9, '\0'), "line 1 holds a zero byte"},
+        {h + "1 a\r\n" + QByteArray(4096, '\0'), "line 3 holds a zero byte"},
+        {QByteArray::fromRawData(reinterpret_cast<const char*>(u"No\r\n"), 8), "UTF-16 text without a byte-order mark"},
+        {QByteArray(300000, 'x'), "line 1 is longer than 4096 bytes"},
+        {"12.35 V pass\r\n", "line 1 is no header"},
+        {h + "1 a\r\n2 b\r\n1 2 3 4 5 6 7 8 9\r\n", "line 4 holds 9 values; a row has at most 7"},
+        {h + "1 a\r\nx b\r\n", "line 3: No holds \"x\", which is no whole number"},
+        {h + "99999999999 a\r\n", "line 2: the number 99999999999 for No is out of range"},
+        {h + "1\t12:00\tDC\t12.35\tV\tpass\r\n2\t12:01\tDC\t12.3", "truncated at line 3"},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("case.xls");
+    for (const auto& [bytes, why] : cases) {
+        ASSERT_TRUE(writeAll(path, bytes));
+        RecordTable table;
+        QString reason;
+        EXPECT_FALSE(LoadTableFromFile(path, table, false, &reason)) << why;
+        EXPECT_TRUE(reason.contains(QLatin1String(why))) << why << " / " << reason.toStdString();
+    }
+    RecordTable table;
+    QString reason;
+    EXPECT_FALSE(LoadTableFromFile(dir.filePath("missing.xls"), table, false, &reason));
+    EXPECT_EQ(reason, QStringLiteral("no such file"));
+    // More rows than "limitless": refused before a row is added.
+    table.append(tableRow(0, "held", "", "", "", ""));
+    ASSERT_TRUE(writeAll(dir.filePath("huge.txt"), kHeader + QByteArray("1\n").repeated(10'000'000)));
+    EXPECT_FALSE(LoadTableFromFile(dir.filePath("huge.txt"), table, false, &reason));
+    EXPECT_TRUE(reason.contains(QLatin1String("more than 10000000 rows"))) << reason.toStdString();
+    EXPECT_EQ(tableRows(table), QStringList{"0|held|||||"});
+    const QByteArray nested = "<DATAPACKET>" + QByteArray("<A>").repeated(100000);
+    ASSERT_TRUE(writeAll(dir.filePath("deep.xml"), nested));
+    EXPECT_FALSE(LoadTableFromFile(dir.filePath("deep.xml"), table, false, &reason));
+    EXPECT_TRUE(reason.contains(QLatin1String("nest deeper"))) << reason.toStdString();
+}
+
+// Texts from a locale Latin-1 lacks go into UTF-8 with its mark, and load
+// back as they were.
+TEST(TextDataFile, KeepsTextsLatin1LacksAsUtf8) {
+    RecordTable table;
+    table.append(tableRow(1, "\xEC\x98\xA4\xED\x9B\x84 2:03:22", "DC", "1\xD9\xAB" "5", "k\xCE\xA9", "pass"));
+    table.append(tableRow(2, "14:03:22", "", "\xC2\xB5", "V", "Fail"));
+    QTemporaryDir dir;
+    ASSERT_TRUE(saveTableToFile(table, dir.filePath("log.txt")));
+    EXPECT_EQ(readAll(dir.filePath("log.txt")),
+              "\xEF\xBB\xBF" + kHeader + "1\t\xEC\x98\xA4\xED\x9B\x84 2:03:22\tDC\t1\xD9\xAB" "5\tk\xCE\xA9\tpass\r\n"
+                                     "2\t14:03:22\tNULL\t\xC2\xB5\tV\tFail\r\n");
+    RecordTable back;
+    ASSERT_TRUE(LoadTableFromFile(dir.filePath("log.txt"), back, false));
+    EXPECT_EQ(tableRows(back), (QStringList{QString::fromUtf8("1|\xEC\x98\xA4\xED\x9B\x84 2:03:22|DC|1\xD9\xAB" "5|k\xCE\xA9|pass|"),
+                                            QString::fromUtf8("2|14:03:22|NULL|\xC2\xB5|V|Fail|")}));
 }
 
 TEST(DataFiles, TextAndXmlLoadBackWhatTheyWrote) {
@@ -199,6 +263,20 @@ TEST(XmlDataPacket, ReadsAPacketWrittenElsewhereAndRefusesOneThatDoesNotFit) {
     }
 }
 
+// A leading U+FEFF, which no XML writer can write back, is dropped on loading
+// so that every loaded log saves as it loaded.
+TEST(DataFileLoads, DropALeadingInvisibleMarkFromTexts) {
+    RecordTable table;
+    table.append(tableRow(1, "\xEF\xBB\xBF" "14:03:22", "DC", "5.999", "\xEF\xBB\xBF\xEF\xBB\xBFV", "pass"));
+    QTemporaryDir dir;
+    for (const char* name : {"log.xml", "log.txt"}) {
+        ASSERT_TRUE(saveTableToFile(table, dir.filePath(QLatin1String(name))));
+        RecordTable back;
+        ASSERT_TRUE(LoadTableFromFile(dir.filePath(QLatin1String(name)), back, false)) << name;
+        EXPECT_EQ(tableRows(back), QStringList{"1|14:03:22|DC|5.999|V|pass|"}) << name;
+    }
+}
+
 // A save that cannot be completed leaves the file it was to replace as it
 // was, and nothing beside it.
 void expectSaveRefusedKeepingOldFile(const QString& folder, const RecordTable& table, const char* name) {
@@ -242,6 +320,53 @@ TEST(DataFileSaves, AFullDiskLeavesThePreviousFileWhole) {
     RecordTable big;   // far more than the disk holds
     for (int i = 0; i < 20000; ++i) big.append(tableRow(i, "14:03:22", "DC", "5.999", "V", "pass"));
     for (const char* name : {"log.xls", "log.xml"}) expectSaveRefusedKeepingOldFile(disk.path(), big, name);
+}
+
+// Fills the disk until `leave` bytes or fewer are free.
+void fillDisk(const QString& folder, qint64 leave) {
+    QFile filler(QDir(folder).filePath("filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray page(4096, 'f');
+    for (;;) {
+        const qint64 free = QStorageInfo(folder).bytesAvailable();
+        if (free <= leave) break;
+        const qint64 n = std::min<qint64>(page.size(), free - leave);
+        if (filler.write(page.constData(), n) != n) break;
+    }
+}
+
+// Small saves onto a full or nearly full disk: each either fails, keeping the
+// old file and leaving nothing beside it, or writes every byte.
+TEST(DataFileSaves, OntoAFullDiskFailCleanlyWhateverTheirSize) {
+    QTemporaryDir plain;
+    for (qint64 leave : {qint64{0}, qint64{8192}}) {
+        SmallDisk disk("size=256k");
+        if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+        for (const char* name : {"log.xls", "log.xml"})
+            ASSERT_TRUE(writeAll(QDir(disk.path()).filePath(QLatin1String(name)), "previous"));
+        fillDisk(disk.path(), leave);
+        for (int rows : {1, 10, 100, 500, 5000}) {
+            RecordTable table;
+            for (int i = 0; i < rows; ++i) table.append(tableRow(i, "14:03:22", "DC", "5.999", "V", "pass"));
+            for (const char* name : {"log.xls", "log.xml"}) {
+                const QString path = QDir(disk.path()).filePath(QLatin1String(name));
+                const QString whole = QDir(plain.path()).filePath(QLatin1String(name));
+                ASSERT_TRUE(saveTableToFile(table, whole));
+                const QByteArray before = readAll(path);
+                QString reason;
+                if (saveTableToFile(table, path, &reason)) {
+                    EXPECT_NE(leave, 0) << rows << name;
+                    EXPECT_EQ(readAll(path), readAll(whole)) << rows << name;
+                } else {
+                    EXPECT_EQ(readAll(path), before) << rows << name;
+                    EXPECT_FALSE(reason.isEmpty()) << rows << name;
+                }
+                EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+                          (QStringList{"filler", "log.xls", "log.xml"}))
+                    << rows << name;
+            }
+        }
+    }
 }
 
 TEST(DataFileSaves, AReadOnlyFolderLeavesThePreviousFileWhole) {

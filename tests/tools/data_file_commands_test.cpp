@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -100,11 +102,14 @@ TEST_F(DataFileCommands, AFailureSaysWhyExitsOneAndLeavesOutAlone) {
     };
     const std::string missingFolder = at("no/such/folder/out.txt");
     const Case cases[] = {
-        {{"convert", at("missing.txt"), at("out.txt")}, "Failed to Load File!\n", at("out.txt")},
-        {{"convert", at("bad.txt"), at("out.txt")}, "Failed to Load File!\n", at("out.txt")},
-        {{"convert", at("log.txt"), missingFolder}, "Could not save table to specified file: " + missingFolder + "\n",
+        {{"convert", at("missing.txt"), at("out.txt")}, "Failed to Load File! no such file\n", at("out.txt")},
+        {{"convert", at("bad.txt"), at("out.txt")}, "Failed to Load File! line 4 holds 8 values; a row has at most 7\n",
+         at("out.txt")},
+        {{"convert", at("/bin/sh"), at("out.txt")}, "Failed to Load File! not a data file: line 1 holds a zero byte\n",
+         at("out.txt")},
+        {{"convert", at("log.txt"), missingFolder}, "Could not save table to specified file: " + missingFolder + ": ",
          missingFolder},
-        {{"report", at("bad.txt"), at("out.pdf")}, "Failed to Load File!\n", at("out.pdf")},
+        {{"report", at("bad.txt"), at("out.pdf")}, "Failed to Load File! line 4", at("out.pdf")},
         {{"report", at("empty.txt"), at("out.pdf")}, "holds no rows", at("out.pdf")},
     };
     for (const Case& c : cases) {
@@ -114,6 +119,35 @@ TEST_F(DataFileCommands, AFailureSaysWhyExitsOneAndLeavesOutAlone) {
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(readFile(c.out), before) << c.args[1];
     }
+}
+
+// A convert onto a full disk fails with the reason and keeps OUT, whatever
+// the size of the log.
+TEST_F(DataFileCommands, OntoAFullDiskFailsCleanly) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const std::string disk = at("disk");
+    std::filesystem::create_directory(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=128k") != 0) GTEST_SKIP() << "mounting a tmpfs was refused";
+    for (const char* out : {"/out.txt", "/out.xml"}) writeFile(disk + out, "previous");
+    {
+        std::ofstream filler(disk + "/filler", std::ios::binary);
+        const std::string page(4096, 'f');
+        while (filler.write(page.data(), page.size()) && filler.flush()) {}
+    }
+    for (int rows : {1, 10, 100, 500, 5000}) {
+        writeFile(at("in.txt"), logText(rows));
+        for (const char* out : {"/out.txt", "/out.xml"}) {
+            const CliRun run = runCli({"convert", at("in.txt"), disk + out});
+            EXPECT_EQ(run.exitCode, 1) << rows << out;
+            EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << rows << out << ": " << run.err;
+            EXPECT_EQ(readFile(disk + out), "previous") << rows << out;
+        }
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(disk)) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"filler", "out.txt", "out.xml"}));
+    umount(disk.c_str());
 }
 
 TEST_F(DataFileCommands, AConvertKilledWhileWritingLeavesThePreviousFile) {

@@ -1,0 +1,85 @@
+#include "frame_check.h"
+
+#include "status_bits.h"
+
+namespace meterlink {
+
+namespace {
+
+// What a status bit says about the measured quantity, as a set of the
+// quantities it belongs to.
+enum Quantity : std::uint8_t {
+    Volts = 1, Amperes = 2, Ohms = 4, Farads = 8, Degrees = 16, Hertz = 32,
+};
+
+struct BitMeaning {
+    std::uint8_t byte;
+    std::uint8_t mask;
+    std::uint8_t quantity;   // the quantity this bit names, 0 for none
+    std::uint8_t prefixOf;   // for a prefix: the quantities it may stand before
+};
+
+// Duty cycle is read on the frequency range; continuity on the ohm range;
+// the diode test shows volts; AC and DC qualify volts and amperes only.
+constexpr BitMeaning kMeanings[] = {
+    {8, 0x10, 0, 0},       {8, 0x08, 0, 0},
+    {10, 0x04, Volts, 0},  {10, 0x08, Ohms, 0},    {10, 0x02, Hertz, 0},
+    {11, 0x80, Volts, 0},  {11, 0x40, Amperes, 0}, {11, 0x20, Ohms, 0},
+    {11, 0x08, Hertz, 0},  {11, 0x04, Farads, 0},  {11, 0x02, Degrees, 0}, {11, 0x01, Degrees, 0},
+    {9, 0x02, 0, Volts | Amperes | Farads},   // nano
+    {10, 0x80, 0, Volts | Amperes | Farads},  // micro
+    {10, 0x40, 0, Volts | Amperes | Farads},  // milli
+    {10, 0x20, 0, Ohms | Hertz},              // kilo
+    {10, 0x10, 0, Ohms | Hertz},              // mega
+};
+
+constexpr std::uint8_t kAcDc[] = {0x10, 0x08};   // byte 8
+
+// The most a frequency reading shows; every other reading stays within the
+// meter's full count.
+constexpr std::int32_t kFrequencyCount = 9999;
+
+bool isDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
+
+bool set(const MeterFrame& f, std::uint8_t byte, std::uint8_t mask) { return (f.byte(byte) & mask) != 0; }
+
+int bitCount(std::uint8_t v) {
+    int n = 0;
+    for (; v; v &= v - 1) ++n;
+    return n;
+}
+
+}  // namespace
+
+bool frameIsPlausible(const MeterFrame& f, std::int32_t fullCount) {
+    if (!isDigit(f.byte(7))) return false;
+    const bool overload = f.byte(2) == '?' && f.byte(3) == '0' && f.byte(4) == ':' && f.byte(5) == '?';
+    std::int32_t count = 0;
+    if (!overload) {
+        for (std::size_t b = 2; b <= 5; ++b) {
+            if (!isDigit(f.byte(b))) return false;
+            count = count * 10 + (f.byte(b) - '0');
+        }
+    }
+
+    std::uint8_t quantities = 0;
+    std::uint8_t prefixes = 0xFF;
+    bool anyPrefix = false;
+    for (const BitMeaning& m : kMeanings) {
+        if (!set(f, m.byte, m.mask)) continue;
+        quantities |= m.quantity;
+        if (m.prefixOf) {
+            prefixes &= m.prefixOf;
+            anyPrefix = true;
+        }
+    }
+    // One quantity at a time: no duty cycle in amperes, no frequency in ohms.
+    if (bitCount(quantities) > 1) return false;
+    if (anyPrefix && (quantities & prefixes) == 0) return false;
+    for (std::uint8_t mask : kAcDc)
+        if (set(f, 8, mask) && quantities != 0 && (quantities & (Volts | Amperes)) == 0) return false;
+    if (!overload && count > (quantities == Hertz ? kFrequencyCount : fullCount)) return false;
+    return true;
+}
+
+}  // namespace meterlink
