@@ -22,7 +22,7 @@ bool RecordLogger::shouldLog(const MeterReading& reading) const {
 void RecordLogger::INDataToTable(const MeterReading& reading) {
     if (full() || sampling) return;
     if (shouldLog(reading))
-        AppendReading(reading, times_.frameTime(clock_()), true);
+        AppendReading(reading, true);
     ++nextRecordNo_;
 }
 
@@ -30,16 +30,19 @@ void RecordLogger::Timer3Timer(MeterReading& reading) {
     if (full() || !reading.NewReadingFlag || !livedata) return;
     if (sampling) {
         if (shouldLog(reading))
-            AppendReading(reading, times_.timedTime(clock_()), false);
+            AppendReading(reading, false);
         ++nextRecordNo_;
     }
     reading.NewReadingFlag = false;
 }
 
-void RecordLogger::AppendReading(const MeterReading& reading, const QString& time, bool sharedTime) {
+void RecordLogger::AppendReading(const MeterReading& reading, bool sharedTime) {
     lastRecordKey_ = RepeatKey(reading);
     ++loggedCount_;
-    const QByteArray timeUtf8 = time.toUtf8();
+    // The time text and the full time are one moment.
+    const FullTime now = fullClock_();
+    const QTime time = clock_ ? clock_() : QTime::fromMSecsSinceStartOfDay(now.localMsOfDay());
+    const QByteArray timeUtf8 = (sharedTime ? times_.frameTime(time) : times_.timedTime(time)).toUtf8();
     RecordTable::Row row;
     row.no = nextRecordNo_;
     row.text[RecordTable::Time] = timeUtf8;
@@ -48,9 +51,38 @@ void RecordLogger::AppendReading(const MeterReading& reading, const QString& tim
     row.text[RecordTable::Value] = view(reading.ValueText);
     row.text[RecordTable::Unit] = view(reading.UnitText);
     row.text[RecordTable::Auto] = view(reading.JudgeText);
+    row.fullTime = now;
+    row.range = reading.AutoText == "AUTO"   ? RecordTable::Range::Auto
+                : reading.AutoText == "MANU" ? RecordTable::Range::Manual
+                                             : RecordTable::Range::Unknown;
+    appendingFrom_ = table_.rowCount();
+    appendingChart_ = reading.ChartValue;
     table_.append(row);
+    appendingFrom_ = -1;
     if (pager_) pager_->AddValue(reading.ChartValue);
     if (onAppended_) onAppended_(reading);
+}
+
+std::optional<double> RecordLogger::chartValueBeingAppended(int row) const {
+    if (appendingFrom_ < 0 || row < appendingFrom_) return std::nullopt;
+    if (!restoring_) return row == appendingFrom_ ? std::optional<double>(appendingChart_) : std::nullopt;
+    const auto at = static_cast<std::size_t>(row - appendingFrom_);
+    return at < restoring_->size() ? (*restoring_)[at].chartValue : std::nullopt;
+}
+
+void RecordLogger::restore(const std::vector<RestoredRow>& rows) {
+    appendingFrom_ = table_.rowCount();
+    restoring_ = &rows;
+    {
+        const RecordTable::Batch batch(table_);
+        for (const RestoredRow& r : rows) {
+            if (!table_.append(r.row)) break;
+            if (r.chartValue && pager_) pager_->AddValue(*r.chartValue);
+            if (r.row.no) nextRecordNo_ = *r.row.no + 1;
+        }
+    }
+    restoring_ = nullptr;
+    appendingFrom_ = -1;
 }
 
 void RecordLogger::closeData() {

@@ -13,7 +13,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace meterlink {
 
@@ -23,18 +25,35 @@ public:
     // "limitless" on the Record menu.
     static constexpr std::int32_t kLimitless = 10'000'000;
 
+    // The time of day written into a row; none: the local time of its full time.
     using Clock = std::function<QTime()>;
+    // The moment a row is logged.
+    using FullClock = std::function<FullTime()>;
     // After a row was appended and its point added to the chart.
     using AppendedHandler = std::function<void(const MeterReading& reading)>;
 
-    RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times = TimeTexts(),
-                 Clock clock = [] { return QTime::currentTime(); })
+    RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times = TimeTexts(), Clock clock = Clock())
         : RecordLogger(table, &pager, std::move(times), std::move(clock)) {}
     // pager may be null: then no chart points are kept.
-    RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times = TimeTexts(),
-                 Clock clock = [] { return QTime::currentTime(); });
+    RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times = TimeTexts(), Clock clock = Clock());
 
     void setAppendedHandler(AppendedHandler handler) { onAppended_ = std::move(handler); }
+    void setFullClock(FullClock clock) { fullClock_ = std::move(clock); }
+
+    // A row brought back from an earlier session, with its chart point if it
+    // had one.
+    struct RestoredRow {
+        RecordTable::Row row;
+        std::optional<double> chartValue;
+    };
+    // Appends the rows as they were and goes on numbering after the last
+    // numbered one.
+    void restore(const std::vector<RestoredRow>& rows);
+    // The chart point of a row while it is being appended (logged or
+    // restored): what a listener to the table's rowsAppended may ask.
+    std::optional<double> chartValueBeingAppended(int row) const;
+    // Numbering goes on after `last` (a log continued in an existing file).
+    void continueNumberingAfter(std::int32_t last) { nextRecordNo_ = last + 1; }
 
     // The switches of the record bar, read when a reading arrives.
     bool repeat = true;     // "Repeat": log every reading, equal or not
@@ -62,13 +81,18 @@ public:
 
 private:
     bool shouldLog(const MeterReading& reading) const;
-    void AppendReading(const MeterReading& reading, const QString& time, bool sharedTime);
+    void AppendReading(const MeterReading& reading, bool sharedTime);
 
     RecordTable& table_;
     TChartControl* pager_;
     TimeTexts times_;
     Clock clock_;
+    FullClock fullClock_ = [] { return FullTime::now(); };
     AppendedHandler onAppended_;
+    // Rows being appended and their chart points, for chartValueBeingAppended.
+    int appendingFrom_ = -1;
+    const std::vector<RestoredRow>* restoring_ = nullptr;
+    double appendingChart_ = 0;
     std::int32_t nextRecordNo_ = 1;
     std::int32_t loggedCount_ = 0;
     std::int32_t recordLimit_ = kDefaultRecordLimit;
