@@ -1,10 +1,12 @@
 #include "data_files.h"
 
+#include "row_formats.h"
 #include "text_data_file.h"
 #include "xml_data_packet.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 
 namespace meterlink {
@@ -46,6 +48,17 @@ bool SaveTableAsText(const RecordTable& table, const QString& fileName) {
 }
 
 bool saveTableToFile(const RecordTable& table, const QString& fileName) {
+    if (hasRowFormatExtension(fileName)) {
+        // Values are read with the separator they were shown with.
+        const std::string sep = QLocale().decimalPoint().toStdString();
+        QSaveFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        if (!writeRows(rowFormatForFile(fileName), table, file, sep)) {
+            file.cancelWriting();
+            return false;
+        }
+        return file.commit();
+    }
     return saveWith(dataFileFormat(fileName) == DataFileFormat::Xml ? writeTableXml : writeTableText, table, fileName);
 }
 
