@@ -60,9 +60,10 @@ void DataFileCommands::saveasClick() {
     saveFolder_ = SaveDialog2.directory().absolutePath();
     if (!chosen) return;
     const QString name = SaveDialog2.selectedFiles().front();
-    if (meterlink::saveTableToFile(table_, name))
+    if (meterlink::saveTableToFile(table_, name)) {
+        emit saved();
         tell(false, meterlink::saveSucceededMessage(name));
-    else
+    } else
         tell(true, meterlink::saveFailedMessage(name));
 }
 
@@ -70,7 +71,13 @@ void DataFileCommands::SpeedButton2Click() {
     if (!lastOpened_.isEmpty()) OpenDialog1_->selectFile(lastOpened_);
     if (OpenDialog1_->exec() != QDialog::Accepted || OpenDialog1_->selectedFiles().isEmpty()) return;
     lastOpened_ = OpenDialog1_->selectedFiles().front();
-    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false)) tell(true, meterlink::loadFailedMessage());
+    const bool wasEmpty = table_.rowCount() == 0;
+    const bool xml = meterlink::dataFileFormat(lastOpened_) == meterlink::DataFileFormat::Xml;
+    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false)) {
+        tell(true, meterlink::loadFailedMessage());
+        return;
+    }
+    emit loaded(wasEmpty || xml);
 }
 
 void DataFileCommands::BtPrintClick() {

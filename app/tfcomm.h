@@ -19,6 +19,10 @@
 
 #include <memory>
 
+namespace meterlink {
+class Journal;
+}
+
 class ChartToolbar;
 class ConnectionControl;
 class HidPlatform;
@@ -83,6 +87,14 @@ public:
     UsbDeviceList& usbDevices() const { return *devices_; }
     const UsbReportUnwrapper& usbLink() const { return usb_; }
 
+    // The journal beside the log; none while it cannot be written.
+    meterlink::Journal& journal() const { return *journal_; }
+    // Offers back the logs that earlier sessions left unsaved; the rows
+    // restored.
+    int offerRecovery();
+    // The journal's folder: the user's data folder.
+    static QString journalFolder();
+
     // Whether the machine is a 64-bit x86 or Itanium one (the caption's suffix).
     static bool is64BitSystem();
 
@@ -137,6 +149,7 @@ private:
     void noteReport(UsbReportUnwrapper::Report kind, std::uint8_t reportId, const std::uint8_t* bytes,
                     std::uint16_t size);
     void connectDataFileCommands();
+    void startJournal();
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
@@ -151,6 +164,7 @@ private:
     meterlink::RecordTable RecordTable_;
     std::unique_ptr<meterlink::TChartControl> ChartPager_;
     std::unique_ptr<meterlink::RecordLogger> logger_;
+    std::unique_ptr<meterlink::Journal> journal_;
     // The chart's place before it was enlarged: left, top, width, height.
     QRect SavedChartBounds_;
 

@@ -1,5 +1,7 @@
 #include "record_logger.h"
 
+#include <cmath>
+
 namespace meterlink {
 
 namespace {
@@ -67,18 +69,29 @@ std::optional<double> RecordLogger::chartValueBeingAppended(int row) const {
     if (appendingFrom_ < 0 || row < appendingFrom_) return std::nullopt;
     if (!restoring_) return row == appendingFrom_ ? std::optional<double>(appendingChart_) : std::nullopt;
     const auto at = static_cast<std::size_t>(row - appendingFrom_);
-    return at < restoring_->size() ? (*restoring_)[at].chartValue : std::nullopt;
+    if (at >= restoring_->size() || std::isnan((*restoring_)[at])) return std::nullopt;
+    return (*restoring_)[at];
 }
 
-void RecordLogger::restore(const std::vector<RestoredRow>& rows) {
+void RecordLogger::restore(const RecordTable& rows, const std::vector<double>& chartValues) {
     appendingFrom_ = table_.rowCount();
-    restoring_ = &rows;
+    restoring_ = &chartValues;
     {
         const RecordTable::Batch batch(table_);
-        for (const RestoredRow& r : rows) {
-            if (!table_.append(r.row)) break;
-            if (r.chartValue && pager_) pager_->AddValue(*r.chartValue);
-            if (r.row.no) nextRecordNo_ = *r.row.no + 1;
+        for (int i = 0; i < rows.rowCount(); ++i) {
+            RecordTable::Row row;
+            row.no = rows.integer(i, RecordTable::No);
+            row.nval = rows.integer(i, RecordTable::NVal);
+            for (RecordTable::Field f :
+                 {RecordTable::Time, RecordTable::DCAC, RecordTable::Value, RecordTable::Unit, RecordTable::Auto})
+                row.text[f] = rows.utf8(i, f);
+            row.sharedTime = rows.sharedTime(i);
+            row.fullTime = rows.fullTime(i);
+            row.range = rows.range(i);
+            if (!table_.append(row)) break;
+            const auto at = static_cast<std::size_t>(i);
+            if (pager_ && at < chartValues.size() && !std::isnan(chartValues[at])) pager_->AddValue(chartValues[at]);
+            if (row.no) nextRecordNo_ = *row.no + 1;
         }
     }
     restoring_ = nullptr;

@@ -40,15 +40,10 @@ public:
     void setAppendedHandler(AppendedHandler handler) { onAppended_ = std::move(handler); }
     void setFullClock(FullClock clock) { fullClock_ = std::move(clock); }
 
-    // A row brought back from an earlier session, with its chart point if it
-    // had one.
-    struct RestoredRow {
-        RecordTable::Row row;
-        std::optional<double> chartValue;
-    };
-    // Appends the rows as they were and goes on numbering after the last
+    // Appends rows brought back from an earlier session as they were, each
+    // with its chart point (NaN: none), and goes on numbering after the last
     // numbered one.
-    void restore(const std::vector<RestoredRow>& rows);
+    void restore(const RecordTable& rows, const std::vector<double>& chartValues);
     // The chart point of a row while it is being appended (logged or
     // restored): what a listener to the table's rowsAppended may ask.
     std::optional<double> chartValueBeingAppended(int row) const;
@@ -91,7 +86,7 @@ private:
     AppendedHandler onAppended_;
     // Rows being appended and their chart points, for chartValueBeingAppended.
     int appendingFrom_ = -1;
-    const std::vector<RestoredRow>* restoring_ = nullptr;
+    const std::vector<double>* restoring_ = nullptr;
     double appendingChart_ = 0;
     std::int32_t nextRecordNo_ = 1;
     std::int32_t loggedCount_ = 0;

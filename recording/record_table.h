@@ -83,6 +83,7 @@ public:
     bool isEmpty(int row, Field field) const;
     std::optional<FullTime> fullTime(int row) const;
     Range range(int row) const;
+    bool sharedTime(int row) const { return rows_[static_cast<std::size_t>(row)].flags & SharedTime; }
 
     // Bytes held by rows and texts, for the memory figures of the benchmarks.
     std::size_t bytesUsed() const;

@@ -3,6 +3,7 @@
 // Limits are checked with the decimal separator the readings will carry.
 
 #include "log_session.h"
+#include "recording/row_formats.h"
 
 #include <QString>
 
@@ -16,6 +17,8 @@ struct LogOptions {
     QString usbSocket;    // the simulated cable's socket; empty: the system's cable
     meterlink::LogSession::Rules rules;
     QString out;          // empty: standard output only
+    bool append = false;  // continue an existing --out file
+    const meterlink::RowFormat* format = &meterlink::textRowFormat();   // of standard output
     int checkpointSeconds = 60;
     std::int64_t durationSeconds = 0;   // 0: until stopped or full
 };
