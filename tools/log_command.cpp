@@ -105,7 +105,7 @@ public:
         if (!options_.out.isEmpty()) {
             if (LogOutFile::appendable(options_.out)) {
                 std::optional<std::int32_t> lastNo;
-                if (!outFile_.open(options_.out, options_.append, sep_, lastNo, why))
+                if (!outFile_.check(options_.out, options_.append, sep_, lastNo, why))
                     return fail("cannot write " + options_.out, why);
                 appending_ = true;
                 if (lastNo) session_.logger().continueNumberingAfter(*lastNo);
@@ -122,6 +122,8 @@ public:
             }
         }
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
+        // Made only once the source is open: a run that cannot start leaves no file behind.
+        if (appending_ && !outFile_.open(why)) return fail("cannot write " + options_.out, why);
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
                                                                              ? QString()
                                                                              : QStringLiteral(" into ") + options_.out));

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <charconv>
 
@@ -33,12 +34,14 @@ bool LogOutFile::appendable(const QString& path) {
     return meterlink::dataFileFormat(path) != meterlink::DataFileFormat::Xml;
 }
 
-bool LogOutFile::open(const QString& path, bool append, std::string decimalSep, std::optional<std::int32_t>& lastNo,
-                      QString& why) {
+bool LogOutFile::check(const QString& path, bool append, std::string decimalSep,
+                       std::optional<std::int32_t>& lastNo, QString& why) {
+    path_ = path;
     format_ = &meterlink::rowFormatForFile(path);
     sep_ = std::move(decimalSep);
     const QFileInfo info(path);
     const bool hasRows = info.exists() && info.size() > 0;
+    hasRows_ = hasRows;
     std::string header;
     format_->header(header, format_->fileLineEnd);
     if (hasRows && !append) {
@@ -67,11 +70,32 @@ bool LogOutFile::open(const QString& path, bool append, std::string decimalSep, 
         if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
         if (static_cast<std::size_t>(bytes.size()) > header.size()) lastNo = lastNumber(*format_, last);
     }
-    if (!file_.open(path)) {
+    // Whether it can be written, found without leaving a trace.
+    if (info.exists()) {
+        QFile probe(path);
+        if (!probe.open(QIODevice::Append)) {
+            why = probe.errorString();
+            return false;
+        }
+    } else {
+        QSaveFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            why = probe.errorString();
+            return false;
+        }
+        probe.cancelWriting();
+    }
+    return true;
+}
+
+bool LogOutFile::open(QString& why) {
+    if (!file_.open(path_)) {
         why = file_.error();
         return false;
     }
-    if (!hasRows && !file_.append(header.data(), header.size())) {
+    std::string header;
+    format_->header(header, format_->fileLineEnd);
+    if (!hasRows_ && !file_.append(header.data(), header.size())) {
         why = file_.error();
         return false;
     }

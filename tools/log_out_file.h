@@ -19,10 +19,13 @@ public:
     // Whether the file's format can be appended to (not the XML packet).
     static bool appendable(const QString& path);
 
-    // Opens the file. lastNo: the number of the last row already in it, when
-    // --append continues one. False with why set when the run must not start.
-    bool open(const QString& path, bool append, std::string decimalSep, std::optional<std::int32_t>& lastNo,
-              QString& why);
+    // Checks the file without changing it. lastNo: the number of the last row
+    // already in it, when --append continues one. False with why set when the
+    // run must not start.
+    bool check(const QString& path, bool append, std::string decimalSep, std::optional<std::int32_t>& lastNo,
+               QString& why);
+    // Opens the checked file, writing the header into a new one.
+    bool open(QString& why);
     // False when the row could not be written (error() says why).
     bool appendRow(const meterlink::RecordTable& table, int row);
     bool close();
@@ -30,6 +33,8 @@ public:
 
 private:
     const meterlink::RowFormat* format_ = nullptr;
+    QString path_;
+    bool hasRows_ = false;
     std::string sep_;
     std::string line_;
     meterlink::DurableAppendFile file_;
