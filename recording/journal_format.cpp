@@ -66,13 +66,15 @@ bool readInteger(std::string_view text, std::optional<std::int32_t>& out) {
 bool readRow(std::string_view line, JournalContents& out, std::string (&texts)[5]) {
     std::string_view f[kRowFields];
     int n = 0;
-    while (n < kRowFields) {
+    bool more = true;
+    while (more && n <= kRowFields) {
         const std::size_t tab = line.find('\t');
-        f[n++] = line.substr(0, tab);
-        if (tab == std::string_view::npos) break;
-        line.remove_prefix(tab + 1);
+        if (n < kRowFields) f[n] = line.substr(0, tab);
+        ++n;
+        more = tab != std::string_view::npos;
+        if (more) line.remove_prefix(tab + 1);
     }
-    if (n != kRowFields || line.find('\t') != std::string_view::npos || f[0] != "row") return false;
+    if (n != kRowFields || more || f[0] != "row") return false;
     RecordTable::Row row;
     if (!readInteger(f[1], row.no) || !readInteger(f[9], row.nval)) return false;
     if (!f[2].empty()) {
