@@ -90,8 +90,8 @@ int JournalRecovery::offer(const QString& folder) {
         box.button(QMessageBox::Yes)->setText(QStringLiteral("&Yes"));
         box.button(QMessageBox::No)->setText(QStringLiteral("&No"));
         if (box.exec() == QMessageBox::Yes) {
-            logger_.restore(contents.rows, contents.chartValues);
             restored += contents.rows.rowCount();
+            logger_.restore(contents.rows, contents.chartValues);   // takes the rows
             // The rows now live in this window's own journal.
             orphan.remove();
             continue;

@@ -85,13 +85,13 @@ void DurableAppendFile::syncLoop() {
     for (;;) {
         wake_.wait(lock, [this] { return dirty_ || stopping_; });
         if (!dirty_ && stopping_) return;
+        // Writes that come meanwhile share this sync instead of one sync each:
+        // logging a few rows a second costs a sync or two a second.
+        wake_.wait_for(lock, std::chrono::milliseconds(kSyncDelayMs), [this] { return stopping_; });
         dirty_ = false;
         lock.unlock();
         if (dataSync(fd_) != 0) syncFailed_ = true;
         lock.lock();
-        // Writes that come meanwhile share the next sync, a short while on,
-        // instead of one sync each.
-        wake_.wait_for(lock, std::chrono::milliseconds(kSyncDelayMs), [this] { return stopping_; });
     }
 }
 

@@ -37,8 +37,9 @@ public:
     bool syncFailed() const { return syncFailed_.load(); }
     const QString& error() const { return error_; }
 
-    // The most time between a write and its sync.
-    static constexpr int kSyncDelayMs = 200;
+    // The time a write waits for others to share its sync; with the sync
+    // itself, well under a second.
+    static constexpr int kSyncDelayMs = 500;
 
 private:
     void syncLoop();

@@ -73,10 +73,22 @@ std::optional<double> RecordLogger::chartValueBeingAppended(int row) const {
     return (*restoring_)[at];
 }
 
-void RecordLogger::restore(const RecordTable& rows, const std::vector<double>& chartValues) {
+void RecordLogger::restore(RecordTable& rows, const std::vector<double>& chartValues) {
     appendingFrom_ = table_.rowCount();
     restoring_ = &chartValues;
-    {
+    if (table_.rowCount() == 0 && rows.rowCount() > 0) {
+        // Into an empty log the rows move whole, without a copy.
+        const int count = rows.rowCount();
+        for (int i = count - 1; i >= 0; --i)
+            if (const auto no = rows.integer(i, RecordTable::No)) {
+                nextRecordNo_ = *no + 1;
+                break;
+            }
+        table_.takeRowsFrom(rows);
+        if (pager_)
+            for (std::size_t i = 0; i < chartValues.size() && i < static_cast<std::size_t>(count); ++i)
+                if (!std::isnan(chartValues[i])) pager_->AddValue(chartValues[i]);
+    } else {
         const RecordTable::Batch batch(table_);
         for (int i = 0; i < rows.rowCount(); ++i) {
             RecordTable::Row row;
@@ -94,6 +106,7 @@ void RecordLogger::restore(const RecordTable& rows, const std::vector<double>& c
             if (row.no) nextRecordNo_ = *row.no + 1;
         }
     }
+    rows.clear();
     restoring_ = nullptr;
     appendingFrom_ = -1;
 }

@@ -42,8 +42,8 @@ public:
 
     // Appends rows brought back from an earlier session as they were, each
     // with its chart point (NaN: none), and goes on numbering after the last
-    // numbered one.
-    void restore(const RecordTable& rows, const std::vector<double>& chartValues);
+    // numbered one. The rows are taken from `rows`, which is left empty.
+    void restore(RecordTable& rows, const std::vector<double>& chartValues);
     // The chart point of a row while it is being appended (logged or
     // restored): what a listener to the table's rowsAppended may ask.
     std::optional<double> chartValueBeingAppended(int row) const;

@@ -50,18 +50,6 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     return true;
 }
 
-// Whether the file can be replaced, found without touching it: a save opens
-// a new file beside it and would replace it only on commit.
-bool canSave(const QString& fileName, QString& why) {
-    QSaveFile probe(fileName);
-    if (!probe.open(QIODevice::WriteOnly)) {
-        why = probe.errorString();
-        return false;
-    }
-    probe.cancelWriting();
-    return true;
-}
-
 class HeadlessLog : public QObject {
 public:
     HeadlessLog(const LogOptions& options, const meterlink::ModelProfile& profile)
@@ -118,7 +106,7 @@ public:
                 if (info.exists() && info.size() > 0)
                     return fail("cannot write " + options_.out,
                                 QStringLiteral("the file exists and is not empty; give another name"));
-                if (!canSave(options_.out, why)) return fail("cannot write " + options_.out, why);
+                if (!LogOutFile::canCreate(options_.out, why)) return fail("cannot write " + options_.out, why);
             }
         }
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);

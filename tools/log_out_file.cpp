@@ -77,14 +77,19 @@ bool LogOutFile::check(const QString& path, bool append, std::string decimalSep,
             why = probe.errorString();
             return false;
         }
-    } else {
-        QSaveFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            why = probe.errorString();
-            return false;
-        }
-        probe.cancelWriting();
+        return true;
     }
+    return canCreate(path, why);
+}
+
+bool LogOutFile::canCreate(const QString& path, QString& why) {
+    // A save file opens a new file beside it and makes it the file only on commit.
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly)) {
+        why = probe.errorString();
+        return false;
+    }
+    probe.cancelWriting();
     return true;
 }
 

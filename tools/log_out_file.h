@@ -18,6 +18,8 @@ class LogOutFile {
 public:
     // Whether the file's format can be appended to (not the XML packet).
     static bool appendable(const QString& path);
+    // Whether the file could be written in its place, found without touching it.
+    static bool canCreate(const QString& path, QString& why);
 
     // Checks the file without changing it. lastNo: the number of the last row
     // already in it, when --append continues one. False with why set when the
