@@ -74,9 +74,10 @@ void DataFileCommands::saveasClick() {
     if (!chosen) return;
     const QString name = SaveDialog2.selectedFiles().front();
     QString reason;
-    if (meterlink::saveTableToFile(table_, name, &reason))
+    if (meterlink::saveTableToFile(table_, name, &reason)) {
+        emit saved();
         tell(false, meterlink::saveSucceededMessage(name));
-    else
+    } else
         tell(true, meterlink::saveFailedMessage(name), reason);
 }
 
@@ -84,9 +85,14 @@ void DataFileCommands::SpeedButton2Click() {
     if (!lastOpened_.isEmpty()) offerAgain(*OpenDialog1_, lastOpened_);
     if (OpenDialog1_->exec() != QDialog::Accepted || OpenDialog1_->selectedFiles().isEmpty()) return;
     lastOpened_ = OpenDialog1_->selectedFiles().front();
+    const bool wasEmpty = table_.rowCount() == 0;
+    const bool xml = meterlink::dataFileFormat(lastOpened_) == meterlink::DataFileFormat::Xml;
     QString reason;
-    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false, &reason))
+    if (!meterlink::LoadTableFromFile(lastOpened_, table_, false, &reason)) {
         tell(true, meterlink::loadFailedMessage(), reason);
+        return;
+    }
+    emit loaded(wasEmpty || xml);
 }
 
 void DataFileCommands::BtPrintClick() {

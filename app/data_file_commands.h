@@ -19,7 +19,8 @@ class RecordTable;
 class DataFileCommands : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* kSaveFilter = "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt";
+    static constexpr const char* kSaveFilter =
+        "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv";
     static constexpr const char* kOpenFilter = "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt";
 
     DataFileCommands(meterlink::RecordTable& table, QWidget* window);
@@ -31,6 +32,12 @@ public:
     void SpeedButton2Click();
     // Print: the report in a modal preview, from which the user prints.
     void BtPrintClick();
+
+signals:
+    // The log's rows are all in the file just written.
+    void saved();
+    // A file was loaded; wholeFile: the log now holds exactly its rows.
+    void loaded(bool wholeFile);
 
 private:
     void tell(bool failure, const QString& text, const QString& reason = QString());

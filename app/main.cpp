@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -67,5 +68,7 @@ int main(int argc, char** argv) {
         window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
                                                screen->availableGeometry()));
     window.show();
+    // Asked over the window, once it is up.
+    QTimer::singleShot(0, &window, [&window] { window.offerRecovery(); });
     return QApplication::exec();
 }

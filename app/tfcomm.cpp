@@ -5,6 +5,7 @@
 #include "data_file_commands.h"
 #include "design_font.h"
 #include "hid_info_dialog.h"
+#include "journal_recovery.h"
 #include "lcd_panel.h"
 #include "limit_panel.h"
 #include "link_indicator.h"
@@ -21,6 +22,7 @@
 #include "links/usb_device_list.h"
 #include "links/usb_report_bytes.h"
 #include "meter_setting.h"
+#include "recording/journal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -81,6 +83,7 @@ TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
     FormCreate();
     applyUserSettings();
     keepUserSettings();
+    startJournal();
 
     // The 100 ms link tick. Only the ticks that find the link idle act, so
     // the timer sleeps until the next of them instead of waking the program
@@ -96,6 +99,8 @@ TFCOMM::TFCOMM(QWidget* parent, std::shared_ptr<HidPlatform> hid)
 void TFCOMM::armConTimer() { ConTimer_->start(link_->msUntilIdleTick()); }
 
 TFCOMM::~TFCOMM() {
+    // Kept when rows are unsaved, removed otherwise.
+    if (journal_) journal_->finish();
     // The window takes the port with it, and stops reading the USB cable:
     // the controller unplugs the devices the list still holds, then the list
     // lets them go.
@@ -674,6 +679,31 @@ void TFCOMM::connectDataFileCommands() {
     print->setObjectName(QStringLiteral("Print"));
     print->hide();
     connect(print, &QPushButton::clicked, this, &TFCOMM::PrintClick);
+}
+
+void TFCOMM::startJournal() {
+    journal_ = std::make_unique<meterlink::Journal>(
+        RecordTable_, [this](int row) { return logger_->chartValueBeingAppended(row); });
+    // Told once, after the window is up; logging goes on in memory.
+    connect(journal_.get(), &meterlink::Journal::failed, this, [this](const QString& message) {
+        QTimer::singleShot(0, this, [this, message] {
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), message, QMessageBox::Ok, this);
+            box.exec();
+        });
+    });
+    connect(dataFiles_, &DataFileCommands::saved, journal_.get(), &meterlink::Journal::markSaved);
+    connect(dataFiles_, &DataFileCommands::loaded, journal_.get(), [this](bool wholeFile) {
+        if (wholeFile) journal_->markSaved();
+    });
+    journal_->start(journalFolder());
+}
+
+QString TFCOMM::journalFolder() { return meterlink::Journal::folder(); }
+
+int TFCOMM::offerRecovery() {
+    const int restored = JournalRecovery(*logger_, this).offer(journalFolder());
+    if (restored > 0) ChartToolbar_->showPageNumber();
+    return restored;
 }
 
 void TFCOMM::saveasClick() { dataFiles_->saveasClick(); }

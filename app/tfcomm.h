@@ -23,6 +23,10 @@
 #include <memory>
 #include <optional>
 
+namespace meterlink {
+class Journal;
+}
+
 class ChartToolbar;
 class ConnectionControl;
 class HidPlatform;
@@ -105,6 +109,14 @@ public:
     UsbDeviceList& usbDevices() const { return *devices_; }
     const UsbReportUnwrapper& usbLink() const { return usb_; }
 
+    // The journal beside the log; none while it cannot be written.
+    meterlink::Journal& journal() const { return *journal_; }
+    // Offers back the logs that earlier sessions left unsaved; the rows
+    // restored.
+    int offerRecovery();
+    // The journal's folder: the user's data folder.
+    static QString journalFolder();
+
     // Whether the machine is a 64-bit x86 or Itanium one (the caption's suffix).
     static bool is64BitSystem();
 
@@ -175,6 +187,7 @@ private:
     meterlink::MeterReading& currentReading() {
         return meterDecoder_ ? meterDecoder_->mutableReading() : decoder_.mutableReading();
     }
+    void startJournal();
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
@@ -194,6 +207,7 @@ private:
     meterlink::RecordTable RecordTable_;
     std::unique_ptr<meterlink::TChartControl> ChartPager_;
     std::unique_ptr<meterlink::RecordLogger> logger_;
+    std::unique_ptr<meterlink::Journal> journal_;
     // The chart's place before it was enlarged: left, top, width, height.
     QRect SavedChartBounds_;
 

@@ -13,6 +13,7 @@
 #include "protocol/frame_builder.h"
 
 #include <QAbstractButton>
+#include <QTemporaryDir>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QProcess>
@@ -373,6 +374,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // The window keeps a journal: in a scratch data folder, never the user's.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QApplication app(argc, argv);
     TFCOMM window;
     window.show();

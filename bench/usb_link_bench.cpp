@@ -11,6 +11,7 @@
 #include "app/tfcomm.h"
 
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    // The window keeps a journal: in a scratch data folder, never the user's.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString socket = dir.filePath(QStringLiteral("cable.sock"));

@@ -1,11 +1,13 @@
 #include "data_files.h"
 
+#include "row_formats.h"
 #include "safe_file_write.h"
 #include "text_data_file.h"
 #include "xml_data_packet.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 namespace meterlink {
 
@@ -49,6 +51,14 @@ bool SaveTableAsText(const RecordTable& table, const QString& fileName, QString*
 }
 
 bool saveTableToFile(const RecordTable& table, const QString& fileName, QString* reason) {
+    if (hasRowFormatExtension(fileName)) {
+        // Values are read with the separator they were shown with.
+        const std::string sep = QLocale().decimalPoint().toStdString();
+        return writeFileSafely(
+            fileName,
+            [&](QIODevice& out, QString&) { return writeRows(rowFormatForFile(fileName), table, out, sep); },
+            reason);
+    }
     return dataFileFormat(fileName) == DataFileFormat::Xml ? saveXml(table, fileName, reason)
                                                            : saveText(table, fileName, reason);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Saving the log to a file and loading one back, in the format the file's
-// name selects: exactly ".xml" (lower case) is the XML data packet, every
-// other name tab-separated text. Shared by the window and meterlink-cli.
+// name selects: exactly ".xml" (lower case) is the XML data packet, ".csv"
+// and ".jsonl" (save only) the exports for analysis tools, every other name
+// tab-separated text. Shared by the window and meterlink-cli.
 //
 // A save replaces the file in one step, once the new one is complete and on
 // the disk: when it fails, whatever the reason, the file that was there

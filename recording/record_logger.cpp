@@ -1,5 +1,7 @@
 #include "record_logger.h"
 
+#include <cmath>
+
 namespace meterlink {
 
 namespace {
@@ -22,7 +24,7 @@ bool RecordLogger::shouldLog(const MeterReading& reading) const {
 void RecordLogger::INDataToTable(const MeterReading& reading) {
     if (sampling || stoppedAtLimit()) return;
     if (shouldLog(reading))
-        AppendReading(reading, times_.frameTime(clock_()), true);
+        AppendReading(reading, true);
     ++nextRecordNo_;
 }
 
@@ -30,16 +32,19 @@ void RecordLogger::Timer3Timer(MeterReading& reading) {
     if (!reading.NewReadingFlag || !livedata || stoppedAtLimit()) return;
     if (sampling) {
         if (shouldLog(reading))
-            AppendReading(reading, times_.timedTime(clock_()), false);
+            AppendReading(reading, false);
         ++nextRecordNo_;
     }
     reading.NewReadingFlag = false;
 }
 
-void RecordLogger::AppendReading(const MeterReading& reading, const QString& time, bool sharedTime) {
+void RecordLogger::AppendReading(const MeterReading& reading, bool sharedTime) {
     lastRecordKey_ = RepeatKey(reading);
     ++loggedCount_;
-    const QByteArray timeUtf8 = time.toUtf8();
+    // The time text and the full time are one moment.
+    const FullTime now = fullClock_();
+    const QTime time = clock_ ? clock_() : QTime::fromMSecsSinceStartOfDay(now.localMsOfDay());
+    const QByteArray timeUtf8 = (sharedTime ? times_.frameTime(time) : times_.timedTime(time)).toUtf8();
     RecordTable::Row row;
     row.no = nextRecordNo_;
     row.text[RecordTable::Time] = timeUtf8;
@@ -48,7 +53,14 @@ void RecordLogger::AppendReading(const MeterReading& reading, const QString& tim
     row.text[RecordTable::Value] = view(reading.ValueText);
     row.text[RecordTable::Unit] = view(reading.UnitText);
     row.text[RecordTable::Auto] = view(reading.JudgeText);
+    row.fullTime = now;
+    row.range = reading.AutoText == "AUTO"   ? RecordTable::Range::Auto
+                : reading.AutoText == "MANU" ? RecordTable::Range::Manual
+                                             : RecordTable::Range::Unknown;
+    appendingFrom_ = table_.rowCount();
+    appendingChart_ = reading.ChartValue;
     table_.append(row);
+    appendingFrom_ = -1;
     if (pager_) pager_->AddValue(reading.ChartValue);
     if (onAppended_) onAppended_(reading);
     // Told with the row that fills the log, not with the next reading.
@@ -62,6 +74,52 @@ bool RecordLogger::stoppedAtLimit() {
         if (onLimitReached_) onLimitReached_(recordLimit_);
     }
     return true;
+}
+
+std::optional<double> RecordLogger::chartValueBeingAppended(int row) const {
+    if (appendingFrom_ < 0 || row < appendingFrom_) return std::nullopt;
+    if (!restoring_) return row == appendingFrom_ ? std::optional<double>(appendingChart_) : std::nullopt;
+    const auto at = static_cast<std::size_t>(row - appendingFrom_);
+    if (at >= restoring_->size() || std::isnan((*restoring_)[at])) return std::nullopt;
+    return (*restoring_)[at];
+}
+
+void RecordLogger::restore(RecordTable& rows, const std::vector<double>& chartValues) {
+    appendingFrom_ = table_.rowCount();
+    restoring_ = &chartValues;
+    if (table_.rowCount() == 0 && rows.rowCount() > 0) {
+        // Into an empty log the rows move whole, without a copy.
+        const int count = rows.rowCount();
+        for (int i = count - 1; i >= 0; --i)
+            if (const auto no = rows.integer(i, RecordTable::No)) {
+                nextRecordNo_ = *no + 1;
+                break;
+            }
+        table_.takeRowsFrom(rows);
+        if (pager_)
+            for (std::size_t i = 0; i < chartValues.size() && i < static_cast<std::size_t>(count); ++i)
+                if (!std::isnan(chartValues[i])) pager_->AddValue(chartValues[i]);
+    } else {
+        const RecordTable::Batch batch(table_);
+        for (int i = 0; i < rows.rowCount(); ++i) {
+            RecordTable::Row row;
+            row.no = rows.integer(i, RecordTable::No);
+            row.nval = rows.integer(i, RecordTable::NVal);
+            for (RecordTable::Field f :
+                 {RecordTable::Time, RecordTable::DCAC, RecordTable::Value, RecordTable::Unit, RecordTable::Auto})
+                row.text[f] = rows.utf8(i, f);
+            row.sharedTime = rows.sharedTime(i);
+            row.fullTime = rows.fullTime(i);
+            row.range = rows.range(i);
+            if (!table_.append(row)) break;
+            const auto at = static_cast<std::size_t>(i);
+            if (pager_ && at < chartValues.size() && !std::isnan(chartValues[at])) pager_->AddValue(chartValues[at]);
+            if (row.no) nextRecordNo_ = *row.no + 1;
+        }
+    }
+    rows.clear();
+    restoring_ = nullptr;
+    appendingFrom_ = -1;
 }
 
 void RecordLogger::closeData() {

@@ -13,7 +13,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace meterlink {
 
@@ -23,22 +25,34 @@ public:
     // "limitless" on the Record menu.
     static constexpr std::int32_t kLimitless = 10'000'000;
 
+    // The time of day written into a row; none: the local time of its full time.
     using Clock = std::function<QTime()>;
+    // The moment a row is logged.
+    using FullClock = std::function<FullTime()>;
     // After a row was appended and its point added to the chart.
     using AppendedHandler = std::function<void(const MeterReading& reading)>;
 
-    RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times = TimeTexts(),
-                 Clock clock = [] { return QTime::currentTime(); })
+    RecordLogger(RecordTable& table, TChartControl& pager, TimeTexts times = TimeTexts(), Clock clock = Clock())
         : RecordLogger(table, &pager, std::move(times), std::move(clock)) {}
     // pager may be null: then no chart points are kept.
-    RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times = TimeTexts(),
-                 Clock clock = [] { return QTime::currentTime(); });
+    RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times = TimeTexts(), Clock clock = Clock());
 
     void setAppendedHandler(AppendedHandler handler) { onAppended_ = std::move(handler); }
     // Once when logging stops at the record limit (again after Close Data or
     // a new limit); the argument is the limit.
     using LimitReachedHandler = std::function<void(std::int32_t limit)>;
     void setLimitReachedHandler(LimitReachedHandler handler) { onLimitReached_ = std::move(handler); }
+    void setFullClock(FullClock clock) { fullClock_ = std::move(clock); }
+
+    // Appends rows brought back from an earlier session as they were, each
+    // with its chart point (NaN: none), and goes on numbering after the last
+    // numbered one. The rows are taken from `rows`, which is left empty.
+    void restore(RecordTable& rows, const std::vector<double>& chartValues);
+    // The chart point of a row while it is being appended (logged or
+    // restored): what a listener to the table's rowsAppended may ask.
+    std::optional<double> chartValueBeingAppended(int row) const;
+    // Numbering goes on after `last` (a log continued in an existing file).
+    void continueNumberingAfter(std::int32_t last) { nextRecordNo_ = last + 1; }
 
     // The switches of the record bar, read when a reading arrives.
     bool repeat = true;     // "Repeat": log every reading, equal or not
@@ -71,15 +85,20 @@ private:
     bool shouldLog(const MeterReading& reading) const;
     // True when the log is full; tells it the first time.
     bool stoppedAtLimit();
-    void AppendReading(const MeterReading& reading, const QString& time, bool sharedTime);
+    void AppendReading(const MeterReading& reading, bool sharedTime);
 
     RecordTable& table_;
     TChartControl* pager_;
     TimeTexts times_;
     Clock clock_;
+    FullClock fullClock_ = [] { return FullTime::now(); };
     AppendedHandler onAppended_;
     LimitReachedHandler onLimitReached_;
     bool limitTold_ = false;
+    // Rows being appended and their chart points, for chartValueBeingAppended.
+    int appendingFrom_ = -1;
+    const std::vector<double>* restoring_ = nullptr;
+    double appendingChart_ = 0;
     std::int32_t nextRecordNo_ = 1;
     std::int32_t loggedCount_ = 0;
     std::int32_t recordLimit_ = kDefaultRecordLimit;

@@ -57,6 +57,15 @@ bool RecordTable::append(const Row& row) {
     r.value = packed_.add(cut(row.text[Value]));
     r.unit = shared_.intern(cut(row.text[Unit]));
     r.judge = shared_.intern(cut(row.text[Auto]));
+    if (row.fullTime) {
+        const auto ms = static_cast<std::uint64_t>(row.fullTime->utcMs);
+        r.utcMsLow = static_cast<std::uint32_t>(ms);
+        r.utcMsHigh = static_cast<std::int32_t>(row.fullTime->utcMs >> 32);
+        r.offsetMinutes = row.fullTime->offsetMinutes;
+        r.flags |= HasFullTime;
+    }
+    if (row.range == Range::Auto) r.flags |= RangeAuto;
+    if (row.range == Range::Manual) r.flags |= RangeManual;
     rows_.push_back(r);
     if (batchDepth_ == 0) {
         const int at = rowCount() - 1;
@@ -119,6 +128,19 @@ QString RecordTable::text(int row, Field field) const {
 
 bool RecordTable::isEmpty(int row, Field field) const {
     return isInteger(field) ? !integer(row, field).has_value() : utf8(row, field).isEmpty();
+}
+
+std::optional<FullTime> RecordTable::fullTime(int row) const {
+    const StoredRow& r = rows_[static_cast<std::size_t>(row)];
+    if (!(r.flags & HasFullTime)) return std::nullopt;
+    return FullTime{static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.utcMsHigh)) << 32)
+                                              | r.utcMsLow),
+                    r.offsetMinutes};
+}
+
+RecordTable::Range RecordTable::range(int row) const {
+    const std::uint8_t flags = rows_[static_cast<std::size_t>(row)].flags;
+    return flags & RangeAuto ? Range::Auto : flags & RangeManual ? Range::Manual : Range::Unknown;
 }
 
 std::size_t RecordTable::bytesUsed() const {

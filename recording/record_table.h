@@ -2,10 +2,13 @@
 // The log: an in-memory table of readings in the order they were appended,
 // read by the grid, the chart, the data files and the report. Seven fields in
 // a fixed order; texts are cut to 20 characters; the two integer fields may be
-// empty. A row costs a fixed 32 bytes plus its value text: texts that repeat
-// are kept once (see text_store.h), and rows live in blocks that never move.
+// empty. Beside the fields, a logged row keeps the moment it was logged and
+// the meter's range mode; rows loaded from files have neither. A row costs a
+// fixed 40 bytes plus its value text: texts that repeat are kept once (see
+// text_store.h), and rows live in blocks that never move.
 
 #include "chunked_vector.h"
+#include "full_time.h"
 #include "text_store.h"
 
 #include <QByteArrayView>
@@ -33,6 +36,9 @@ public:
     // Case-insensitive, as the log's readers address fields ("value", "AUTO").
     static std::optional<Field> fieldByName(QStringView name);
 
+    // The meter's range mode when the row was logged.
+    enum class Range : std::uint8_t { Unknown, Auto, Manual };
+
     // One row to append. Texts are UTF-8; they are cut to kTextLimit
     // characters when stored.
     struct Row {
@@ -41,6 +47,8 @@ public:
         std::array<QByteArrayView, kFieldCount> text{};   // used at Time..Auto
         // A frame-driven time repeats from row to row: keep it once.
         bool sharedTime = false;
+        std::optional<FullTime> fullTime;
+        Range range = Range::Unknown;
     };
 
     explicit RecordTable(QObject* parent = nullptr);
@@ -73,6 +81,9 @@ public:
     // Any field as text: integers in decimal, empty fields as "".
     QString text(int row, Field field) const;
     bool isEmpty(int row, Field field) const;
+    std::optional<FullTime> fullTime(int row) const;
+    Range range(int row) const;
+    bool sharedTime(int row) const { return rows_[static_cast<std::size_t>(row)].flags & SharedTime; }
 
     // Bytes held by rows and texts, for the memory figures of the benchmarks.
     std::size_t bytesUsed() const;
@@ -98,9 +109,13 @@ private:
         TextRef value;
         TextRef unit;
         TextRef judge;
+        // The logged moment in two halves: 64-bit alignment would cost every row 8 bytes.
+        std::uint32_t utcMsLow;
+        std::int32_t utcMsHigh;
+        std::int16_t offsetMinutes;
         std::uint8_t flags;
     };
-    enum : std::uint8_t { HasNo = 1, HasNVal = 2, SharedTime = 4 };
+    enum : std::uint8_t { HasNo = 1, HasNVal = 2, SharedTime = 4, HasFullTime = 8, RangeAuto = 16, RangeManual = 32 };
 
     ChunkedVector<StoredRow> rows_;
     int batchDepth_ = 0;

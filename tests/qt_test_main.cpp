@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
+    // Windows under test keep journals: in a scratch data folder, never the
+    // user's, and a new one each run so no earlier run's journal is found.
+    qputenv("XDG_DATA_HOME", (scratch.path() + QStringLiteral("/data")).toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings(config));

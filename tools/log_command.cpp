@@ -4,6 +4,7 @@
 #include "log_command.h"
 
 #include "log_options.h"
+#include "log_out_file.h"
 #include "log_session.h"
 #include "log_status_line.h"
 #include "mqtt_publisher.h"
@@ -22,6 +23,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -48,18 +50,6 @@ bool writeAll(int fd, const char* data, qsizetype size) {
         data += n;
         size -= n;
     }
-    return true;
-}
-
-// Whether the file can be replaced, found without touching it: a save opens
-// a new file beside it and would replace it only on commit.
-bool canSave(const QString& fileName, QString& why) {
-    QSaveFile probe(fileName);
-    if (!probe.open(QIODevice::WriteOnly)) {
-        why = probe.errorString();
-        return false;
-    }
-    probe.cancelWriting();
     return true;
 }
 
@@ -115,16 +105,37 @@ public:
     // Checks --out and opens the source; an exit code when the run cannot start.
     std::optional<int> start() {
         QString why;
-        if (!options_.out.isEmpty() && !canSave(options_.out, why)) return fail("cannot write " + options_.out, why);
+        if (!options_.out.isEmpty()) {
+            if (LogOutFile::appendable(options_.out)) {
+                std::optional<std::int32_t> lastNo;
+                if (!outFile_.check(options_.out, options_.append, sep_, lastNo, why))
+                    return fail("cannot write " + options_.out, why);
+                appending_ = true;
+                if (lastNo) session_.logger().continueNumberingAfter(*lastNo);
+            } else {
+                if (options_.append)
+                    return fail("cannot append to " + options_.out,
+                                QStringLiteral("an XML packet is written whole; --append continues text, CSV and "
+                                               "JSON-lines files"));
+                const QFileInfo info(options_.out);
+                if (info.exists() && info.size() > 0)
+                    return fail("cannot write " + options_.out,
+                                QStringLiteral("the file exists and is not empty; give another name"));
+                if (!LogOutFile::canCreate(options_.out, why)) return fail("cannot write " + options_.out, why);
+            }
+        }
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
         if (mqtt_ && !mqtt_->start(why)) return fail("cannot publish to " + options_.mqtt.target->where(), why);
+        // Made only once the source is open: a run that cannot start leaves no file behind.
+        if (appending_ && !outFile_.open(why)) return fail("cannot write " + options_.out, why);
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
                                                                              ? QString()
                                                                              : QStringLiteral(" into ") + options_.out));
-        const QByteArrayView header = meterlink::tableTextHeader();
-        printRow(header.data(), header.size());
+        std::string header;
+        options_.format->header(header, "\n");
+        if (!header.empty()) printRow(header.data(), static_cast<qsizetype>(header.size()));
         if (ended_) return std::nullopt;   // nowhere to log to: the loop only has to stop
-        if (!options_.out.isEmpty()) {
+        if (!options_.out.isEmpty() && !appending_) {
             checkpoint_.setTimerType(Qt::VeryCoarseTimer);
             connect(&checkpoint_, &QTimer::timeout, this, &HeadlessLog::checkpoint);
             checkpoint_.start(options_.checkpointSeconds * 1000);
@@ -153,10 +164,18 @@ private:
         if (mqtt_)
             mqtt_->publish(readingJson(session_.table().integer(row, meterlink::RecordTable::No).value_or(0),
                                        QDateTime::currentDateTime(), session_.reading(), decimalSep_));
+        // The file first: a row printed is a row kept.
+        if (appending_ && !outFailed_ && !outFile_.appendRow(session_.table(), row)) {
+            outFailed_ = true;
+            exitCode_ = 1;
+            status_.event(QStringLiteral("cannot write %1 (%2); rows from No %3 on are only printed")
+                              .arg(options_.out, outFile_.error())
+                              .arg(session_.table().integer(row, meterlink::RecordTable::No).value_or(0)));
+        }
         if (!stdoutOpen_) return;
-        char line[meterlink::kTableTextLineMaxBytes];
-        const char* end = meterlink::putTableTextLine(session_.table(), row, line);
-        printRow(line, end - line);
+        line_.clear();
+        options_.format->row(line_, session_.table(), row, sep_, "\n");
+        printRow(line_.data(), static_cast<qsizetype>(line_.size()));
     }
 
     void printRow(const char* line, qsizetype size) {
@@ -207,7 +226,14 @@ private:
         status_.finish();
         if (mqtt_) mqtt_->finish(kMqttGraceMs);
         QString outcome = QStringLiteral("%1; %2 rows logged").arg(why).arg(session_.table().rowCount());
-        if (!options_.out.isEmpty()) {
+        if (appending_) {
+            if (!outFile_.close() || outFailed_) {
+                outcome += QStringLiteral("; ") + meterlink::saveFailedMessage(options_.out);
+                exitCode_ = 1;
+            } else {
+                outcome += QStringLiteral(", written into ") + options_.out;
+            }
+        } else if (!options_.out.isEmpty()) {
             if ((dirty_ || !saved_) && !save()) {
                 outcome += QStringLiteral("; ") + meterlink::saveFailedMessage(options_.out) + QStringLiteral(": ") +
                            saveFailure_;
@@ -247,6 +273,7 @@ private:
     static constexpr int kMqttGraceMs = 3000;
 
     LogOptions options_;
+    const std::string sep_ = QLocale().decimalPoint().toStdString();
     LogSession session_;
     std::unique_ptr<MqttPublisher> mqtt_;
     const QString decimalSep_ = QLocale().decimalPoint();
@@ -257,6 +284,10 @@ private:
     QTimer checkpoint_;
     QTimer duration_;
     QDeadlineTimer deadline_;
+    LogOutFile outFile_;
+    bool appending_ = false;   // --out is written row by row
+    bool outFailed_ = false;
+    std::string line_;
     bool dirty_ = false;    // rows logged since the last save
     bool saved_ = false;
     QString saveFailure_;   // why the last save failed

@@ -62,10 +62,11 @@ const char* logUsage() {
     static const std::string text = std::string(
            "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--meter MODEL] [--high X] [--low Y]\n"
            "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
-           "                         [--out FILE] [--checkpoint S] [--duration T]\n"
+           "                         [--format text|csv|jsonl] [--out FILE [--append]]\n"
+           "                         [--checkpoint S] [--duration T]\n"
            "                         [--mqtt URL [--mqtt-ca FILE] [--mqtt-queue N]]\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
-           "row on standard output as a line of the text data file (header first).\n"
+           "row on standard output (header first), each line ended by LF.\n"
            "\n"
            "  --port DEVICE   a serial port (the meter's line settings, exclusive): a path, or a\n"
            "                  name under /dev such as ttyUSB0; tcp://HOST:PORT: a port\n"
@@ -85,19 +86,27 @@ const char* logUsage() {
            "  --interval S    log the latest reading every S seconds instead of every\n"
            "                  frame\n"
            "  --no-repeat     skip a reading equal to the last logged one\n"
-           "  --out FILE      also save the log to FILE (.xml: XML data packet, any other\n"
-           "                  name: tab-separated text), replacing it in one step at\n"
-           "                  every checkpoint and at the end\n"
-           "  --checkpoint S  seconds between saves of --out (default 60)\n"
+           "  --format F      what standard output carries: text (the text data file's\n"
+           "                  lines, the default), csv or jsonl (JSON lines)\n"
+           "  --out FILE      also write the log into FILE, in the format its name picks:\n"
+           "                  .csv CSV, .jsonl JSON lines, .xml XML data packet, any\n"
+           "                  other tab-separated text. Rows are appended as they are\n"
+           "                  logged and synced within a second; an XML packet is\n"
+           "                  rewritten whole at every checkpoint and at the end.\n"
+           "                  An existing non-empty FILE is never replaced: the run\n"
+           "                  stops unless --append is given\n"
+           "  --append        continue an existing text, CSV or JSON-lines --out file;\n"
+           "                  numbering goes on after its last row\n"
+           "  --checkpoint S  seconds between saves of an XML --out (default 60)\n"
            "  --duration T    end after T seconds (or 15m, 12h, 3d)\n") + mqttUsage() + std::string(
            "\n"
            "The run ends at the record limit, after --duration, or on SIGINT or SIGTERM,\n"
            "saving --out first. A lost port or cable is looked for every 2 s and logging\n"
            "goes on when it is back. Progress goes to standard error. Exit codes: 0 done,\n"
-           "1 the last save of --out failed (or standard output closed, without --out),\n"
+           "1 writing --out failed (or standard output closed, without --out),\n"
            "2 bad arguments, a source that cannot be opened, an --out that cannot be\n"
-           "written or an MQTT broker that cannot be used, 3 no frame was received from\n"
-           "the source in the whole run.\n");
+           "written or that exists without --append, or an MQTT broker that cannot be\n"
+           "used, 3 no frame was received from the source in the whole run.\n");
     return text.c_str();
 }
 
@@ -108,6 +117,10 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         if (arg == "--help" || arg == "-h") return LogParse::Help;
         if (arg == "--no-repeat") {
             o.rules.repeat = false;
+            continue;
+        }
+        if (arg == "--append") {
+            o.append = true;
             continue;
         }
         if (arg == "--usb") {
@@ -134,7 +147,7 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             continue;
         }
         static const char* const kWithValue[] = {"--port", "--meter", "--high", "--low", "--limit", "--interval",
-                                                 "--out", "--checkpoint", "--duration"};
+                                                 "--out", "--checkpoint", "--duration", "--format"};
         if (std::find_if(std::begin(kWithValue), std::end(kWithValue),
                          [&](const char* name) { return arg == name; }) == std::end(kWithValue)) {
             error = "unknown argument '" + arg + "'";
@@ -192,6 +205,12 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                 error = "--duration wants a time of at least 1 second: 90, 90s, 15m, 12h or 3d";
                 return LogParse::Error;
             }
+        } else if (arg == "--format") {
+            o.format = meterlink::rowFormatByName(value);
+            if (!o.format) {
+                error = "--format wants one of " + meterlink::rowFormatNames() + ", not '" + value + "'";
+                return LogParse::Error;
+            }
         } else {   // --out
             if (value.empty()) {
                 error = "--out needs a file name";
@@ -205,5 +224,9 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         return LogParse::Error;
     }
     if (!checkMqttOptions(o.mqtt, error)) return LogParse::Error;
+    if (o.append && o.out.isEmpty()) {
+        error = "--append continues an --out file; give --out FILE";
+        return LogParse::Error;
+    }
     return LogParse::Run;
 }

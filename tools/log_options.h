@@ -4,6 +4,7 @@
 
 #include "log_session.h"
 #include "mqtt_options.h"
+#include "recording/row_formats.h"
 
 #include <QString>
 
@@ -17,6 +18,8 @@ struct LogOptions {
     QString usbSocket;    // the simulated cable's socket; empty: the system's cable
     meterlink::LogSession::Rules rules;
     QString out;          // empty: standard output only
+    bool append = false;  // continue an existing --out file
+    const meterlink::RowFormat* format = &meterlink::textRowFormat();   // of standard output
     int checkpointSeconds = 60;
     std::int64_t durationSeconds = 0;   // 0: until stopped or full
     MqttOptions mqtt;

@@ -35,7 +35,7 @@ public:
     // Separators, times and verdict parsing follow locale, as the window's
     // follow the user's.
     LogSession(const Rules& rules, std::int32_t fullCount, const QLocale& locale = QLocale(),
-               RecordLogger::Clock clock = [] { return QTime::currentTime(); }, QObject* parent = nullptr);
+               RecordLogger::Clock clock = RecordLogger::Clock(), QObject* parent = nullptr);
 
     // The meter's serial bytes, cut anywhere.
     void feed(const std::uint8_t* bytes, std::size_t size) {
@@ -54,6 +54,7 @@ public:
 
     const RecordTable& table() const { return table_; }
     const RecordLogger& logger() const { return logger_; }
+    RecordLogger& logger() { return logger_; }
     const MeterReading& reading() const { return pipeline_.reading(); }
     std::size_t framesDecoded() const { return pipeline_.decodedCount(); }
     // Frames cut from the bytes that failed the shape test or held a bad digit.

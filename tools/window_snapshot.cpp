@@ -6,6 +6,7 @@
 #include "app/tfcomm.h"
 
 #include <QAbstractButton>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPixmap>
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
     }
     const QString pngPath = QString::fromLocal8Bit(argv[2]);
 
+    // The window keeps a journal: in a scratch data folder, never the user's.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QApplication app(argc, argv);
     TFCOMM window;
     window.show();

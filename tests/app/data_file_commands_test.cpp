@@ -130,7 +130,7 @@ QByteArray readAll(const QString& path) {
 
 TEST(DialogFilter, PairsBecomeQtNameFiltersAndSuffixes) {
     EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kSaveFilter))),
-              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "CSV (*.csv)"}));
     EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kOpenFilter))),
               (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
     const QList<DialogFilter> other = parseDialogFilter(QStringLiteral("Logs|*.log;*.txt|Everything (*.*)|*.*"));
@@ -159,7 +159,8 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
         ModalSteps steps{chooseFile(dir.path(), QStringLiteral("log"),
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(d->nameFilters(),
-                                                  (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
+                                                  (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)",
+                                                               "CSV (*.csv)"}));
                                         EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("Excel File(*.xls)"));
                                         EXPECT_EQ(d->defaultSuffix(), QStringLiteral("xls"));
                                         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));

@@ -75,10 +75,10 @@ public:
         }
     }
 
-    // The row lines printed so far, without the header and the CR LF.
+    // The row lines printed so far, without the header and the LF.
     QStringList rows() {
         out_ += process_.readAllStandardOutput();
-        QStringList lines = QString::fromLatin1(out_).split(QStringLiteral("\r\n"));
+        QStringList lines = QString::fromLatin1(out_).split(QLatin1Char('\n'));
         lines.removeLast();   // after the last CR LF, or the whole unfinished text
         if (!lines.isEmpty()) lines.removeFirst();
         return lines;
@@ -158,7 +158,8 @@ TEST_F(LogCommand, RowsFromAPortFollowTheRulesAndTheFileHoldsWhatWasPrinted) {
         EXPECT_EQ(f[5], f[3] == QStringLiteral("1.000") ? QStringLiteral("pass") : QStringLiteral("Fail"))
             << qPrintable(row);
     }
-    EXPECT_EQ(readFile(at("every.txt")), every.out()) << "the file is what was printed";
+    // The file keeps its CR LF line ends; standard output ends lines in LF.
+    EXPECT_EQ(readFile(at("every.txt")).replace("\r\n", "\n"), every.out()) << "the file is what was printed";
     EXPECT_TRUE(every.err().contains(QStringLiteral("record limit of 12 rows reached")));
 
     // Repeats skipped but counted, in a locale with a decimal comma.
@@ -198,7 +199,8 @@ TEST_F(LogCommand, SigintAndSigtermSaveAFileThatLoadsBack) {
 TEST_F(LogCommand, CheckpointsKeepTheFileCurrentAndAFailedOneIsRetried) {
     Simulator meter({"--rate", "20"});
     QDir(dir.path()).mkdir(QStringLiteral("logs"));
-    const QString out = at("logs/run.txt");
+    // An XML packet cannot be appended to: it is rewritten at checkpoints.
+    const QString out = at("logs/run.xml");
     LogRun run({"--port", meter.where(), "--out", out, "--checkpoint", "1"});
     RecordTable midRun;
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(out); }, kWaitMs)) << qPrintable(run.err());
@@ -321,8 +323,10 @@ TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
         {{"--port", "/dev/null", "--duration", "1w", "--out", out}, "--duration wants"},
         {{"--port", "/dev/null", "--checkpoint"}, "--checkpoint needs a value"},
         {{"--port", "/dev/null", "--meter", "no-such-meter", "--out", out}, "no meter named 'no-such-meter'"},
-        {{"--port", "/dev/meterlink-no-such-port", "--out", out}, "cannot open /dev/meterlink-no-such-port"},
-        {{"--usb", "sim:" + at("no-cable.sock"), "--out", out}, "no USB cable"},
+        // A new --out: an existing one is refused before the source is tried.
+        {{"--port", "/dev/meterlink-no-such-port", "--out", at("new.txt")}, "cannot open /dev/meterlink-no-such-port"},
+        {{"--usb", "sim:" + at("no-cable.sock"), "--out", at("new.csv")}, "no USB cable"},
+        {{"--port", "/dev/null", "--out", out}, "give --append"},
         {{"--port", "/dev/null", "--out", QStringLiteral("/proc/meterlink.txt")}, "cannot write /proc/meterlink.txt"},
         {{"--port", "/dev/null", "--out", at("folder")}, "cannot write"},
     };
@@ -338,3 +342,58 @@ TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
 }
 
 }  // namespace
+
+TEST_F(LogCommand, OutIsWrittenAsItGoesAppendedOnRequestAndNeverSilentlyReplaced) {
+    Simulator meter({"--rate", "50"});
+    const QString csv = at("run.csv");
+    LogRun first({"--port", meter.where(), "--limit", "3", "--out", csv, "--format", "jsonl"});
+    ASSERT_EQ(first.waitForExit(), 0) << qPrintable(first.err());
+    // JSON lines on standard output, each ended by LF alone.
+    const QList<QByteArray> printed = first.out().split('\n');
+    ASSERT_EQ(printed.size(), 4);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(printed[i].startsWith("{\"timestamp\":\"") && printed[i].endsWith("}")) << printed[i].constData();
+    }
+    const QByteArray after3 = readFile(csv);
+    ASSERT_TRUE(after3.startsWith("timestamp,no,function,value,unit,display,range,verdict\r\n"));
+    ASSERT_EQ(after3.count("\r\n"), 4);
+
+    struct Refusal {
+        QStringList args;
+        const char* says;
+    };
+    const Refusal refusals[] = {
+        {{"--out", csv}, "give --append"},
+        {{"--out", at("x.xml"), "--append"}, "cannot append to"},
+        {{"--append"}, "--append continues an --out file"},
+    };
+    writeFile(at("x.xml"), "<x/>");
+    for (const Refusal& r : refusals) {
+        LogRun refused(QStringList{"--port", meter.where(), "--limit", "2"} + r.args);
+        EXPECT_EQ(refused.waitForExit(), 2) << r.says;
+        EXPECT_TRUE(refused.err().contains(QLatin1String(r.says))) << qPrintable(refused.err());
+    }
+    EXPECT_EQ(readFile(csv), after3) << "a refused run leaves the file as it was";
+
+    LogRun more({"--port", meter.where(), "--limit", "2", "--out", csv, "--append"});
+    ASSERT_EQ(more.waitForExit(), 0) << qPrintable(more.err());
+    const QList<QByteArray> lines = readFile(csv).split('\n');
+    ASSERT_EQ(lines.size(), 7);   // header, five rows, nothing after the last line end
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(lines[i].split(',').value(1), QByteArray::number(i)) << lines[i].constData();
+
+    // Read as an analyst reads it: times with their zone, values as floats.
+    const char* pandas = "/usr/bin/python3";
+    QProcess python;
+    python.start(QString::fromLatin1(pandas),
+                 {QStringLiteral("-c"), QStringLiteral("import pandas, sys\n"
+                                                       "d = pandas.read_csv(sys.argv[1], parse_dates=['timestamp'])\n"
+                                                       "assert str(d['timestamp'].dtype).startswith('datetime64[ns, ')\n"
+                                                       "assert d['value'].dtype == 'float64'\n"
+                                                       "print(len(d))\n"),
+                  csv});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    if (python.exitCode() != 0 && python.readAllStandardError().contains("No module named 'pandas'"))
+        GTEST_SKIP() << "python3-pandas is not installed";
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().constData();
+    EXPECT_EQ(python.readAllStandardOutput().trimmed(), "5");
+}

@@ -55,7 +55,7 @@ public:
     }
     QStringList rows() {
         out_ += process_.readAllStandardOutput();
-        QStringList lines = QString::fromLatin1(out_).split(QStringLiteral("\r\n"));
+        QStringList lines = QString::fromLatin1(out_).split(QLatin1Char('\n'));   // standard output ends lines in LF
         lines.removeLast();
         if (!lines.isEmpty()) lines.removeFirst();
         return lines;

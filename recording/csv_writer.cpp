@@ -1,0 +1,57 @@
+#include "csv_writer.h"
+
+#include "export_fields.h"
+
+#include <charconv>
+
+namespace meterlink {
+
+namespace {
+
+// Quoted only when it must be: a comma, a quote or a line break inside.
+void appendCsvField(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
+void appendCsvHeader(std::string& out, std::string_view lineEnd) {
+    out += "timestamp,no,function,value,unit,display,range,verdict";
+    out += lineEnd;
+}
+
+void appendCsvRecord(std::string& out, const RowView& row, std::string_view decimalSep, std::string_view lineEnd) {
+    const SiValue si = toSiValue(row.value, row.unit, decimalSep);
+    if (row.fullTime) appendIsoTime(out, *row.fullTime);
+    out += ',';
+    if (row.no) {
+        char buffer[12];
+        out.append(buffer, static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, *row.no).ptr - buffer));
+    }
+    out += ',';
+    appendCsvField(out, row.function);
+    out += ',';
+    if (si.hasValue) appendShortestDouble(out, si.value);
+    out += ',';
+    out += si.unit;
+    out += ',';
+    std::string display;
+    appendDisplay(display, row);
+    appendCsvField(out, display);
+    out += ',';
+    if (const char* range = rangeName(row.range)) out += range;
+    out += ',';
+    out += verdictName(row.verdict);
+    out += lineEnd;
+}
+
+}  // namespace meterlink

@@ -1,0 +1,146 @@
+#include "journal.h"
+
+#include "journal_format.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace meterlink {
+
+namespace {
+
+std::unique_ptr<QLockFile> lockFor(const QString& journal) {
+    auto lock = std::make_unique<QLockFile>(journal + QStringLiteral(".lock"));
+    // Only a dead holder makes a lock stale, never its age: a window may log for weeks.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) return nullptr;
+    return lock;
+}
+
+}  // namespace
+
+QString Journal::folder() { return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation); }
+
+QString Journal::failureMessage(const QString& path, const QString& why) {
+    return QStringLiteral("The journal of the log cannot be written (%1: %2). Logging goes on, but unsaved rows "
+                          "would be lost in a crash: save the log now and then.")
+        .arg(QDir::toNativeSeparators(path), why);
+}
+
+Journal::Journal(RecordTable& table, ChartValueOf chartValueOf, QObject* parent)
+    : QObject(parent), table_(table), chartValueOf_(std::move(chartValueOf)) {}
+
+Journal::~Journal() { finish(); }
+
+bool Journal::start(const QString& folder) {
+    const QFileInfo dir(folder);
+    if (dir.exists() && !dir.isDir()) {
+        path_ = folder;
+        fail(QStringLiteral("the data folder is a file"));
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        path_ = folder;
+        fail(QStringLiteral("the data folder cannot be made"));
+        return false;
+    }
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    path_ = QDir(folder).filePath(QStringLiteral("log-%1-%2%3").arg(stamp).arg(QCoreApplication::applicationPid())
+                                      .arg(QLatin1String(kSuffix)));
+    lock_ = lockFor(path_);
+    if (!lock_) {
+        fail(QStringLiteral("its lock file cannot be made"));
+        return false;
+    }
+    if (!file_.open(path_)) {
+        fail(file_.error());
+        return false;
+    }
+    const std::string header = journalHeader();
+    headerBytes_ = static_cast<std::int64_t>(header.size());
+    if (!file_.truncate(0)) {
+        fail(file_.error());
+        return false;
+    }
+    write(header);
+    connect(&table_, &RecordTable::rowsAppended, this, &Journal::rowsAppended);
+    connect(&table_, &RecordTable::cleared, this, &Journal::cleared);
+    // Rows already in the table (none in a new window) belong in it too.
+    if (table_.rowCount() > 0) rowsAppended(0, table_.rowCount() - 1);
+    return working();
+}
+
+void Journal::fail(const QString& why) {
+    if (broken_) return;
+    broken_ = true;
+    failure_ = failureMessage(path_, why);
+    emit failed(failure_);
+}
+
+void Journal::write(const std::string& bytes) {
+    if (broken_ || !file_.isOpen()) return;
+    if (!file_.append(bytes.data(), bytes.size())) fail(file_.error());
+    else if (file_.syncFailed()) fail(QStringLiteral("the disk did not keep what was written"));
+}
+
+void Journal::rowsAppended(int first, int last) {
+    unsaved_ = true;
+    if (broken_) return;
+    std::string lines;
+    lines.reserve(static_cast<std::size_t>(last - first + 1) * 80);
+    for (int r = first; r <= last; ++r) {
+        appendJournalRow(lines, table_, r, chartValueOf_ ? chartValueOf_(r) : std::nullopt);
+        // A large load is written a few megabytes at a time.
+        if (lines.size() >= (std::size_t{4} << 20)) {
+            write(lines);
+            lines.clear();
+        }
+    }
+    write(lines);
+}
+
+void Journal::cleared() {
+    unsaved_ = false;
+    if (broken_ || !file_.isOpen()) return;
+    if (!file_.truncate(headerBytes_)) fail(file_.error());
+}
+
+void Journal::markSaved() {
+    unsaved_ = false;
+    std::string line;
+    appendJournalSaved(line);
+    write(line);
+}
+
+void Journal::finish() {
+    if (!lock_) return;
+    disconnect(&table_, nullptr, this, nullptr);
+    const bool wasOpen = file_.isOpen();
+    const bool synced = file_.close();
+    if (wasOpen && !unsaved_ && synced) QFile::remove(path_);
+    lock_->unlock();
+    lock_.reset();
+}
+
+void OrphanJournal::remove() {
+    QFile::remove(path);
+    if (lock) lock->unlock();
+    lock.reset();
+}
+
+std::vector<OrphanJournal> findOrphanJournals(const QString& folder) {
+    std::vector<OrphanJournal> found;
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*") + QLatin1String(Journal::kSuffix)},
+                                                           QDir::Files, QDir::Time);
+    for (const QFileInfo& f : files) {
+        auto lock = lockFor(f.absoluteFilePath());
+        if (!lock) continue;   // a running window holds it
+        found.push_back({f.absoluteFilePath(), std::move(lock)});
+    }
+    return found;
+}
+
+}  // namespace meterlink

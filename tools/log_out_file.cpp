@@ -1,0 +1,116 @@
+#include "log_out_file.h"
+
+#include "recording/data_files.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <charconv>
+
+namespace {
+
+std::optional<std::int32_t> integerAt(std::string_view text) {
+    std::int32_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end == text.data()) return std::nullopt;
+    return v;
+}
+
+// The number of the last row in a file of the given format.
+std::optional<std::int32_t> lastNumber(const meterlink::RowFormat& format, std::string_view lastLine) {
+    if (format.name == "text") return integerAt(lastLine.substr(0, lastLine.find('\t')));
+    if (format.name == "csv") {
+        const std::size_t comma = lastLine.find(',');
+        return comma == std::string_view::npos ? std::nullopt : integerAt(lastLine.substr(comma + 1));
+    }
+    const std::size_t at = lastLine.find("\"no\":");
+    return at == std::string_view::npos ? std::nullopt : integerAt(lastLine.substr(at + 5));
+}
+
+}  // namespace
+
+bool LogOutFile::appendable(const QString& path) {
+    return meterlink::dataFileFormat(path) != meterlink::DataFileFormat::Xml;
+}
+
+bool LogOutFile::check(const QString& path, bool append, std::string decimalSep,
+                       std::optional<std::int32_t>& lastNo, QString& why) {
+    path_ = path;
+    format_ = &meterlink::rowFormatForFile(path);
+    sep_ = std::move(decimalSep);
+    const QFileInfo info(path);
+    const bool hasRows = info.exists() && info.size() > 0;
+    hasRows_ = hasRows;
+    std::string header;
+    format_->header(header, format_->fileLineEnd);
+    if (hasRows && !append) {
+        why = QStringLiteral("the file exists and is not empty; give --append to continue it, or another name");
+        return false;
+    }
+    if (hasRows) {
+        QFile existing(path);
+        if (!existing.open(QIODevice::ReadOnly)) {
+            why = existing.errorString();
+            return false;
+        }
+        const QByteArray bytes = existing.readAll();
+        if (!header.empty() && !bytes.startsWith(QByteArray::fromStdString(header))) {
+            why = QStringLiteral("it is no %1 log: its first line is not the header").arg(QLatin1String(
+                format_->name.data(), static_cast<qsizetype>(format_->name.size())));
+            return false;
+        }
+        if (!bytes.endsWith('\n')) {
+            why = QStringLiteral("its last line is cut short; mend or move the file first");
+            return false;
+        }
+        QByteArrayView rest(bytes.constData(), bytes.size() - 1);
+        const qsizetype from = rest.lastIndexOf('\n') + 1;
+        std::string_view last(rest.data() + from, static_cast<std::size_t>(rest.size() - from));
+        if (!last.empty() && last.back() == '\r') last.remove_suffix(1);
+        if (static_cast<std::size_t>(bytes.size()) > header.size()) lastNo = lastNumber(*format_, last);
+    }
+    // Whether it can be written, found without leaving a trace.
+    if (info.exists()) {
+        QFile probe(path);
+        if (!probe.open(QIODevice::Append)) {
+            why = probe.errorString();
+            return false;
+        }
+        return true;
+    }
+    return canCreate(path, why);
+}
+
+bool LogOutFile::canCreate(const QString& path, QString& why) {
+    // A save file opens a new file beside it and makes it the file only on commit.
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly)) {
+        why = probe.errorString();
+        return false;
+    }
+    probe.cancelWriting();
+    return true;
+}
+
+bool LogOutFile::open(QString& why) {
+    if (!file_.open(path_)) {
+        why = file_.error();
+        return false;
+    }
+    std::string header;
+    format_->header(header, format_->fileLineEnd);
+    if (!hasRows_ && !file_.append(header.data(), header.size())) {
+        why = file_.error();
+        return false;
+    }
+    return true;
+}
+
+bool LogOutFile::appendRow(const meterlink::RecordTable& table, int row) {
+    line_.clear();
+    format_->row(line_, table, row, sep_, format_->fileLineEnd);
+    return file_.append(line_.data(), line_.size());
+}
+
+bool LogOutFile::close() { return file_.close(); }
