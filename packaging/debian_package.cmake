@@ -38,8 +38,8 @@ set(CPACK_PACKAGE_NAME meterlink)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${METERLINK_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show, judge, log and chart the readings of a handheld multimeter")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-MeterLink links a 6000-count handheld digital multimeter to the computer,
+# The synopsis line comes from the summary; this is the extended part.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "MeterLink links a 6000-count handheld digital multimeter to the computer,
 over a serial port or the meter's USB cable. Its window shows a live copy of
 the meter's display and a Pass/Fail verdict against limits, and logs every
 reading in a grid and a paged chart; logs are saved as text or XML and

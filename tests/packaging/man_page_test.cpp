@@ -61,10 +61,15 @@ OptionsByCommand fromHelp(const std::string& program, const std::string& path) {
     OptionsByCommand result{{"", {}}};
     std::set<std::vector<std::string>> invocations;
     const std::regex commandUse("\\b" + program + " ([a-z][a-z0-9-]*)((?: --?[a-z][a-z0-9-]*)*)");
+    const std::regex ownUse("\\b" + program + " -");
+    // A program with commands states its own options on a usage line
+    // ("meterlink-cli --help | --version"); the other lines describe commands.
+    std::set<std::string> ownOptions, otherOptions;
     for (const std::string& line : lines(run(path + " --help"))) {
         std::smatch use;
         if (!std::regex_search(line, use, commandUse)) {
-            for (const std::string& o : optionsIn(line)) result[""].insert(o);
+            for (const std::string& o : optionsIn(line))
+                (std::regex_search(line, ownUse) ? ownOptions : otherOptions).insert(o);
             continue;
         }
         std::vector<std::string> invocation{use[1]};
@@ -72,6 +77,8 @@ OptionsByCommand fromHelp(const std::string& program, const std::string& path) {
         invocations.insert(invocation);
         for (const std::string& o : optionsIn(line)) result[use[1]].insert(o);
     }
+    result[""] = ownOptions;
+    if (invocations.empty()) result[""].insert(otherOptions.begin(), otherOptions.end());
     for (const auto& invocation : invocations) {
         std::string command = path;
         for (const std::string& word : invocation) command += " " + word;
@@ -175,14 +182,16 @@ TEST_P(ManPage, stamps_the_version_the_program_reports) {
     EXPECT_NE(roff.find("MeterLink " METERLINK_VERSION), std::string::npos) << "the built page lacks the version";
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, ManPage,
-                         ::testing::Values(
+const Program kPrograms[] = {
 #ifdef METERLINK_PROGRAM
-                             Program{"meterlink", METERLINK_PROGRAM},
+    {"meterlink", METERLINK_PROGRAM},
 #endif
-                             Program{"meterlink-cli", METERLINK_CLI}),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
+    {"meterlink-cli", METERLINK_CLI},
+};
+
+INSTANTIATE_TEST_SUITE_P(Programs, ManPage, ::testing::ValuesIn(kPrograms),
+                         [](const ::testing::TestParamInfo<Program>& program) {
+                             std::string name = program.param.name;
                              for (char& c : name)
                                  if (c == '-') c = '_';
                              return name;
@@ -191,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Programs, ManPage,
 TEST(SoftwareCentreData, newest_release_is_the_projects_version) {
     const std::string metainfo = readFile(METERLINK_METAINFO);
     std::smatch newest;
-    ASSERT_TRUE(std::regex_search(metainfo, newest, std::regex(R"(<release\s+version="([^"]+)")")))
+    ASSERT_TRUE(std::regex_search(metainfo, newest, std::regex(R"re(<release\s+version="([^"]+)")re")))
         << METERLINK_METAINFO << " has no <release>";
     EXPECT_EQ(newest[1], METERLINK_VERSION)
         << "add a <release version=\"" METERLINK_VERSION "\" date=\"YYYY-MM-DD\"> on top of <releases> in "
