@@ -28,6 +28,7 @@ void usage(std::ostream& out) {
 #ifdef METERLINK_HEADLESS_LOG
            "       meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--out FILE] [...]\n"
 #endif
+           "       meterlink-cli --help | --version\n"
            "\n"
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
            "          prints one tab-separated line per accepted frame.\n"
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
 #endif
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         usage(std::cout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "meterlink-cli " METERLINK_VERSION "\n";
         return 0;
     }
     std::cerr << "meterlink-cli: unknown command '" << argv[1] << "'\n";

@@ -1,13 +1,15 @@
 // meterlink-snapshot: opens the main window, clicks "COM Connection" (or "USB
 // Connection"), lets the link run for a while and saves a picture of the
 // window. For machines without a display (run it under xvfb-run or with
-// QT_QPA_PLATFORM=offscreen).
+// QT_QPA_PLATFORM=offscreen). scripts/screenshots uses it for the README's
+// pictures, with limits that give both verdicts and the chart enlarged.
 
 #include "app/tfcomm.h"
 
 #include <QAbstractButton>
 #include <QTemporaryDir>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
@@ -15,14 +17,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 void usage(FILE* out) {
-    std::fputs("usage: meterlink-snapshot [--usb] SECONDS PNG\n"
+    std::fputs("usage: meterlink-snapshot [--usb] [--high X] [--low Y] [--enlarge-chart] SECONDS PNG\n"
                "Shows the main window, connects COM 1 (set METERLINK_COM1 to the port's path),\n"
                "waits SECONDS and writes a picture of the window to PNG. With --usb it\n"
-               "connects the USB cable instead (METERLINK_HID=sim:SOCKET for the simulated one).\n",
+               "connects the USB cable instead (METERLINK_HID=sim:SOCKET for the simulated one).\n"
+               "--high and --low type the limits in; --enlarge-chart enlarges the chart to the\n"
+               "whole window before the picture is taken.\n",
                out);
 }
 
@@ -33,8 +38,24 @@ int main(int argc, char** argv) {
         usage(stdout);
         return 0;
     }
-    const bool usb = argc > 1 && std::strcmp(argv[1], "--usb") == 0;
-    if (usb) {
+    bool usb = false;
+    bool enlargeChart = false;
+    const char* highLimit = nullptr;
+    const char* lowLimit = nullptr;
+    while (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
+        const char* option = argv[1];
+        if (std::strcmp(option, "--usb") == 0) {
+            usb = true;
+        } else if (std::strcmp(option, "--enlarge-chart") == 0) {
+            enlargeChart = true;
+        } else if ((std::strcmp(option, "--high") == 0 || std::strcmp(option, "--low") == 0) && argc > 2) {
+            (option[2] == 'h' ? highLimit : lowLimit) = argv[2];
+            --argc;
+            ++argv;
+        } else {
+            usage(stderr);
+            return 2;
+        }
         --argc;
         ++argv;
     }
@@ -63,8 +84,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "meterlink-snapshot: the window has no %s button\n", qPrintable(buttonName));
         return 1;
     }
-    // Click once the window is up, as a user would.
+    // Type the limits and click once the window is up, as a user would.
+    const std::pair<const char*, const char*> limits[] = {{"T1HI", highLimit}, {"T1LO", lowLimit}};
+    for (const auto& [editName, text] : limits) {
+        auto* edit = window.findChild<QLineEdit*>(QString::fromLatin1(editName));
+        if (edit && text) edit->setText(QString::fromLocal8Bit(text));
+    }
     QTimer::singleShot(0, button, [button] { button->click(); });
+    if (enlargeChart) QTimer::singleShot(0, &window, [&window] { window.TbFdClick(); });
 
     int result = 1;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &window, [&] {
