@@ -32,9 +32,9 @@ void describeCommandLine(QCommandLineParser& parser) {
         "Environment:\n"
         "  METERLINK_COM1 ... METERLINK_COM4  the device COM 1 to COM 4 open\n"
         "                                     (default /dev/ttyS0 to /dev/ttyS3)\n"
-        "  METERLINK_HID=sim:SOCKET           use the cable that \"meterlink-cli simulate\n"
-        "                                     --usb SOCKET\" plays instead of the system's\n"
-        "                                     USB devices"));
+        "  METERLINK_HID=sim:SOCKET           use the cable that meterlink-cli's USB\n"
+        "                                     simulator plays on SOCKET instead of the\n"
+        "                                     system's USB devices"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(QCommandLineOption(QStringLiteral("reset"),

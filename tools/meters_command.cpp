@@ -15,10 +15,11 @@ using meterlink::MeterModel;
 
 void metersUsage(std::ostream& out) {
     out << "usage: meterlink-cli meters [--markdown]\n"
-           "Lists the meters MeterLink reads, by maker: the name to give to --meter,\n"
-           "the protocol, the serial line settings, the poll command of meters that\n"
-           "send only when asked, the full-scale count, the baud of the \"USB to Serial\"\n"
-           "cable where the meter is sold with it, and where the settings are documented.\n"
+           "Lists the meters MeterLink reads, by maker: the MODEL name the other\n"
+           "commands take, the protocol, the serial line settings, the poll command of\n"
+           "meters that send only when asked, the full-scale count, the baud of the\n"
+           "\"USB to Serial\" cable where the meter is sold with it, and where the\n"
+           "settings are documented.\n"
            "The first row is the default.\n"
            "  --markdown   print a Markdown table (the README's list is made with it)\n";
 }
