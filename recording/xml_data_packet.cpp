@@ -301,7 +301,40 @@ bool writeTableXml(const RecordTable& table, QIODevice& out, QString* reason) {
     return !w.hasError() && flush();
 }
 
+namespace {
+
+// The reader holds one token whole, and a packet's tokens are short (a row's
+// attributes). A file with megabytes between two tags is refused before the
+// reader could take that much memory for it.
+constexpr qint64 kLongestStretchWithoutTag = qint64{1} << 20;
+
+bool tagsComeOften(QIODevice& in, QString& why) {
+    if (in.isSequential()) return true;   // a pipe cannot be read twice
+    const qint64 start = in.pos();
+    qint64 sinceTag = 0;
+    qint64 offset = 0;
+    char block[64 * 1024];
+    for (qint64 n; (n = in.read(block, sizeof block)) > 0; offset += n) {
+        for (qint64 i = 0; i < n; ++i) {
+            sinceTag = block[i] == '<' ? 0 : sinceTag + 1;
+            if (sinceTag > kLongestStretchWithoutTag) {
+                why = QStringLiteral("not a data packet: more than 1 MB without a tag at byte %1").arg(offset + i);
+                in.seek(start);
+                return false;
+            }
+        }
+    }
+    return in.seek(start);
+}
+
+}  // namespace
+
 bool readTableXml(QIODevice& in, RecordTable& table, QString* reason) {
+    QString why;
+    if (!tagsComeOften(in, why)) {
+        if (reason) *reason = why;
+        return false;
+    }
     PacketReader reader(in, table);
     if (reader.read()) return true;
     if (reason) *reason = reader.reason();

@@ -8,7 +8,7 @@
 #include "log_session.h"
 #include "log_status_line.h"
 #include "mqtt_publisher.h"
-#include "reading_json.h"
+#include "recording/json_lines_writer.h"
 #include "serial_meter_source.h"
 #include "stop_signal_notifier.h"
 #include "usb_meter_source.h"
@@ -161,9 +161,6 @@ private:
     void rowLogged(int row) {
         dirty_ = true;
         status_.changed();
-        if (mqtt_)
-            mqtt_->publish(readingJson(session_.table().integer(row, meterlink::RecordTable::No).value_or(0),
-                                       QDateTime::currentDateTime(), session_.reading(), decimalSep_));
         // The file first: a row printed is a row kept.
         if (appending_ && !outFailed_ && !outFile_.appendRow(session_.table(), row)) {
             outFailed_ = true;
@@ -171,6 +168,12 @@ private:
             status_.event(QStringLiteral("cannot write %1 (%2); rows from No %3 on are only printed")
                               .arg(options_.out, outFile_.error())
                               .arg(session_.table().integer(row, meterlink::RecordTable::No).value_or(0)));
+        }
+        if (mqtt_) {
+            // The same object a JSON-lines export holds for this row.
+            std::string json;
+            meterlink::appendJsonObject(json, meterlink::rowView(session_.table(), row), decimalSep_.toStdString());
+            mqtt_->publish(QByteArray::fromStdString(json));
         }
         if (!stdoutOpen_) return;
         line_.clear();

@@ -176,6 +176,12 @@ TEST(DataFileLoads, SayWhyTheyFailed) {
     ASSERT_TRUE(writeAll(dir.filePath("deep.xml"), nested));
     EXPECT_FALSE(LoadTableFromFile(dir.filePath("deep.xml"), table, false, &reason));
     EXPECT_TRUE(reason.contains(QLatin1String("nest deeper"))) << reason.toStdString();
+    // One token of megabytes (an attribute, a text) is refused before it is read.
+    const QByteArray longToken = "<DATAPACKET><ROWDATA><ROW Value=\"" + QByteArray(3 << 20, '7') + "\"/>";
+    ASSERT_TRUE(writeAll(dir.filePath("token.xml"), longToken));
+    EXPECT_FALSE(LoadTableFromFile(dir.filePath("token.xml"), table, false, &reason));
+    EXPECT_TRUE(reason.contains(QLatin1String("more than 1 MB without a tag"))) << reason.toStdString();
+    EXPECT_EQ(tableRows(table), QStringList{"0|held|||||"});
 }
 
 // Texts from a locale Latin-1 lacks go into UTF-8 with its mark, and load
