@@ -64,18 +64,20 @@ bool frameIsPlausible(const MeterFrame& f, std::int32_t fullCount) {
 
     std::uint8_t quantities = 0;
     std::uint8_t prefixes = 0xFF;
-    bool anyPrefix = false;
+    int prefixCount = 0;
     for (const BitMeaning& m : kMeanings) {
         if (!set(f, m.byte, m.mask)) continue;
         quantities |= m.quantity;
         if (m.prefixOf) {
             prefixes &= m.prefixOf;
-            anyPrefix = true;
+            ++prefixCount;
         }
     }
     // One quantity at a time: no duty cycle in amperes, no frequency in ohms.
     if (bitCount(quantities) > 1) return false;
-    if (anyPrefix && (quantities & prefixes) == 0) return false;
+    // A display lights one prefix at most, and only before a unit that takes it.
+    if (prefixCount > 1) return false;
+    if (prefixCount == 1 && (quantities & prefixes) == 0) return false;
     for (std::uint8_t mask : kAcDc)
         if (set(f, 8, mask) && quantities != 0 && (quantities & (Volts | Amperes)) == 0) return false;
     if (!overload && count > (quantities == Hertz ? kFrequencyCount : fullCount)) return false;
