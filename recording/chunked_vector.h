@@ -30,6 +30,13 @@ public:
         ++size_;
     }
 
+    // Keeps the first `size` elements and frees the blocks beyond them.
+    void truncate(std::size_t size) {
+        if (size >= size_) return;
+        blocks_.resize((size + kBlockSize - 1) >> BlockShift);
+        size_ = size;
+    }
+
     void clear() {
         blocks_.clear();
         blocks_.shrink_to_fit();

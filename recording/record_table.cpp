@@ -81,6 +81,18 @@ RecordTable::Batch::~Batch() {
         emit table_.rowsAppended(first_, table_.rowCount() - 1);
 }
 
+void RecordTable::dropUnannounced(int first) {
+    Q_ASSERT(batchDepth_ > 0);
+    if (first >= rowCount()) return;
+    if (first <= 0) {
+        rows_.clear();
+        shared_.clear();
+        packed_.clear();
+        return;
+    }
+    rows_.truncate(static_cast<std::size_t>(first));
+}
+
 void RecordTable::takeRowsFrom(RecordTable& other) {
     rows_ = std::move(other.rows_);
     shared_ = std::move(other.shared_);

@@ -59,6 +59,11 @@ public:
     // Appends one row; false (nothing appended) when the table is full.
     bool append(const Row& row);
     void clear();
+    // Takes back the rows from `first` on, appended inside the Batch that is
+    // still open and so never announced: a load that turns out not to be one
+    // leaves the table as it found it. Their texts stay held until clear(),
+    // unless the table is left empty.
+    void dropUnannounced(int first);
     // Replaces this table's rows by other's, leaving other empty.
     void takeRowsFrom(RecordTable& other);
 

@@ -206,6 +206,10 @@ namespace {
 
 constexpr qint64 kMostRows = RecordLogger::kLimitless;
 
+QString tooManyRowsReason() {
+    return QStringLiteral("the log would hold more than %1 rows, the most it can hold").arg(kMostRows);
+}
+
 QString noHeaderReason() {
     return QStringLiteral("not a data file: line 1 is no header (it names none of the fields No, Time, DC/AC, "
                           "Value, Unit, AUTO)");
@@ -229,9 +233,9 @@ bool readHeader(TextLineReader& lines, LineFields& fields, int& values, QString&
     return false;
 }
 
-// A first pass that reads no row: what is no data file, or holds more rows
-// than a log can, is refused before the table changes.
-bool checkWholeFile(QIODevice& in, const RecordTable& table, QString& reason) {
+// A pass that keeps no row, for a file that may hold more rows than the log
+// can: it is refused before the table changes and before memory fills.
+bool checkRowCount(QIODevice& in, const RecordTable& table, QString& reason) {
     const qint64 from = in.pos();
     TextLineReader lines(in);
     LineFields fields;
@@ -247,7 +251,7 @@ bool checkWholeFile(QIODevice& in, const RecordTable& table, QString& reason) {
                 break;
             }
         if (any && ++rows > kMostRows) {
-            reason = QStringLiteral("the log would hold more than %1 rows, the most it can hold").arg(kMostRows);
+            reason = tooManyRowsReason();
             return false;
         }
     }
@@ -262,6 +266,26 @@ bool checkWholeFile(QIODevice& in, const RecordTable& table, QString& reason) {
     return true;
 }
 
+// Whether the rest of the file may hold more than `room` rows. Each line but
+// the last ends in a CR or LF byte, so counting those bytes bounds the rows
+// far faster than reading them does; small files need not even be read.
+bool mayHoldMoreRows(QIODevice& in, qint64 room) {
+    const qint64 from = in.pos();
+    const qint64 bytes = in.size() - from;
+    // A row line takes at least two bytes.
+    if (bytes / 2 + 1 <= room) return false;
+    QByteArray chunk(qsizetype{1} << 16, Qt::Uninitialized);
+    qint64 lineEnds = 0;
+    for (;;) {
+        const qint64 n = in.read(chunk.data(), chunk.size());
+        if (n <= 0) break;
+        lineEnds += std::count_if(chunk.constData(), chunk.constData() + n, [](char c) { return c == '\n' || c == '\r'; });
+        // The header takes a line; the last line may have no end.
+        if (lineEnds > room) break;
+    }
+    return !in.seek(from) || lineEnds > room;
+}
+
 }  // namespace
 
 bool loadTableText(QIODevice& in, RecordTable& table, QString* reasonOut) {
@@ -270,13 +294,21 @@ bool loadTableText(QIODevice& in, RecordTable& table, QString* reasonOut) {
         if (reasonOut) *reasonOut = reason;
         return false;
     };
-    if (!in.isSequential() && !checkWholeFile(in, table, reason)) return fail();
+    if (!in.isSequential() && mayHoldMoreRows(in, kMostRows - table.rowCount()) &&
+        !checkRowCount(in, table, reason))
+        return fail();
     TextLineReader lines(in);
     LineFields fields;
     int headerValues = 0;
     if (!readHeader(lines, fields, headerValues, reason)) return fail();
     const bool utf8 = lines.encoding() == TextLineReader::Encoding::Utf8;
+    const int first = table.rowCount();
     const RecordTable::Batch batch(table);
+    // What is no data file, or would overfill the log, is refused whole.
+    auto refuse = [&] {
+        table.dropUnannounced(first);
+        return fail();
+    };
     std::string buffers[RecordTable::kFieldCount];
     QByteArrayView line;
     while (lines.next(line)) {
@@ -307,13 +339,13 @@ bool loadTableText(QIODevice& in, RecordTable& table, QString* reasonOut) {
         for (RecordTable::Field f : kTextFields)
             row.text[f] = utf8 ? utf8Checked(fields.value(f), buffers[f]) : utf8FromLatin1(fields.value(f), buffers[f]);
         if (table.rowCount() >= kMostRows || !table.append(row)) {
-            reason = QStringLiteral("the log would hold more than %1 rows, the most it can hold").arg(kMostRows);
-            return fail();
+            reason = tooManyRowsReason();
+            return refuse();
         }
     }
     if (!lines.error().isEmpty()) {
         reason = lines.error();
-        return fail();
+        return refuse();
     }
     return true;
 }

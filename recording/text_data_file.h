@@ -32,8 +32,9 @@ char* putTableTextLine(const RecordTable& table, int row, char* at);
 // line it cannot load and returns false with the reason; the rows before
 // that line stay, and no part of the failing line is kept. What is no data
 // file (a zero byte, an overlong line, no header), or would make the log hold
-// more rows than it can, is refused before any row is added, when the device
-// can be read twice.
+// more rows than it can, is refused whole: the table is left as it was. A
+// file large enough to overfill the log is counted before any row is added,
+// when the device can be read twice.
 bool loadTableText(QIODevice& in, RecordTable& table, QString* reason = nullptr);
 bool loadTableText(QByteArrayView bytes, RecordTable& table, QString* reason = nullptr);
 
