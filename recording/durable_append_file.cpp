@@ -43,15 +43,22 @@ bool DurableAppendFile::open(const QString& path) {
 
 bool DurableAppendFile::append(const char* data, std::size_t size) {
     if (fd_ < 0) return false;
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(fd_, data + written, size - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             error_ = systemError(n < 0 ? errno : ENOSPC);
+            // A full disk may take part of a line: cut it off again, so that
+            // the file ends with its last whole line and loads.
+            if (written > 0) {
+                const std::int64_t end = this->size();
+                if (end >= static_cast<std::int64_t>(written))
+                    (void)::ftruncate(fd_, static_cast<off_t>(end - static_cast<std::int64_t>(written)));
+            }
             return false;
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        written += static_cast<std::size_t>(n);
     }
     requestSync();
     return true;
@@ -73,11 +80,15 @@ std::int64_t DurableAppendFile::size() const {
 }
 
 void DurableAppendFile::requestSync() {
+    bool wasDirty = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
+        wasDirty = dirty_;
         dirty_ = true;
     }
-    wake_.notify_one();
+    // A sync is already due: waking the thread again would only cost a
+    // context switch per row.
+    if (!wasDirty) wake_.notify_one();
 }
 
 void DurableAppendFile::syncLoop() {

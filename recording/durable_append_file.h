@@ -26,7 +26,7 @@ public:
     bool open(const QString& path);
     bool isOpen() const { return fd_ >= 0; }
     // Writes all bytes at the end; false (with error() set) when the system
-    // refused them, e.g. a full disk.
+    // refused them, e.g. a full disk, and then none of them stays.
     bool append(const char* data, std::size_t size);
     // Cuts the file to `size` bytes.
     bool truncate(std::int64_t size);

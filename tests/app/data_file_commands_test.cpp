@@ -12,11 +12,11 @@
 #include "recording/report_layout.h"
 #include "../recording/table_rows.h"
 #include "window_test_support.h"
+#include "../small_disk.h"
 #include "../../bench/resident_bytes.h"
 
 #include <QAbstractButton>
 #include <QDir>
-#include <sys/mount.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
@@ -209,22 +209,15 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
 // Save onto a full disk: the "Error" box with the reason, the old file kept,
 // whatever the size of the log.
 TEST_F(DataFileCommandsTest, SaveOntoAFullDiskSaysWhyAndKeepsTheOldFile) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
-    const QString disk = at("disk");
-    ASSERT_TRUE(QDir().mkdir(disk));
-    if (mount("tmpfs", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=128k") != 0)
-        GTEST_SKIP() << "mounting a tmpfs was refused";
+    SmallDisk small("size=128k");
+    if (!small.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
+    const QString disk = small.path();
     const QDir folder(disk);
     for (const char* name : {"log.xls", "log.xml"}) {
         QFile old(folder.filePath(QLatin1String(name)));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("previous") == 8);
     }
-    {
-        QFile filler(folder.filePath("filler"));
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray page(4096, 'f');
-        while (filler.write(page) == page.size()) {}
-    }
+    small.fill();
     for (int rows : {1, 10, 100, 500, 5000}) {
         while (table.rowCount() < rows) table.append(tableRow(table.rowCount() + 1, "14:03:22", "DC", "5.999", "V", "pass"));
         for (const char* name : {"log.xls", "log.xml"}) {
@@ -238,7 +231,6 @@ TEST_F(DataFileCommandsTest, SaveOntoAFullDiskSaysWhyAndKeepsTheOldFile) {
         }
     }
     EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "log.xls", "log.xml"}));
-    umount(disk.toLocal8Bit().constData());
 }
 
 TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAgain) {

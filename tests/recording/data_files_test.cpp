@@ -4,6 +4,7 @@
 
 #include "recording/data_files.h"
 #include "table_rows.h"
+#include "../small_disk.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <climits>
@@ -294,31 +294,9 @@ void expectSaveRefusedKeepingOldFile(const QString& folder, const RecordTable& t
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), files) << name;
 }
 
-// A tmpfs of its own, where the tests can fill the disk or make it read-only.
-// Needs root (and a system that lets it mount); tests skip otherwise.
-class SmallDisk {
-public:
-    explicit SmallDisk(const char* options) {
-        if (geteuid() == 0 && dir_.isValid())
-            mounted_ = mount("tmpfs", dir_.path().toLocal8Bit().constData(), "tmpfs", 0, options) == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_) umount(dir_.path().toLocal8Bit().constData());
-    }
-    bool mounted() const { return mounted_; }
-    QString path() const { return dir_.path(); }
-    bool makeReadOnly() {
-        return mount(nullptr, dir_.path().toLocal8Bit().constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-private:
-    QTemporaryDir dir_;
-    bool mounted_ = false;
-};
-
 TEST(DataFileSaves, AFullDiskLeavesThePreviousFileWhole) {
     SmallDisk disk("size=64k");
-    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    if (!disk.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
     RecordTable small;
     small.append(tableRow(1, "09:00:00", "DC", "1.000", "V", "pass"));
     ASSERT_TRUE(saveTableToFile(small, QDir(disk.path()).filePath("log.xls")));
@@ -329,28 +307,16 @@ TEST(DataFileSaves, AFullDiskLeavesThePreviousFileWhole) {
 }
 
 // Fills the disk until `leave` bytes or fewer are free.
-void fillDisk(const QString& folder, qint64 leave) {
-    QFile filler(QDir(folder).filePath("filler"));
-    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    const QByteArray page(4096, 'f');
-    for (;;) {
-        const qint64 free = QStorageInfo(folder).bytesAvailable();
-        if (free <= leave) break;
-        const qint64 n = std::min<qint64>(page.size(), free - leave);
-        if (filler.write(page.constData(), n) != n) break;
-    }
-}
-
 // Small saves onto a full or nearly full disk: each either fails, keeping the
 // old file and leaving nothing beside it, or writes every byte.
 TEST(DataFileSaves, OntoAFullDiskFailCleanlyWhateverTheirSize) {
     QTemporaryDir plain;
     for (qint64 leave : {qint64{0}, qint64{8192}}) {
         SmallDisk disk("size=256k");
-        if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+        if (!disk.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
         for (const char* name : {"log.xls", "log.xml"})
             ASSERT_TRUE(writeAll(QDir(disk.path()).filePath(QLatin1String(name)), "previous"));
-        fillDisk(disk.path(), leave);
+        disk.fill(leave);
         for (int rows : {1, 10, 100, 500, 5000}) {
             RecordTable table;
             for (int i = 0; i < rows; ++i) table.append(tableRow(i, "14:03:22", "DC", "5.999", "V", "pass"));

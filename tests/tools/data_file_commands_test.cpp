@@ -1,9 +1,10 @@
 // meterlink-cli convert and report, run as child processes: what they write,
 // how they fail, and that a failed or killed run leaves OUT as it was.
 
+#include "../small_disk.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -124,16 +125,11 @@ TEST_F(DataFileCommands, AFailureSaysWhyExitsOneAndLeavesOutAlone) {
 // A convert onto a full disk fails with the reason and keeps OUT, whatever
 // the size of the log.
 TEST_F(DataFileCommands, OntoAFullDiskFailsCleanly) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
-    const std::string disk = at("disk");
-    std::filesystem::create_directory(disk);
-    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=128k") != 0) GTEST_SKIP() << "mounting a tmpfs was refused";
+    SmallDisk small("size=128k");
+    if (!small.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
+    const std::string disk = small.path().toStdString();
     for (const char* out : {"/out.txt", "/out.xml"}) writeFile(disk + out, "previous");
-    {
-        std::ofstream filler(disk + "/filler", std::ios::binary);
-        const std::string page(4096, 'f');
-        while (filler.write(page.data(), page.size()) && filler.flush()) {}
-    }
+    small.fill();
     for (int rows : {1, 10, 100, 500, 5000}) {
         writeFile(at("in.txt"), logText(rows));
         for (const char* out : {"/out.txt", "/out.xml"}) {
@@ -147,7 +143,6 @@ TEST_F(DataFileCommands, OntoAFullDiskFailsCleanly) {
     for (const auto& entry : std::filesystem::directory_iterator(disk)) left.push_back(entry.path().filename());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"filler", "out.txt", "out.xml"}));
-    umount(disk.c_str());
 }
 
 TEST_F(DataFileCommands, AConvertKilledWhileWritingLeavesThePreviousFile) {

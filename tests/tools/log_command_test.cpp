@@ -4,6 +4,7 @@
 
 #include "recording/data_files.h"
 #include "../app/pty_pair.h"
+#include "../small_disk.h"
 
 #include <QDir>
 #include <QFile>
@@ -342,6 +343,32 @@ TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
 }
 
 }  // namespace
+
+// A disk that fills during the run: what reached the file stays whole and
+// loads, every row is still printed, and the run says so and exits 1.
+TEST_F(LogCommand, ADiskThatFillsKeepsTheFileWholeAndEveryRowPrinted) {
+    SmallDisk disk("size=64k");
+    if (!disk.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
+    disk.fill(4096);   // room for some of the rows
+    Simulator meter({"--rate", "100"});
+    const QString out = disk.filePath(QStringLiteral("run.txt"));
+    LogRun run({"--port", meter.where(), "--limit", "400", "--out", out});
+    EXPECT_EQ(run.waitForExit(), 1);
+    EXPECT_TRUE(run.err().contains(QStringLiteral("cannot write ") + out)) << qPrintable(run.err());
+    EXPECT_TRUE(run.err().contains(QLatin1String("No space left on device"))) << qPrintable(run.err());
+    const QStringList printed = run.rows();
+    ASSERT_EQ(printed.size(), 400);
+    expectConsecutive(printed);
+    RecordTable kept;
+    QString reason;
+    ASSERT_TRUE(meterlink::LoadTableFromFile(out, kept, false, &reason)) << qPrintable(reason);
+    ASSERT_GT(kept.rowCount(), 0);
+    ASSERT_LT(kept.rowCount(), 400);
+    for (int r = 0; r < kept.rowCount(); ++r) {
+        EXPECT_EQ(kept.integer(r, RecordTable::No), numberOf(printed[r]));
+        EXPECT_EQ(kept.text(r, RecordTable::Value), fields(printed[r]).value(3));
+    }
+}
 
 TEST_F(LogCommand, OutIsWrittenAsItGoesAppendedOnRequestAndNeverSilentlyReplaced) {
     Simulator meter({"--rate", "50"});
