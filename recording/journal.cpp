@@ -12,6 +12,8 @@ namespace meterlink {
 
 namespace {
 
+constexpr int kMostNameTries = 100;
+
 std::unique_ptr<QLockFile> lockFor(const QString& journal) {
     auto lock = std::make_unique<QLockFile>(journal + QStringLiteral(".lock"));
     // Only a dead holder makes a lock stale, never its age: a window may log for weeks.
@@ -47,10 +49,14 @@ bool Journal::start(const QString& folder) {
         fail(QStringLiteral("the data folder cannot be made"));
         return false;
     }
+    // Windows that start in the same millisecond (of one process, even) each
+    // get a journal of their own: the first name nobody holds or left.
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
-    path_ = QDir(folder).filePath(QStringLiteral("log-%1-%2%3").arg(stamp).arg(QCoreApplication::applicationPid())
-                                      .arg(QLatin1String(kSuffix)));
-    lock_ = lockFor(path_);
+    const QString base = QDir(folder).filePath(QStringLiteral("log-%1-%2").arg(stamp).arg(QCoreApplication::applicationPid()));
+    for (int n = 1; !lock_ && n <= kMostNameTries; ++n) {
+        path_ = (n == 1 ? base : base + QLatin1Char('-') + QString::number(n)) + QLatin1String(kSuffix);
+        if (!QFileInfo::exists(path_)) lock_ = lockFor(path_);
+    }
     if (!lock_) {
         fail(QStringLiteral("its lock file cannot be made"));
         return false;

@@ -206,6 +206,26 @@ TEST_F(JournalTest, AJournalARunningWindowHoldsOrANewerProgramWroteIsLeftAlone) 
     EXPECT_TRUE(QFile::exists(running.journal().path()));
 }
 
+// Windows that start at the same instant each keep a journal of their own,
+// and a journal left unsaved is offered to one of them only.
+TEST_F(JournalTest, WindowsStartingAtOnceEachKeepTheirOwn) {
+    for (int i = 0; i < 20; ++i) {
+        RecordTable table;
+        meterlink::Journal a(table, {}), b(table, {});
+        ASSERT_TRUE(a.start(folder) && b.start(folder)) << qPrintable(a.failure() + b.failure());
+        EXPECT_NE(a.path(), b.path());
+    }
+    EXPECT_TRUE(journals().isEmpty()) << "journals without unsaved rows are removed";
+    leaveUnsavedLog();
+    leaveUnsavedLog();
+    ASSERT_EQ(journals().size(), 2);
+    std::vector<meterlink::OrphanJournal> first = meterlink::findOrphanJournals(folder);
+    EXPECT_EQ(first.size(), 2u);
+    EXPECT_TRUE(meterlink::findOrphanJournals(folder).empty()) << "each is being offered by the first window";
+    first.clear();
+    EXPECT_EQ(meterlink::findOrphanJournals(folder).size(), 2u) << "a window that did not take them lets them go";
+}
+
 TEST_F(JournalTest, AJournalFolderThatIsAFileIsToldOnceAndLoggingGoesOn) {
     QDir().mkpath(QFileInfo(folder).absolutePath());
     {
