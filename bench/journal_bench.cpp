@@ -15,6 +15,7 @@
 
 #include "app/tfcomm.h"
 #include "logged_readings.h"
+#include "window_bench_app.h"
 #include "recording/data_files.h"
 #include "recording/journal.h"
 #include "recording/journal_format.h"
@@ -160,12 +161,8 @@ void measureRecoveryAndConvert() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Journals of the benchmark go into a scratch data folder.
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    QApplication app(argc, argv);
+    const meterlink::bench::WindowBenchApp app(argc, argv);
+    const bool quick = app.quick();
     measureRowCost();
     measureRecoveryAndConvert();
     measureCpu(quick ? 5 : 30);

@@ -21,6 +21,7 @@
 #include "recording/record_logger.h"
 #include "recording/record_table.h"
 #include "logged_readings.h"
+#include "window_bench_app.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -133,12 +134,8 @@ void measureTime(bool quick) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The windows keep journals: in a scratch data folder, never the user's.
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    QApplication app(argc, argv);
+    const meterlink::bench::WindowBenchApp app(argc, argv);
+    const bool quick = app.quick();
     measureMemory(quick);
     measureTime(quick);
     return 0;
