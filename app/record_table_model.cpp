@@ -14,11 +14,12 @@ struct Column {
 };
 
 constexpr Column kColumns[RecordTableModel::kColumnCount] = {
-    // Wide enough for record 10,000,000 and "DutyCycle" in the grid's fixed width.
+    // Wide enough for record 10,000,000, "DutyCycle" and a five-place value in
+    // the grid's fixed width.
     {RecordTable::No, "No.", 59, Qt::AlignRight | Qt::AlignVCenter},
     {RecordTable::Time, "Time", 52, Qt::AlignCenter},
     {RecordTable::DCAC, "Function", 60, Qt::AlignCenter},
-    {RecordTable::Value, "Value", 40, Qt::AlignRight | Qt::AlignVCenter},
+    {RecordTable::Value, "Value", 47, Qt::AlignRight | Qt::AlignVCenter},
     {RecordTable::Unit, "Unit", 30, Qt::AlignRight | Qt::AlignVCenter},
     {RecordTable::Auto, "Judge", 34, Qt::AlignLeft | Qt::AlignVCenter},
 };

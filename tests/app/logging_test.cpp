@@ -66,7 +66,7 @@ TEST(RecordGridModel, ShowsSixColumnsWithTheLcdsUnitSigns) {
     EXPECT_EQ(table.text(0, RecordTable::Unit), QStringLiteral("k*"));   // stored as decoded
 
     const char* titles[] = {"No.", "Time", "Function", "Value", "Unit", "Judge"};
-    const int widths[] = {59, 52, 60, 40, 30, 34};
+    const int widths[] = {59, 52, 60, 47, 30, 34};
     const Qt::Alignment horizontal[] = {Qt::AlignRight, Qt::AlignHCenter, Qt::AlignHCenter,
                                         Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
     ASSERT_EQ(model.columnCount(), 6);
@@ -90,10 +90,11 @@ TEST(RecordGridView, TheWidestTextOfEachColumnFitsWithinTheWindow) {
     const std::vector<QString> widest[] = {
         {"10000000"},
         {"23:59:59", "18:50:12", "00:00:00"},
-        {"DC", "AC", "OHM", "CTN", "Diode", "CAP", "TMP", "Freq", "DutyCycle"},
-        {"-5.999", "-59.99", "-599.9", "-6000", ".0L", "0.L"},
+        {"DC", "AC", "OHM", "CTN", "Diode", "CAP", "TMP", "Freq", "DutyCycle", "hFE"},
+        // Four places, and the five of the 22,000-count meters.
+        {"-5.999", "-59.99", "-599.9", "-6000", ".0L", "0.L", "-2.1999", "-21.999", "-219.99", "-2199.9", "-21999"},
         {unitDisplayText("k*"), unitDisplayText("M*"), unitDisplayText("uF"), unitDisplayText("#"),
-         unitDisplayText("?"), "mV", "nF", "Hz", "%"},
+         unitDisplayText("?"), "mV", "nF", "Hz", "%", "kHz", "MHz"},
         {"pass", "Fail"},
     };
     int right = 0;
