@@ -35,10 +35,10 @@ void usage(std::ostream& out) {
            "simulate  streams meter frames on a new pseudo-terminal whose path it prints;\n"
            "          with --usb, plays the meter's USB cable on a Unix-domain socket,\n"
            "          one input report every --report-ms milliseconds (default 10).\n"
-           "          with --usb, plays the meter's USB cable on a Unix-domain socket.\n"
            "meters    lists the meters MeterLink reads (the names --meter takes).\n"
 #ifdef METERLINK_DATA_FILES
-           "convert   loads a log file and saves it again, text or XML by the names.\n"
+           "convert   loads a log file and saves it again: text, XML, CSV or JSON lines,\n"
+           "          chosen by the names.\n"
            "report    writes the printed report of a log file as PDF.\n"
 #endif
 #ifdef METERLINK_HEADLESS_LOG
