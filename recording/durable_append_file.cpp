@@ -1,12 +1,18 @@
 #include "durable_append_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace meterlink {
 
@@ -14,6 +20,34 @@ namespace {
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// The few file calls this class makes, on POSIX and on the Windows C runtime.
+#ifdef _WIN32
+int openForAppend(const QString& path) {
+    int fd = -1;
+    _wsopen_s(&fd, reinterpret_cast<const wchar_t*>(path.utf16()), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY |
+              _O_NOINHERIT, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    return fd;
+}
+long long writeSome(int fd, const char* data, std::size_t size) {
+    return _write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+}
+int cutTo(int fd, std::int64_t size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
+std::int64_t sizeOf(int fd) {
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+}
+int dataSync(int fd) { return _commit(fd); }
+void closeFile(int fd) { _close(fd); }
+#else
+int openForAppend(const QString& path) {
+    return ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+long long writeSome(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
+int cutTo(int fd, std::int64_t size) { return ::ftruncate(fd, static_cast<off_t>(size)); }
+std::int64_t sizeOf(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+}
 int dataSync(int fd) {
 #if defined(__linux__)
     return ::fdatasync(fd);
@@ -21,6 +55,8 @@ int dataSync(int fd) {
     return ::fsync(fd);
 #endif
 }
+void closeFile(int fd) { ::close(fd); }
+#endif
 
 }  // namespace
 
@@ -28,8 +64,7 @@ DurableAppendFile::~DurableAppendFile() { close(); }
 
 bool DurableAppendFile::open(const QString& path) {
     close();
-    const QByteArray name = path.toLocal8Bit();
-    fd_ = ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    fd_ = openForAppend(path);
     if (fd_ < 0) {
         error_ = systemError(errno);
         return false;
@@ -45,7 +80,7 @@ bool DurableAppendFile::append(const char* data, std::size_t size) {
     if (fd_ < 0) return false;
     std::size_t written = 0;
     while (written < size) {
-        const ssize_t n = ::write(fd_, data + written, size - written);
+        const long long n = writeSome(fd_, data + written, size - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             error_ = systemError(n < 0 ? errno : ENOSPC);
@@ -54,7 +89,7 @@ bool DurableAppendFile::append(const char* data, std::size_t size) {
             if (written > 0) {
                 const std::int64_t end = this->size();
                 if (end >= static_cast<std::int64_t>(written))
-                    (void)::ftruncate(fd_, static_cast<off_t>(end - static_cast<std::int64_t>(written)));
+                    (void)cutTo(fd_, end - static_cast<std::int64_t>(written));
             }
             return false;
         }
@@ -66,7 +101,7 @@ bool DurableAppendFile::append(const char* data, std::size_t size) {
 
 bool DurableAppendFile::truncate(std::int64_t size) {
     if (fd_ < 0) return false;
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    if (cutTo(fd_, size) != 0) {
         error_ = systemError(errno);
         return false;
     }
@@ -75,8 +110,7 @@ bool DurableAppendFile::truncate(std::int64_t size) {
 }
 
 std::int64_t DurableAppendFile::size() const {
-    struct stat st {};
-    return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+    return fd_ >= 0 ? sizeOf(fd_) : -1;
 }
 
 void DurableAppendFile::requestSync() {
@@ -116,7 +150,7 @@ bool DurableAppendFile::close() {
     syncer_.join();
     bool ok = !syncFailed_;
     if (dataSync(fd_) != 0) ok = false;
-    ::close(fd_);
+    closeFile(fd_);
     fd_ = -1;
     return ok;
 }
