@@ -52,7 +52,8 @@ bool Journal::start(const QString& folder) {
     // Windows that start in the same millisecond (of one process, even) each
     // get a journal of their own: the first name nobody holds or left.
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
-    const QString base = QDir(folder).filePath(QStringLiteral("log-%1-%2").arg(stamp).arg(QCoreApplication::applicationPid()));
+    const QString base =
+        QDir(folder).filePath(QStringLiteral("log-%1-%2").arg(stamp).arg(QCoreApplication::applicationPid()));
     for (int n = 1; !lock_ && n <= kMostNameTries; ++n) {
         path_ = (n == 1 ? base : base + QLatin1Char('-') + QString::number(n)) + QLatin1String(kSuffix);
         if (!QFileInfo::exists(path_)) lock_ = lockFor(path_);

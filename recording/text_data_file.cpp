@@ -279,7 +279,8 @@ bool mayHoldMoreRows(QIODevice& in, qint64 room) {
     for (;;) {
         const qint64 n = in.read(chunk.data(), chunk.size());
         if (n <= 0) break;
-        lineEnds += std::count_if(chunk.constData(), chunk.constData() + n, [](char c) { return c == '\n' || c == '\r'; });
+        lineEnds += std::count_if(chunk.constData(), chunk.constData() + n,
+                                  [](char c) { return c == '\n' || c == '\r'; });
         // The header takes a line; the last line may have no end.
         if (lineEnds > room) break;
     }

@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Families, MeterChoiceCases,
                                            ChoiceCase{"metex_polled", MeterProtocol::Metex14, false},
                                            ChoiceCase{"es51922_22000_count", MeterProtocol::Es51922, true},
                                            ChoiceCase{"es51986", MeterProtocol::Es51986, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(MeterChoiceTest, MenuListsEveryModelByMakerAfterTheOtherMenus) {
     QMenu* menu = window->meterMenu();

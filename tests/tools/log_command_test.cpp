@@ -299,8 +299,8 @@ TEST_P(LogCommandMeters, FamiliesAreLoggedWithTheirMeter) {
 
 INSTANTIATE_TEST_SUITE_P(Families, LogCommandMeters,
                          ::testing::Values("KR20C", "UT60E", "M-3640D", "UT61E", "UT60G"),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& param) {
+                             std::string name = param.param;
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
