@@ -2,7 +2,6 @@
 
 #include "export_fields.h"
 
-#include <charconv>
 
 namespace meterlink {
 
@@ -34,8 +33,7 @@ void appendCsvRecord(std::string& out, const RowView& row, std::string_view deci
     if (row.fullTime) appendIsoTime(out, *row.fullTime);
     out += ',';
     if (row.no) {
-        char buffer[12];
-        out.append(buffer, static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, *row.no).ptr - buffer));
+        appendInteger(out, *row.no);
     }
     out += ',';
     appendCsvField(out, row.function);

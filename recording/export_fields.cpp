@@ -4,6 +4,11 @@
 
 namespace meterlink {
 
+void appendInteger(std::string& out, std::int32_t value) {
+    char buffer[12];
+    out.append(buffer, static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, value).ptr - buffer));
+}
+
 void appendShortestDouble(std::string& out, double value) {
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -4,11 +4,13 @@
 #include "row_view.h"
 #include "protocol/si_value.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace meterlink {
 
+void appendInteger(std::string& out, std::int32_t value);
 // Shortest text that reads back as the same double.
 void appendShortestDouble(std::string& out, double value);
 void appendIsoTime(std::string& out, const FullTime& time);

@@ -1,6 +1,7 @@
 #include "journal_format.h"
 
 #include "export_fields.h"
+#include "row_view.h"
 
 #include <charconv>
 #include <cmath>
@@ -29,9 +30,7 @@ void appendEscaped(std::string& out, std::string_view text) {
 }
 
 void appendInteger(std::string& out, std::optional<std::int32_t> v) {
-    if (!v) return;
-    char buffer[12];
-    out.append(buffer, static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, *v).ptr - buffer));
+    if (v) meterlink::appendInteger(out, *v);
 }
 
 bool unescape(std::string_view in, std::string& out) {
@@ -119,8 +118,7 @@ void appendJournalRow(std::string& out, const RecordTable& table, int row, std::
         appendEscaped(out, sv(table.utf8(row, f)));
     }
     out += '\t';
-    const RecordTable::Range range = table.range(row);
-    out += range == RecordTable::Range::Auto ? "auto" : range == RecordTable::Range::Manual ? "manual" : "";
+    if (const char* range = rangeName(table.range(row))) out += range;
     out += '\t';
     appendEscaped(out, sv(table.utf8(row, RecordTable::Auto)));
     out += '\t';

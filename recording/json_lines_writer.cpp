@@ -2,7 +2,6 @@
 
 #include "export_fields.h"
 
-#include <charconv>
 
 namespace meterlink {
 
@@ -51,8 +50,7 @@ void appendJsonObject(std::string& out, const RowView& row, std::string_view dec
     }
     out += ",\"no\":";
     if (row.no) {
-        char buffer[12];
-        out.append(buffer, static_cast<std::size_t>(std::to_chars(buffer, buffer + sizeof buffer, *row.no).ptr - buffer));
+        appendInteger(out, *row.no);
     } else {
         out += "null";
     }
