@@ -3,6 +3,7 @@
 
 #include "log_command.h"
 
+#include "log_bench.h"
 #include "log_options.h"
 #include "log_out_file.h"
 #include "log_session.h"
@@ -15,6 +16,7 @@
 
 #include "links/hid_platform_factory.h"
 #include "links/socket_hid_platform.h"
+#include "protocol/limit_value.h"
 #include "protocol/model_profile.h"
 #include "recording/data_files.h"
 #include "recording/text_data_file.h"
@@ -97,6 +99,7 @@ public:
                 MqttPublisher::Settings{*options.mqtt.target, options.mqtt.caFile, options.mqtt.queueLimit});
             connect(mqtt_.get(), &MqttPublisher::notice, this, [this](const QString& text) { status_.event(text); });
         }
+        startBench(meter);
         connect(&stop_, &StopSignalNotifier::stopRequested, this, [this](int number) {
             end(QStringLiteral("stopped by ") + StopSignalNotifier::signalName(number));
         });
@@ -126,6 +129,7 @@ public:
         }
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
         if (mqtt_ && !mqtt_->start(why)) return fail("cannot publish to " + options_.mqtt.target->where(), why);
+        if (bench_ && !bench_->start(why)) return fail("cannot answer SCPI on --scpi's address", why);
         // Made only once the source is open: a run that cannot start leaves no file behind.
         if (appending_ && !outFile_.open(why)) return fail("cannot write " + options_.out, why);
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
@@ -152,6 +156,29 @@ public:
     }
 
 private:
+    // Calculated channels, alarms and the SCPI server, when asked for.
+    void startBench(const meterlink::MeterModel& meter) {
+        const BenchOptions& b = options_.bench;
+        if (!b.scpi && b.calcs.empty() && b.alarms.empty()) return;
+        auto siLimit = [this](const std::string& text) -> std::optional<double> {
+            const meterlink::LimitValue limit = meterlink::parseLimit(text, sep_);
+            if (limit.valid && limit.hasUnit) return limit.value;
+            return std::nullopt;
+        };
+        LogBench::Hooks hooks;
+        hooks.notice = [this](const QString& text) { status_.event(text); };
+        hooks.stop = [this](const QString& why) { end(why); };
+        hooks.sound = [] {
+            if (::isatty(STDERR_FILENO) == 1) writeAll(STDERR_FILENO, "\a", 1);
+        };
+        const std::string model = meter.model.empty() ? std::string("meter") : std::string(meter.model);
+        bench_ = std::make_unique<LogBench>(b, options_.rules.intervalSeconds, siLimit(options_.rules.lowLimit),
+                                            siLimit(options_.rules.highLimit),
+                                            "MeterLink," + model + ",0," METERLINK_VERSION, std::move(hooks));
+        connect(&session_, &LogSession::readingDecoded, this, [this] { bench_->reading(session_.reading(), sep_); });
+        connect(&session_, &LogSession::rowLogged, this, [this] { bench_->rowLogged(session_.reading(), sep_); });
+    }
+
     std::optional<int> fail(const QString& what, const QString& why) {
         std::cerr << "meterlink-cli log: " << what.toLocal8Bit().constData() << ": " << why.toLocal8Bit().constData()
                   << '\n';
@@ -279,6 +306,7 @@ private:
     const std::string sep_ = QLocale().decimalPoint().toStdString();
     LogSession session_;
     std::unique_ptr<MqttPublisher> mqtt_;
+    std::unique_ptr<LogBench> bench_;
     const QString decimalSep_ = QLocale().decimalPoint();
     std::unique_ptr<MeterSource> source_;
     StopSignalNotifier stop_;

@@ -65,6 +65,7 @@ const char* logUsage() {
            "                         [--format text|csv|jsonl] [--out FILE [--append]]\n"
            "                         [--checkpoint S] [--duration T]\n"
            "                         [--mqtt URL [--mqtt-ca FILE] [--mqtt-queue N]]\n"
+           "                         [--scpi [HOST:]PORT] [--calc NAME=FORMULA]... [--alarm A]...\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
            "row on standard output (header first), each line ended by LF.\n"
            "\n"
@@ -98,7 +99,7 @@ const char* logUsage() {
            "  --append        continue an existing text, CSV or JSON-lines --out file;\n"
            "                  numbering goes on after its last row\n"
            "  --checkpoint S  seconds between saves of an XML --out (default 60)\n"
-           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n") + mqttUsage() + std::string(
+           "  --duration T    end after T seconds (or 15m, 12h, 3d)\n") + mqttUsage() + benchUsage() + std::string(
            "\n"
            "The run ends at the record limit, after --duration, or on SIGINT or SIGTERM,\n"
            "saving --out first. A lost port or cable is looked for every 2 s and logging\n"
@@ -144,6 +145,14 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                 return LogParse::Error;
             }
             if (!takeMqttOption(arg, argv[++i], o.mqtt, error)) return LogParse::Error;
+            continue;
+        }
+        if (isBenchOption(arg)) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return LogParse::Error;
+            }
+            if (!takeBenchOption(arg, argv[++i], o.bench, error)) return LogParse::Error;
             continue;
         }
         static const char* const kWithValue[] = {"--port", "--meter", "--high", "--low", "--limit", "--interval",
@@ -224,6 +233,7 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         return LogParse::Error;
     }
     if (!checkMqttOptions(o.mqtt, error)) return LogParse::Error;
+    if (!checkBenchOptions(o.bench, error)) return LogParse::Error;
     if (o.append && o.out.isEmpty()) {
         error = "--append continues an --out file; give --out FILE";
         return LogParse::Error;

@@ -2,6 +2,7 @@
 // The command line of meterlink-cli log, read into what the run needs.
 // Limits are checked with the decimal separator the readings will carry.
 
+#include "bench_options.h"
 #include "log_session.h"
 #include "mqtt_options.h"
 #include "recording/row_formats.h"
@@ -23,6 +24,7 @@ struct LogOptions {
     int checkpointSeconds = 60;
     std::int64_t durationSeconds = 0;   // 0: until stopped or full
     MqttOptions mqtt;
+    BenchOptions bench;
 };
 
 const char* logUsage();
