@@ -110,7 +110,30 @@ bool LogOutFile::open(QString& why) {
 bool LogOutFile::appendRow(const meterlink::RecordTable& table, int row) {
     line_.clear();
     format_->row(line_, table, row, sep_, format_->fileLineEnd);
-    return file_.append(line_.data(), line_.size());
+    if (held_.empty() && file_.append(line_.data(), line_.size())) return true;
+    // What a held row costs: its text and the queue's share.
+    const std::size_t cost = line_.size() + sizeof(std::string);
+    if (heldBytes_ + cost > kHeldBytesLimit) {
+        ++dropped_;
+    } else {
+        held_.push_back(line_);
+        heldBytes_ += cost;
+    }
+    return retry();
 }
 
-bool LogOutFile::close() { return file_.close(); }
+bool LogOutFile::retry() {
+    // One row a write: a disk with room for a few rows takes them.
+    while (!held_.empty()) {
+        const std::string& line = held_.front();
+        if (!file_.append(line.data(), line.size())) return false;
+        heldBytes_ -= line.size() + sizeof(std::string);
+        held_.pop_front();
+    }
+    return true;
+}
+
+bool LogOutFile::close() {
+    const bool allWritten = !file_.isOpen() || retry();
+    return file_.close() && allWritten;
+}

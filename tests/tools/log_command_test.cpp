@@ -17,6 +17,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <sys/stat.h>
 #include <string>
 #include <memory>
 
@@ -423,4 +424,69 @@ TEST_F(LogCommand, OutIsWrittenAsItGoesAppendedOnRequestAndNeverSilentlyReplaced
         GTEST_SKIP() << "python3-pandas is not installed";
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().constData();
     EXPECT_EQ(python.readAllStandardOutput().trimmed(), "5");
+}
+
+// A disk full for a while: rows logged meanwhile are held and written, in
+// order, once it has room again; the run says when writing stops and when it
+// goes on, and loses nothing.
+TEST_F(LogCommand, RowsHeldWhileTheDiskIsFullAreWrittenWhenItHasRoomAgain) {
+    SmallDisk disk("size=1m");
+    if (!disk.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
+    disk.fill(8192);   // room for the header and some rows
+    Simulator meter({"--rate", "100"});
+    const QString out = disk.filePath(QStringLiteral("run.csv"));
+    LogRun run({"--port", meter.where(), "--out", out});
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("cannot write ") + out)) << qPrintable(run.err());
+    EXPECT_TRUE(run.err().contains(QLatin1String("No space left on device"))) << qPrintable(run.err());
+    const qsizetype printedWhileFull = run.rows().size();
+    ASSERT_TRUE(run.waitForRows(printedWhileFull + 100));   // a second of rows with the disk full
+    ASSERT_TRUE(QFile::remove(disk.filePath(QStringLiteral("filler"))));
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("writing %1 again").arg(out))) << qPrintable(run.err());
+    ASSERT_TRUE(run.waitForRows(run.rows().size() + 50));
+    ASSERT_EQ(run.stop(SIGTERM), 0) << qPrintable(run.err());
+    EXPECT_EQ(run.err().count(QStringLiteral("cannot write")), 1) << qPrintable(run.err());
+    EXPECT_EQ(run.err().count(QStringLiteral("again:")), 1) << qPrintable(run.err());
+
+    const QStringList printed = run.rows();
+    const QList<QByteArray> lines = readFile(out).split('\n');
+    ASSERT_EQ(lines.size(), printed.size() + 2);   // the header, every row, nothing after the last line end
+    for (int i = 0; i < printed.size(); ++i)
+        ASSERT_EQ(lines[i + 1].split(',').value(1).toInt(), numberOf(printed[i])) << lines[i + 1].constData();
+    expectConsecutive(printed);
+}
+
+// What is not a regular file is refused at once: a FIFO would block the open
+// (and with it SIGTERM) until a reader came.
+TEST_F(LogCommand, AnOutThatIsNoRegularFileIsRefusedAtOnce) {
+    Simulator meter({"--rate", "50"});
+    const QString fifo = at("rows.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QStringList& extra : {QStringList{}, QStringList{"--append"}}) {
+        LogRun run(QStringList{"--port", meter.where(), "--out", fifo} + extra);
+        EXPECT_EQ(run.waitForExit(), 2) << qPrintable(run.err());
+        EXPECT_TRUE(run.err().contains(QLatin1String("not a regular file"))) << qPrintable(run.err());
+    }
+}
+
+// A record limit that ends the run long before --duration is said at the
+// start; without --limit the run is not cut at the window's 10000 rows.
+TEST_F(LogCommand, ALimitThatComesBeforeTheDurationIsToldAtTheStart) {
+    Simulator meter({"--rate", "50"});
+    const struct {
+        QStringList args;
+        bool told;
+    } cases[] = {
+        {{"--duration", "3d", "--limit", "5"}, true},
+        {{"--duration", "3d", "--limit", "5", "--interval", "1"}, true},
+        {{"--duration", "2", "--limit", "100"}, false},
+        {{"--duration", "20", "--limit", "3", "--interval", "10"}, false},
+    };
+    for (const auto& c : cases) {
+        LogRun run(QStringList{"--port", meter.where()} + c.args);
+        ASSERT_TRUE(run.waitForErr(QStringLiteral("logging "))) << qPrintable(run.err());
+        if (!c.told) run.stop(SIGTERM);
+        else EXPECT_EQ(run.waitForExit(), 0);
+        EXPECT_EQ(run.err().contains(QLatin1String("comes before --duration")), c.told)
+            << qPrintable(c.args.join(' ')) << '\n' << qPrintable(run.err());
+    }
 }
