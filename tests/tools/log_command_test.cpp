@@ -490,3 +490,49 @@ TEST_F(LogCommand, ALimitThatComesBeforeTheDurationIsToldAtTheStart) {
             << qPrintable(c.args.join(' ')) << '\n' << qPrintable(run.err());
     }
 }
+
+// --append continues only a log of the same format whose last row is whole,
+// numbering on from its last number; anything else is refused and left as it was.
+TEST_F(LogCommand, AppendContinuesOnlyALogOfItsFormat) {
+    Simulator meter({"--rate", "50"});
+    QFile passwd(QStringLiteral("/etc/passwd"));
+    ASSERT_TRUE(passwd.open(QIODevice::ReadOnly));
+    const QByteArray system = passwd.readAll();
+    QByteArray noise(3000, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+    noise += '\n';
+    const QByteArray csvLog = "timestamp,no,function,value,unit,display,range,verdict\r\n"
+                              "2026-01-01T00:00:00.000+00:00,4,DC,1.000,V,1.000,auto,pass\r\n";
+    const struct {
+        const char* name;
+        QByteArray content;
+        const char* says;   // nullptr: continued
+        int nextNo;
+    } cases[] = {
+        {"csv-in.jsonl", csvLog, "no JSON-lines log", 0},
+        {"passwd.jsonl", system, "no JSON-lines log", 0},
+        {"passwd.txt", system, "no text log", 0},
+        {"passwd.csv", system, "no CSV log", 0},
+        {"noise.jsonl", noise, "no JSON-lines log", 0},
+        {"noise.csv", noise, "no CSV log", 0},
+        {"cut.jsonl", "{\"no\": 7}\n{\"no\": 8, \"val", "cut short", 0},
+        {"tail.jsonl", "{\"no\": 7}\nnot a row\n", "its last line", 0},
+        {"header-only-tail.csv", csvLog + "garbage\r\n", "its last line", 0},
+        {"spaced.jsonl", "{\"no\": 7}\n", nullptr, 8},
+        {"log.csv", csvLog, nullptr, 5},
+    };
+    for (const auto& c : cases) {
+        const QString out = at(c.name);
+        writeFile(out, c.content);
+        LogRun run({"--port", meter.where(), "--limit", "2", "--out", out, "--append"});
+        if (c.says) {
+            EXPECT_EQ(run.waitForExit(), 2) << c.name << '\n' << qPrintable(run.err());
+            EXPECT_TRUE(run.err().contains(QLatin1String(c.says))) << c.name << '\n' << qPrintable(run.err());
+            EXPECT_EQ(readFile(out), c.content) << c.name;
+            continue;
+        }
+        ASSERT_EQ(run.waitForExit(), 0) << c.name << '\n' << qPrintable(run.err());
+        EXPECT_EQ(numberOf(run.rows().value(0)), c.nextNo) << c.name;
+        EXPECT_TRUE(readFile(out).startsWith(c.content)) << c.name;
+    }
+}
