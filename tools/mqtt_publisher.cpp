@@ -184,7 +184,8 @@ void MqttPublisher::onConnect(int rc) {
 
 void MqttPublisher::onDisconnect(int rc) {
     connected_ = false;
-    if (finishing_ || rc == 0 || lostReported_) return;
+    // While starting, start() says why the broker was not usable.
+    if (!threadRunning_ || finishing_ || rc == 0 || lostReported_) return;
     lostReported_ = true;
     emit notice(QStringLiteral("MQTT broker %1 lost (%2); rows are queued, trying again every %3 s")
                     .arg(settings_.target.where(), failureText(rc, 0, settings_.target))

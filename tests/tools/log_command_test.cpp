@@ -536,3 +536,22 @@ TEST_F(LogCommand, AppendContinuesOnlyALogOfItsFormat) {
         EXPECT_TRUE(readFile(out).startsWith(c.content)) << c.name;
     }
 }
+
+// MQTT topic prefixes that would run with nothing reaching a subscriber are
+// refused before anything starts.
+TEST_F(LogCommand, MqttPrefixesNoSubscriberCouldReadAreRefused) {
+    const struct {
+        QString prefix;
+        const char* says;
+    } cases[] = {
+        {QStringLiteral("$SYS/x"), "may not start with '$'"},
+        {QString(70000, QLatin1Char('a')), "too long (70000 bytes)"},
+        {QStringLiteral("%FF%FE"), "not valid UTF-8"},
+        {QStringLiteral("lab/%C3"), "not valid UTF-8"},
+    };
+    for (const auto& c : cases) {
+        LogRun run({"--port", "/dev/null", "--mqtt", QStringLiteral("mqtt://127.0.0.1:1/") + c.prefix});
+        EXPECT_EQ(run.waitForExit(), 2) << qPrintable(c.prefix.left(40));
+        EXPECT_TRUE(run.err().contains(QLatin1String(c.says))) << qPrintable(run.err().left(300));
+    }
+}
