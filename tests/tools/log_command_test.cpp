@@ -555,3 +555,67 @@ TEST_F(LogCommand, MqttPrefixesNoSubscriberCouldReadAreRefused) {
         EXPECT_TRUE(run.err().contains(QLatin1String(c.says))) << qPrintable(run.err().left(300));
     }
 }
+
+// The README's service recipe survives a restart: started twice, as
+// Restart= would, the second run continues the day's file.
+TEST_F(LogCommand, TheDocumentedServiceCommandStartsAgainAndContinuesTheDaysFile) {
+    QFile readme(QStringLiteral(METERLINK_README));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QRegularExpression optionsLine(QStringLiteral("^\\s*METERLINK_LOG_OPTIONS=(.*)$"),
+                                         QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch documented = optionsLine.match(QString::fromUtf8(readme.readAll()));
+    ASSERT_TRUE(documented.hasMatch());
+    Simulator meter({"--rate", "20"});
+    // The same options with the simulator's port, this test's folder and no broker.
+    QStringList args = documented.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const qsizetype mqtt = args.indexOf(QStringLiteral("--mqtt"));
+    if (mqtt >= 0) args.remove(mqtt, 2);
+    args[args.indexOf(QStringLiteral("--port")) + 1] = meter.where();
+    QString& out = args[args.indexOf(QStringLiteral("--out")) + 1];
+    ASSERT_TRUE(out.startsWith(QLatin1String("/var/lib/meterlink/"))) << qPrintable(out);
+    out.replace(QLatin1String("/var/lib/meterlink"), dir.path());
+
+    QStringList printed;
+    for (int start = 0; start < 2; ++start) {
+        LogRun run(args);
+        ASSERT_TRUE(run.waitForRows(5)) << qPrintable(run.err());
+        ASSERT_EQ(run.stop(SIGTERM), 0) << qPrintable(run.err());
+        printed += run.rows();
+    }
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << qPrintable(files.join(' '));
+    EXPECT_EQ(files[0], QDate::currentDate().toString(QStringLiteral("'bench1-'yyyyMMdd'.csv'")));
+    const QList<QByteArray> lines = readFile(dir.filePath(files[0])).split('\n');
+    ASSERT_EQ(lines.size(), printed.size() + 2);   // one header, every row of both runs
+    for (int i = 0; i < printed.size(); ++i)
+        EXPECT_EQ(lines[i + 1].split(',').value(1).toInt(), i + 1) << lines[i + 1].constData();
+}
+
+// A run over midnight goes on in the file the pattern names for the new day.
+// The child's time zone puts its midnight three seconds ahead.
+TEST_F(LogCommand, ADatePatternStartsANewFileAtMidnight) {
+    const qint64 nowUtc = QDateTime::currentSecsSinceEpoch() % 86400;
+    qint64 east = (86400 - 3 - nowUtc) % 86400;   // seconds to add to UTC for 23:59:57
+    if (east > 12 * 3600) east -= 86400;
+    const qint64 a = std::abs(east);
+    const QString tz = QStringLiteral("ZZZ%1%2:%3:%4")
+                           .arg(east >= 0 ? QLatin1Char('-') : QLatin1Char('+'))   // POSIX: '-' is east of UTC
+                           .arg(a / 3600, 2, 10, QLatin1Char('0'))
+                           .arg(a / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(a % 60, 2, 10, QLatin1Char('0'));
+    Simulator meter({"--rate", "20"});
+    LogRun run({"--port", meter.where(), "--out", at("day-%Y%m%d.csv"), "--duration", "6"},
+               {QStringLiteral("TZ=") + tz});
+    ASSERT_EQ(run.waitForExit(), 0) << qPrintable(run.err());
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("day-*.csv")}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << qPrintable(run.err());
+    EXPECT_TRUE(run.err().contains(QStringLiteral("go into ") + at(files[1].toLatin1()))) << qPrintable(run.err());
+    QList<QByteArray> rows;
+    for (const QString& f : files) {
+        QList<QByteArray> lines = readFile(dir.filePath(f)).split('\n');
+        ASSERT_TRUE(lines.first().startsWith("timestamp,no,")) << qPrintable(f);
+        rows += lines.mid(1, lines.size() - 2);
+    }
+    ASSERT_EQ(rows.size(), run.rows().size());
+    for (int i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].split(',').value(1).toInt(), i + 1);
+}
