@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,6 +19,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <string>
 #include <memory>
@@ -618,4 +621,33 @@ TEST_F(LogCommand, ADatePatternStartsANewFileAtMidnight) {
     }
     ASSERT_EQ(rows.size(), run.rows().size());
     for (int i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].split(',').value(1).toInt(), i + 1);
+}
+
+// A port served over the network that goes away says how: closed by the
+// server, or reset.
+TEST_F(LogCommand, ALostNetworkPortSaysWhetherItWasClosedOrReset) {
+    const struct {
+        bool reset;
+        const char* says;
+    } cases[] = {{false, "lost (the server closed the connection)"}, {true, "lost (the server reset the connection)"}};
+    for (const auto& c : cases) {
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+        const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        LogRun run({"--port", url});
+        ASSERT_TRUE(server.waitForNewConnection(kWaitMs));
+        QTcpSocket* peer = server.nextPendingConnection();
+        ASSERT_TRUE(run.waitForErr(QStringLiteral("logging ")));
+        if (c.reset) {
+            const linger hardClose{1, 0};   // closing then sends RST
+            ::setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hardClose,
+                         sizeof hardClose);
+            peer->abort();
+        } else {
+            peer->disconnectFromHost();
+        }
+        server.close();
+        EXPECT_TRUE(run.waitForErr(url + QLatin1Char(' ') + QLatin1String(c.says))) << qPrintable(run.err());
+        run.stop(SIGTERM);
+    }
 }
