@@ -138,7 +138,15 @@ public:
             }
         }
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
-        if (mqtt_ && !mqtt_->start(why)) return fail("cannot publish to " + options_.mqtt.target->where(), why);
+        // A stop asked for while the broker keeps us waiting ends the run at once.
+        int stopSignal = 0;
+        const auto stopAsked = [&] { return (stopSignal = stop_.takeRequest()) != 0; };
+        if (mqtt_ && !mqtt_->start(why, kBrokerAnswerMs, stopAsked)) {
+            if (stopSignal == 0) return fail("cannot publish to " + options_.mqtt.target->where(), why);
+            status_.event(QStringLiteral("stopped by %1 before the MQTT broker answered; nothing was logged")
+                              .arg(StopSignalNotifier::signalName(stopSignal)));
+            return 0;
+        }
         // Made only once the source is open: a run that cannot start leaves no file behind.
         if (appending_ && !outFile_->open(why)) return fail("cannot write " + options_.out, why);
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
@@ -391,6 +399,8 @@ private:
 
     // Rows kept for the status and the formats before they are forgotten.
     static constexpr int kRowsInMemory = 4096;
+    // How long the start waits for the broker's answer.
+    static constexpr int kBrokerAnswerMs = 10000;
     // The pace assumed for a record limit before any frame came.
     static constexpr double kFramesPerSecond = 3.0;
     // At the end, how long rows still queued for the broker may take.

@@ -70,7 +70,7 @@ void MqttPublisher::destroyClient() {
     connected_ = false;
 }
 
-bool MqttPublisher::start(QString& why, int timeoutMs) {
+bool MqttPublisher::start(QString& why, int timeoutMs, const std::function<bool()>& stopAsked) {
     initLibrary();
     const MqttTarget& t = settings_.target;
     mosq_ = mosquitto_new(nullptr, true, this);
@@ -124,6 +124,11 @@ bool MqttPublisher::start(QString& why, int timeoutMs) {
     // before logging begins.
     const QDeadlineTimer deadline(timeoutMs);
     while (startRc_ < 0 && !deadline.hasExpired()) {
+        if (stopAsked && stopAsked()) {
+            why = QStringLiteral("stopped before the broker answered");
+            destroyClient();
+            return false;
+        }
         errno = 0;
         rc = mosquitto_loop(mosq_, 100, 1);
         const int savedErrno = errno;

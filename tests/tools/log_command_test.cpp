@@ -7,6 +7,7 @@
 #include "../small_disk.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -649,5 +650,23 @@ TEST_F(LogCommand, ALostNetworkPortSaysWhetherItWasClosedOrReset) {
         server.close();
         EXPECT_TRUE(run.waitForErr(url + QLatin1Char(' ') + QLatin1String(c.says))) << qPrintable(run.err());
         run.stop(SIGTERM);
+    }
+}
+
+// SIGTERM and SIGINT end a run within a second, also one still waiting for
+// an MQTT broker that took the connection but does not answer.
+TEST_F(LogCommand, AStopEndsARunWaitingForABrokerAtOnce) {
+    Simulator meter({"--rate", "20"});
+    for (int signalNumber : {SIGTERM, SIGINT}) {
+        QTcpServer silent;
+        ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+        LogRun run({"--port", meter.where(), "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/b").arg(silent.serverPort())});
+        ASSERT_TRUE(silent.waitForNewConnection(kWaitMs));
+        QTest::qWait(200);
+        QElapsedTimer took;
+        took.start();
+        EXPECT_EQ(run.stop(signalNumber), 0) << qPrintable(run.err());
+        EXPECT_LT(took.elapsed(), 5000) << qPrintable(run.err());   // not the 10 s the broker is given
+        EXPECT_TRUE(run.err().contains(QLatin1String("before the MQTT broker answered"))) << qPrintable(run.err());
     }
 }
