@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include <cerrno>
+
 bool isNetworkPortName(const QString& name) {
     return name.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
 }
@@ -38,8 +40,9 @@ QString networkOpenFailureText(QAbstractSocket::SocketError error, const Network
     return systemText;
 }
 
-QString networkLossText(QAbstractSocket::SocketError error, const QString& systemText) {
+QString networkLossText(QAbstractSocket::SocketError error, const QString& systemText, int systemError) {
     if (error == QAbstractSocket::RemoteHostClosedError)
-        return QStringLiteral("the server closed the connection");
+        return systemError == ECONNRESET ? QStringLiteral("the server reset the connection")
+                                         : QStringLiteral("the server closed the connection");
     return QStringLiteral("the connection broke (%1)").arg(systemText);
 }

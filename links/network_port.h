@@ -24,5 +24,6 @@ std::optional<NetworkPortAddress> parseNetworkPortName(const QString& name, QStr
 QString networkOpenFailureText(QAbstractSocket::SocketError error, const NetworkPortAddress& address,
                                const QString& systemText);
 
-// Why an open connection was lost.
-QString networkLossText(QAbstractSocket::SocketError error, const QString& systemText);
+// Why an open connection was lost. systemError: errno as the failed read
+// left it; Qt reports a reset as a close.
+QString networkLossText(QAbstractSocket::SocketError error, const QString& systemText, int systemError = 0);

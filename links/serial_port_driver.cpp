@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 
 namespace {
@@ -207,9 +208,10 @@ void TSerialPortDriver::onPortError(QSerialPort::SerialPortError error) {
 }
 
 void TSerialPortDriver::onSocketError(QAbstractSocket::SocketError error) {
+    const int systemError = errno;   // the failed read's, before any other call
     if (!reading() || !network())
         return;
-    markLost(networkLossText(error, socket_->errorString()));
+    markLost(networkLossText(error, socket_->errorString(), systemError));
 }
 
 void TSerialPortDriver::markLost(const QString& reason) {

@@ -1,5 +1,6 @@
 #include "safe_file_write.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -25,8 +26,14 @@ bool syncToDisk(int fd, QString& reason) {
     return synced;
 }
 
-bool fail(QSaveFile& file, QString why, QString* reason) {
-    if (why.isEmpty()) why = file.errorString();
+// systemError: errno as the failed write left it. A write that takes part of
+// its bytes before the disk is full leaves Qt without an error of its own
+// ("Unknown error"); errno still says why.
+bool fail(QSaveFile& file, QString why, QString* reason, int systemError = 0) {
+    if (why.isEmpty())
+        why = file.error() == QFileDevice::NoError && systemError != 0
+                  ? QString::fromLocal8Bit(std::strerror(systemError))
+                  : file.errorString();
     if (reason) *reason = why;
     file.cancelWriting();
     return false;   // the destructor removes the temporary file
@@ -35,16 +42,26 @@ bool fail(QSaveFile& file, QString why, QString* reason) {
 }  // namespace
 
 bool writeFileSafely(const QString& fileName, const FileBodyWriter& write, QString* reason) {
+    // A save replaces the file by renaming a new one onto it: a device or a
+    // FIFO in its place would be replaced by a plain file (or, where the
+    // folder may not be written, fail with a confusing reason).
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        if (reason) *reason = QStringLiteral("it is not a regular file (a folder, FIFO or device)");
+        return false;
+    }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         if (reason) *reason = file.errorString();
         return false;
     }
     QString why;
-    if (!write(file, why)) return fail(file, why, reason);
+    errno = 0;
+    if (!write(file, why)) return fail(file, why, reason, errno);
     // The commit flushes too, but does not check that flush: a small file
     // that still sits in the buffer would fail unseen on a full disk.
-    if (!file.flush()) return fail(file, QString(), reason);
+    errno = 0;
+    if (!file.flush()) return fail(file, QString(), reason, errno);
     if (!syncToDisk(file.handle(), why)) return fail(file, why, reason);
     if (!file.commit()) {
         if (reason) *reason = file.errorString();

@@ -6,6 +6,7 @@
 #include "log_bench.h"
 #include "log_options.h"
 #include "log_out_file.h"
+#include "log_out_pattern.h"
 #include "log_session.h"
 #include "log_status_line.h"
 #include "mqtt_publisher.h"
@@ -31,6 +32,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -43,6 +45,7 @@ namespace {
 using meterlink::LogSession;
 
 constexpr std::int64_t kLongestTimerMs = 86400000;   // a day: QTimer counts in int milliseconds
+constexpr int kRetryWriteMs = 1000;   // held rows are tried again this often (and with every new row)
 
 bool writeAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
@@ -100,6 +103,8 @@ public:
             connect(mqtt_.get(), &MqttPublisher::notice, this, [this](const QString& text) { status_.event(text); });
         }
         startBench(meter);
+        retry_.setInterval(kRetryWriteMs);
+        connect(&retry_, &QTimer::timeout, this, &HeadlessLog::retryWriting);
         connect(&stop_, &StopSignalNotifier::stopRequested, this, [this](int number) {
             end(QStringLiteral("stopped by ") + StopSignalNotifier::signalName(number));
         });
@@ -108,10 +113,19 @@ public:
     // Checks --out and opens the source; an exit code when the run cannot start.
     std::optional<int> start() {
         QString why;
+        if (isOutPattern(options_.out)) {
+            outPattern_ = options_.out;
+            options_.out = expandOutPattern(outPattern_, QDateTime::currentDateTime());
+        }
         if (!options_.out.isEmpty()) {
+            // A FIFO or a device would block the open or never hold a log.
+            const QFileInfo info(options_.out);
+            if (info.exists() && !info.isFile())
+                return fail("cannot write " + options_.out,
+                            QStringLiteral("it is not a regular file (a folder, FIFO or device); give a file"));
             if (LogOutFile::appendable(options_.out)) {
                 std::optional<std::int32_t> lastNo;
-                if (!outFile_.check(options_.out, options_.append, sep_, lastNo, why))
+                if (!outFile_->check(options_.out, options_.append, sep_, lastNo, why))
                     return fail("cannot write " + options_.out, why);
                 appending_ = true;
                 if (lastNo) session_.logger().continueNumberingAfter(*lastNo);
@@ -120,7 +134,6 @@ public:
                     return fail("cannot append to " + options_.out,
                                 QStringLiteral("an XML packet is written whole; --append continues text, CSV and "
                                                "JSON-lines files"));
-                const QFileInfo info(options_.out);
                 if (info.exists() && info.size() > 0)
                     return fail("cannot write " + options_.out,
                                 QStringLiteral("the file exists and is not empty; give another name"));
@@ -128,10 +141,18 @@ public:
             }
         }
         if (!source_->open(why)) return fail("cannot open " + source_->name(), why);
-        if (mqtt_ && !mqtt_->start(why)) return fail("cannot publish to " + options_.mqtt.target->where(), why);
+        // A stop asked for while the broker keeps us waiting ends the run at once.
+        int stopSignal = 0;
+        const auto stopAsked = [&] { return (stopSignal = stop_.takeRequest()) != 0; };
+        if (mqtt_ && !mqtt_->start(why, kBrokerAnswerMs, stopAsked)) {
+            if (stopSignal == 0) return fail("cannot publish to " + options_.mqtt.target->where(), why);
+            status_.event(QStringLiteral("stopped by %1 before the MQTT broker answered; nothing was logged")
+                              .arg(StopSignalNotifier::signalName(stopSignal)));
+            return 0;
+        }
         if (bench_ && !bench_->start(why)) return fail("cannot answer SCPI on --scpi's address", why);
         // Made only once the source is open: a run that cannot start leaves no file behind.
-        if (appending_ && !outFile_.open(why)) return fail("cannot write " + options_.out, why);
+        if (appending_ && !outFile_->open(why)) return fail("cannot write " + options_.out, why);
         status_.event(QStringLiteral("logging %1%2").arg(source_->name(), options_.out.isEmpty()
                                                                              ? QString()
                                                                              : QStringLiteral(" into ") + options_.out));
@@ -144,6 +165,12 @@ public:
             connect(&checkpoint_, &QTimer::timeout, this, &HeadlessLog::checkpoint);
             checkpoint_.start(options_.checkpointSeconds * 1000);
         }
+        if (!outPattern_.isEmpty()) {
+            midnight_.setSingleShot(true);
+            connect(&midnight_, &QTimer::timeout, this, &HeadlessLog::nextDay);
+            startMidnightTimer();
+        }
+        if (options_.limitGiven && options_.durationSeconds > 0) sayIfTheLimitComesFirst();
         if (options_.durationSeconds > 0) {
             deadline_.setRemainingTime(options_.durationSeconds * 1000, Qt::VeryCoarseTimer);
             duration_.setTimerType(Qt::VeryCoarseTimer);
@@ -188,24 +215,64 @@ private:
     void rowLogged(int row) {
         dirty_ = true;
         status_.changed();
+        ++rowsLogged_;
         // The file first: a row printed is a row kept.
-        if (appending_ && !outFailed_ && !outFile_.appendRow(session_.table(), row)) {
-            outFailed_ = true;
-            exitCode_ = 1;
-            status_.event(QStringLiteral("cannot write %1 (%2); rows from No %3 on are only printed")
-                              .arg(options_.out, outFile_.error())
-                              .arg(session_.table().integer(row, meterlink::RecordTable::No).value_or(0)));
-        }
+        if (appending_) writeRow(row);
         if (mqtt_) {
             // The same object a JSON-lines export holds for this row.
             std::string json;
             meterlink::appendJsonObject(json, meterlink::rowView(session_.table(), row), decimalSep_.toStdString());
             mqtt_->publish(QByteArray::fromStdString(json));
         }
-        if (!stdoutOpen_) return;
-        line_.clear();
-        options_.format->row(line_, session_.table(), row, sep_, "\n");
-        printRow(line_.data(), static_cast<qsizetype>(line_.size()));
+        if (stdoutOpen_) {
+            line_.clear();
+            options_.format->row(line_, session_.table(), row, sep_, "\n");
+            printRow(line_.data(), static_cast<qsizetype>(line_.size()));
+        }
+        // Only an XML packet needs the whole log; the others have written the
+        // row, so a run of days holds no more than this in memory.
+        if (!keepsTable() && session_.table().rowCount() >= kRowsInMemory) session_.forgetRows();
+    }
+
+    bool keepsTable() const { return !options_.out.isEmpty() && !appending_; }
+
+    void writeRow(int row) {
+        const std::size_t heldBefore = outFile_->heldRows();
+        const std::int64_t droppedBefore = outFile_->droppedRows();
+        if (outFile_->appendRow(session_.table(), row)) {
+            if (heldBefore > 0) writingResumed(heldBefore);
+            return;
+        }
+        const std::int32_t no = session_.table().integer(row, meterlink::RecordTable::No).value_or(0);
+        if (heldBefore == 0) {
+            status_.event(QStringLiteral("cannot write %1 (%2); rows from No %3 on are held in memory (up to %4 MiB) "
+                                         "and written when it takes them again")
+                              .arg(options_.out, outFile_->error())
+                              .arg(no)
+                              .arg(LogOutFile::kHeldBytesLimit >> 20));
+            retry_.start();
+        }
+        if (droppedBefore == 0 && outFile_->droppedRows() > 0) {
+            exitCode_ = 1;
+            status_.event(QStringLiteral("the rows held for %1 fill their %2 MiB; rows from No %3 on are not kept "
+                                         "for it (still printed)")
+                              .arg(options_.out)
+                              .arg(LogOutFile::kHeldBytesLimit >> 20)
+                              .arg(no));
+        }
+    }
+
+    void retryWriting() {
+        const std::size_t held = outFile_->heldRows();
+        if (held > 0 && outFile_->retry()) writingResumed(held);
+    }
+
+    void writingResumed(std::size_t held) {
+        retry_.stop();
+        QString text = QStringLiteral("writing %1 again: the %2 rows held were written").arg(options_.out).arg(held);
+        if (outFile_->droppedRows() > 0)
+            text += QStringLiteral("; %1 rows did not fit in memory and are not in it").arg(outFile_->droppedRows());
+        status_.event(text);
     }
 
     void printRow(const char* line, qsizetype size) {
@@ -239,6 +306,59 @@ private:
                                                                       .arg(options_.checkpointSeconds));
     }
 
+    // At the meter's pace the record limit may end the run long before
+    // --duration: told at the start, not found out after the run.
+    void sayIfTheLimitComesFirst() {
+        const double rowsPerSecond =
+            options_.rules.intervalSeconds > 0 ? 1.0 / options_.rules.intervalSeconds : kFramesPerSecond;
+        const double limitSeconds = options_.rules.recordLimit / rowsPerSecond;
+        if (limitSeconds >= static_cast<double>(options_.durationSeconds)) return;
+        status_.event(QStringLiteral("--limit %1 comes before --duration: at about %2 rows a second the run ends "
+                                     "after about %3 s, not %4 s")
+                          .arg(options_.rules.recordLimit)
+                          .arg(rowsPerSecond, 0, 'g', 3)
+                          .arg(std::ceil(limitSeconds), 0, 'f', 0)
+                          .arg(options_.durationSeconds));
+    }
+
+    void startMidnightTimer() {
+        const QDateTime now = QDateTime::currentDateTime();
+        // A second past midnight: a timer that fires early still names the new day.
+        const qint64 ms = now.msecsTo(nextLocalMidnight(now)) + 1000;
+        midnight_.start(static_cast<int>(std::min<qint64>(ms, kLongestTimerMs)));
+    }
+
+    // The pattern names another file now: rows from here on go into it.
+    void nextDay() {
+        startMidnightTimer();
+        const QString next = expandOutPattern(outPattern_, QDateTime::currentDateTime());
+        if (next == options_.out) return;
+        if (!appending_) return;
+        // Rows still held belong to the old file and are written there first.
+        if (outFile_->heldRows() > 0 && !outFile_->retry()) {
+            status_.event(QStringLiteral("%1 still holds back rows; the next file is tried again in a minute")
+                              .arg(options_.out));
+            midnight_.start(60000);
+            return;
+        }
+        auto file = std::make_unique<LogOutFile>();
+        std::optional<std::int32_t> lastNo;
+        QString why;
+        const QFileInfo info(next);
+        if ((info.exists() && !info.isFile()) || !file->check(next, options_.append, sep_, lastNo, why) ||
+            !file->open(why)) {
+            if (why.isEmpty()) why = QStringLiteral("it is not a regular file");
+            status_.event(QStringLiteral("cannot start %1 (%2); rows go on into %3").arg(next, why, options_.out));
+            return;
+        }
+        outFile_->close();
+        outFile_ = std::move(file);
+        status_.event(QStringLiteral("rows from No %1 on go into %2")
+                          .arg(session_.logger().NextRecordNo())
+                          .arg(next));
+        options_.out = next;
+    }
+
     void durationTick() {
         if (deadline_.hasExpired()) {
             end(QStringLiteral("--duration elapsed"));
@@ -253,12 +373,17 @@ private:
         session_.close();
         checkpoint_.stop();
         duration_.stop();
+        midnight_.stop();
         status_.finish();
         if (mqtt_) mqtt_->finish(kMqttGraceMs);
-        QString outcome = QStringLiteral("%1; %2 rows logged").arg(why).arg(session_.table().rowCount());
+        QString outcome = QStringLiteral("%1; %2 rows logged").arg(why).arg(rowsLogged_);
         if (appending_) {
-            if (!outFile_.close() || outFailed_) {
+            retry_.stop();
+            const QString reason = outFile_->error();
+            if (!outFile_->close() || outFile_->droppedRows() > 0) {
                 outcome += QStringLiteral("; ") + meterlink::saveFailedMessage(options_.out);
+                const std::int64_t missing = static_cast<std::int64_t>(outFile_->heldRows()) + outFile_->droppedRows();
+                if (missing > 0) outcome += QStringLiteral(": %1 rows are not in it (%2)").arg(missing).arg(reason);
                 exitCode_ = 1;
             } else {
                 outcome += QStringLiteral(", written into ") + options_.out;
@@ -293,12 +418,18 @@ private:
                                             unitDisplayText(QString::fromStdString(r.UnitText)),
                                             QString::fromStdString(r.JudgeText));
         return QStringLiteral("rows %1 | rejected %2 | %3 | %4 %5")
-            .arg(session_.table().rowCount())
+            .arg(rowsLogged_)
             .arg(session_.framesRejected() + source_->framesRejected())
             .arg(last.simplified(), source_->name(),
                  source_->linked() ? QStringLiteral("open") : QStringLiteral("lost, retrying"));
     }
 
+    // Rows kept for the status and the formats before they are forgotten.
+    static constexpr int kRowsInMemory = 4096;
+    // How long the start waits for the broker's answer.
+    static constexpr int kBrokerAnswerMs = 10000;
+    // The pace assumed for a record limit before any frame came.
+    static constexpr double kFramesPerSecond = 3.0;
     // At the end, how long rows still queued for the broker may take.
     static constexpr int kMqttGraceMs = 3000;
 
@@ -315,9 +446,12 @@ private:
     QTimer checkpoint_;
     QTimer duration_;
     QDeadlineTimer deadline_;
-    LogOutFile outFile_;
+    std::unique_ptr<LogOutFile> outFile_ = std::make_unique<LogOutFile>();
+    QString outPattern_;   // --out as given, when it names a file by the date
+    QTimer midnight_;
     bool appending_ = false;   // --out is written row by row
-    bool outFailed_ = false;
+    QTimer retry_;             // while rows are held for --out
+    std::int64_t rowsLogged_ = 0;
     std::string line_;
     bool dirty_ = false;    // rows logged since the last save
     bool saved_ = false;

@@ -1,10 +1,12 @@
 #include "log_options.h"
 
+#include "log_out_pattern.h"
 #include "links/network_port.h"
 #include "protocol/limit_value.h"
 
 #include "protocol/limit_judge.h"
 #include "protocol/meter_table.h"
+#include "recording/data_files.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +17,7 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -83,7 +86,9 @@ const char* logUsage() {
            "                  one of another quantity or an overload fails\n"
            "  --low Y         low limit (default -6000), the same way\n"
            "  --limit N       record limit: the run ends when N rows are logged\n"
-           "                  (default 10000; limitless is 10000000)\n"
+           "                  (limitless is 10000000). Without it there is no limit:\n"
+           "                  the disk bounds the run (an XML --out, held in memory\n"
+           "                  and rewritten whole, stops at 10000000 rows)\n"
            "  --interval S    log the latest reading every S seconds instead of every\n"
            "                  frame\n"
            "  --no-repeat     skip a reading equal to the last logged one\n"
@@ -95,7 +100,13 @@ const char* logUsage() {
            "                  logged and synced within a second; an XML packet is\n"
            "                  rewritten whole at every checkpoint and at the end.\n"
            "                  An existing non-empty FILE is never replaced: the run\n"
-           "                  stops unless --append is given\n"
+           "                  stops unless --append is given. FILE may hold strftime\n"
+           "                  conversions (run-%Y%m%d.csv, %% for a %): the run writes\n"
+           "                  the file they name for the local time, and from each\n"
+           "                  midnight on the file they name then (not for XML).\n"
+           "                  Rows the disk does not take are held in memory (up to\n"
+           "                  64 MiB, beyond which newer rows are not kept for the\n"
+           "                  file), tried again every second and written in order\n"
            "  --append        continue an existing text, CSV or JSON-lines --out file;\n"
            "                  numbering goes on after its last row\n"
            "  --checkpoint S  seconds between saves of an XML --out (default 60)\n"
@@ -202,6 +213,7 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                 error = "--limit wants a whole number of rows from 1 to 10000000, or limitless";
                 return LogParse::Error;
             }
+            o.limitGiven = true;
         } else if (arg == "--interval" || arg == "--checkpoint") {
             // Timer periods in milliseconds must fit an int.
             if (!parseSeconds(value, false, INT_MAX / 1000, seconds)) {
@@ -238,5 +250,14 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         error = "--append continues an --out file; give --out FILE";
         return LogParse::Error;
     }
+    const bool xml = !o.out.isEmpty() && meterlink::dataFileFormat(o.out) == meterlink::DataFileFormat::Xml;
+    if (xml && isOutPattern(o.out)) {
+        error = "--out: a date pattern needs a text, CSV or JSON-lines file; an XML packet is written whole";
+        return LogParse::Error;
+    }
+    // A run without --limit goes on until stopped; an XML packet holds the
+    // whole log in memory, so it keeps the window's largest limit.
+    if (!o.limitGiven)
+        o.rules.recordLimit = xml ? meterlink::RecordLogger::kLimitless : std::numeric_limits<std::int32_t>::max();
     return LogParse::Run;
 }

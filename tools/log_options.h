@@ -17,8 +17,9 @@ struct LogOptions {
     Source source = Source::None;
     QString port;         // an absolute path
     QString usbSocket;    // the simulated cable's socket; empty: the system's cable
-    meterlink::LogSession::Rules rules;
-    QString out;          // empty: standard output only
+    meterlink::LogSession::Rules rules;   // without --limit: no record limit (see parseLogOptions)
+    bool limitGiven = false;
+    QString out;          // empty: standard output only; may be a date pattern
     bool append = false;  // continue an existing --out file
     const meterlink::RowFormat* format = &meterlink::textRowFormat();   // of standard output
     int checkpointSeconds = 60;

@@ -10,7 +10,9 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -28,10 +30,26 @@ public:
                QString& why);
     // Opens the checked file, writing the header into a new one.
     bool open(QString& why);
-    // False when the row could not be written (error() says why).
+    // Writes the row after any rows still held; a row the file does not
+    // take (a full disk) is held in memory, in order, and written by the next
+    // appendRow() or retry(). False when rows are held (error() says why).
     bool appendRow(const meterlink::RecordTable& table, int row);
+    // Writes the held rows, oldest first, as far as the file takes them;
+    // true when none is left.
+    bool retry();
+    std::size_t heldRows() const { return held_.size(); }
+    // Rows not kept because the held rows had reached kHeldBytesLimit.
+    std::int64_t droppedRows() const { return dropped_; }
+    // Retries once more, then syncs and closes; false when rows are still
+    // held or the last sync failed.
     bool close();
     QString error() const { return file_.error(); }
+
+    // Memory for rows the disk did not take: about 600,000 rows, two days at
+    // 3 rows a second or ten minutes at 1,000. Beyond it the newest rows are
+    // dropped (still printed and published), so the file keeps its order and
+    // the gap shows in its numbers.
+    static constexpr std::size_t kHeldBytesLimit = std::size_t{64} << 20;
 
 private:
     const meterlink::RowFormat* format_ = nullptr;
@@ -39,5 +57,8 @@ private:
     bool hasRows_ = false;
     std::string sep_;
     std::string line_;
+    std::deque<std::string> held_;
+    std::size_t heldBytes_ = 0;
+    std::int64_t dropped_ = 0;
     meterlink::DurableAppendFile file_;
 };

@@ -47,6 +47,9 @@ public:
     }
     // Takes no more readings: what is logged is what gets saved.
     void close();
+    // Empties the table of rows already handed on; numbering and the repeat
+    // rule go on as before.
+    void forgetRows() { table_.clear(); }
 
     // A tick of the sampling timer (public so it can be driven without waiting).
     void Timer3Timer();

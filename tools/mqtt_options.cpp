@@ -11,6 +11,8 @@ const char* mqttUsage() {
            "                  PREFIX/reading as JSON (QoS 1), the latest retained to\n"
            "                  PREFIX/state, and PREFIX/status is online or offline.\n"
            "                  The password may come from METERLINK_MQTT_PASSWORD instead.\n"
+           "                  A prefix starting with $, too long for a topic or not\n"
+           "                  UTF-8 is refused\n"
            "  --mqtt-ca FILE  mqtts: the CA certificate that signed the broker's\n"
            "                  (default: the system's certificates)\n"
            "  --mqtt-queue N  rows kept for the broker while it is away (default\n"

@@ -70,7 +70,7 @@ void MqttPublisher::destroyClient() {
     connected_ = false;
 }
 
-bool MqttPublisher::start(QString& why, int timeoutMs) {
+bool MqttPublisher::start(QString& why, int timeoutMs, const std::function<bool()>& stopAsked) {
     initLibrary();
     const MqttTarget& t = settings_.target;
     mosq_ = mosquitto_new(nullptr, true, this);
@@ -124,6 +124,11 @@ bool MqttPublisher::start(QString& why, int timeoutMs) {
     // before logging begins.
     const QDeadlineTimer deadline(timeoutMs);
     while (startRc_ < 0 && !deadline.hasExpired()) {
+        if (stopAsked && stopAsked()) {
+            why = QStringLiteral("stopped before the broker answered");
+            destroyClient();
+            return false;
+        }
         errno = 0;
         rc = mosquitto_loop(mosq_, 100, 1);
         const int savedErrno = errno;
@@ -184,7 +189,8 @@ void MqttPublisher::onConnect(int rc) {
 
 void MqttPublisher::onDisconnect(int rc) {
     connected_ = false;
-    if (finishing_ || rc == 0 || lostReported_) return;
+    // While starting, start() says why the broker was not usable.
+    if (!threadRunning_ || finishing_ || rc == 0 || lostReported_) return;
     lostReported_ = true;
     emit notice(QStringLiteral("MQTT broker %1 lost (%2); rows are queued, trying again every %3 s")
                     .arg(settings_.target.where(), failureText(rc, 0, settings_.target))

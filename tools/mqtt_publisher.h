@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 struct mosquitto;
 
@@ -36,9 +37,10 @@ public:
     explicit MqttPublisher(Settings settings, QObject* parent = nullptr);
     ~MqttPublisher() override;
 
-    // Connects and waits for the broker's answer (up to timeoutMs). False,
-    // with the reason, when the broker cannot be used: nothing is left running.
-    bool start(QString& why, int timeoutMs = 10000);
+    // Connects and waits for the broker's answer (up to timeoutMs, or until
+    // stopAsked says yes). False, with the reason, when the broker cannot be
+    // used: nothing is left running.
+    bool start(QString& why, int timeoutMs = 10000, const std::function<bool()>& stopAsked = {});
     // One row's JSON object, queued for PREFIX/reading and PREFIX/state.
     void publish(QByteArray json);
     // Says "offline", gives the queue up to graceMs to drain, and disconnects.

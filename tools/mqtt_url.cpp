@@ -1,6 +1,14 @@
 #include "mqtt_url.h"
 
+#include <QStringDecoder>
 #include <QUrl>
+
+namespace {
+
+// A topic is a string with a 16-bit length.
+constexpr qsizetype kMaxTopicBytes = 65535;
+
+}  // namespace
 
 QString MqttTarget::where() const {
     return QStringLiteral("%1://%2:%3/%4").arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"), host).arg(port).arg(prefix);
@@ -42,7 +50,15 @@ std::optional<MqttTarget> parseMqttUrl(const QString& text, const QString& envPa
         why = QStringLiteral("--mqtt: a topic prefix may not hold '?' or '#'");
         return std::nullopt;
     }
-    QString prefix = url.path(QUrl::FullyDecoded);
+    // Decoded by hand: QUrl turns bytes that are not UTF-8 into U+FFFD, and
+    // a topic that differs from the one asked for reaches no subscriber.
+    const QByteArray rawPrefix = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString prefix = utf8(rawPrefix);
+    if (utf8.hasError()) {
+        why = QStringLiteral("--mqtt: the topic prefix is not valid UTF-8");
+        return std::nullopt;
+    }
     while (prefix.startsWith(QLatin1Char('/'))) prefix.remove(0, 1);
     while (prefix.endsWith(QLatin1Char('/'))) prefix.chop(1);
     if (prefix.isEmpty()) {
@@ -54,6 +70,18 @@ std::optional<MqttTarget> parseMqttUrl(const QString& text, const QString& envPa
         why = QStringLiteral("--mqtt: the topic prefix may not hold the wildcards '+' or '#'");
         return std::nullopt;
     }
+    // Brokers keep topics under '$' for themselves and drop what clients publish there.
+    if (prefix.startsWith(QLatin1Char('$'))) {
+        why = QStringLiteral("--mqtt: a topic prefix may not start with '$' (the broker's own topics)");
+        return std::nullopt;
+    }
     t.prefix = prefix;
+    // The longest topic published to is PREFIX/reading.
+    if (t.reading().toUtf8().size() > kMaxTopicBytes) {
+        why = QStringLiteral("--mqtt: the topic prefix is too long (%1 bytes); a topic holds at most %2")
+                  .arg(prefix.toUtf8().size())
+                  .arg(kMaxTopicBytes);
+        return std::nullopt;
+    }
     return t;
 }

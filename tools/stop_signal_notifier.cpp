@@ -77,10 +77,15 @@ QString StopSignalNotifier::signalName(int signalNumber) {
     }
 }
 
-void StopSignalNotifier::readPipe() {
+int StopSignalNotifier::takeRequest() {
+    if (gPipe[0] < 0) return 0;
     char bytes[16];
     ssize_t n = 0;
     int last = 0;
     while ((n = ::read(gPipe[0], bytes, sizeof bytes)) > 0) last = bytes[n - 1];
-    if (last != 0) emit stopRequested(last);
+    return last;
+}
+
+void StopSignalNotifier::readPipe() {
+    if (const int last = takeRequest()) emit stopRequested(last);
 }

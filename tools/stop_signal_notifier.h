@@ -16,6 +16,10 @@ public:
     // Puts back the handlers that were there before.
     ~StopSignalNotifier() override;
 
+    // For code that waits before the event loop runs: the stop signal that
+    // came meanwhile (taken, so it is not emitted), or 0.
+    int takeRequest();
+
     // "SIGINT", "SIGTERM", "SIGHUP".
     static QString signalName(int signalNumber);
 

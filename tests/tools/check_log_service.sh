@@ -16,6 +16,13 @@ cp "$unit" "$work/"
 out=$(cd "$work" && systemd-analyze verify "$work/meterlink-log@bench1.service" 2>&1) || {
   echo "$out"; exit 1; }
 if [ -n "$out" ]; then echo "$out"; exit 1; fi
+# Its exposure as systemd scores it, read from the file alone (systemd 250
+# and later): the logger is allowed only what it needs.
+if systemd-analyze security --help 2>/dev/null | grep -q -- '--offline'; then
+  report=$(cd "$work" && systemd-analyze security --offline=yes --threshold=40 "$work/meterlink-log@.service" 2>&1) || {
+    echo "$report" | grep -v '^✓'; echo "exposure above 4.0"; exit 1; }
+  echo "$report" | tail -n 1
+fi
 grep -q '^User=\|^DynamicUser=yes' "$unit"
 grep -q '^SupplementaryGroups=dialout' "$unit"
 grep -q '^Restart=on-failure' "$unit"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -120,6 +121,13 @@ TEST_F(DataFileCommands, AFailureSaysWhyExitsOneAndLeavesOutAlone) {
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(readFile(c.out), before) << c.args[1];
     }
+    // A FIFO (or a device such as /dev/full) is not replaced by a plain file.
+    const std::string fifo = at("rows.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun run = runCli({"convert", at("log.txt"), fifo});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 // A convert onto a full disk fails with the reason and keeps OUT, whatever
@@ -129,8 +137,9 @@ TEST_F(DataFileCommands, OntoAFullDiskFailsCleanly) {
     if (!small.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
     const std::string disk = small.path().toStdString();
     for (const char* out : {"/out.txt", "/out.xml"}) writeFile(disk + out, "previous");
-    small.fill();
-    for (int rows : {1, 10, 100, 500, 5000}) {
+    for (int rows : {5000, 1, 10, 100, 500}) {
+        // First room for part of the log (a write the disk cuts short), then none.
+        small.fill(rows == 5000 ? 16384 : 0);
         writeFile(at("in.txt"), logText(rows));
         for (const char* out : {"/out.txt", "/out.xml"}) {
             const CliRun run = runCli({"convert", at("in.txt"), disk + out});

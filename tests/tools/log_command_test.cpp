@@ -7,9 +7,12 @@
 #include "../small_disk.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,6 +20,8 @@
 
 #include <cctype>
 #include <csignal>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <string>
 #include <memory>
 
@@ -423,4 +428,245 @@ TEST_F(LogCommand, OutIsWrittenAsItGoesAppendedOnRequestAndNeverSilentlyReplaced
         GTEST_SKIP() << "python3-pandas is not installed";
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().constData();
     EXPECT_EQ(python.readAllStandardOutput().trimmed(), "5");
+}
+
+// A disk full for a while: rows logged meanwhile are held and written, in
+// order, once it has room again; the run says when writing stops and when it
+// goes on, and loses nothing.
+TEST_F(LogCommand, RowsHeldWhileTheDiskIsFullAreWrittenWhenItHasRoomAgain) {
+    SmallDisk disk("size=1m");
+    if (!disk.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
+    disk.fill(8192);   // room for the header and some rows
+    Simulator meter({"--rate", "100"});
+    const QString out = disk.filePath(QStringLiteral("run.csv"));
+    LogRun run({"--port", meter.where(), "--out", out});
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("cannot write ") + out)) << qPrintable(run.err());
+    EXPECT_TRUE(run.err().contains(QLatin1String("No space left on device"))) << qPrintable(run.err());
+    const qsizetype printedWhileFull = run.rows().size();
+    ASSERT_TRUE(run.waitForRows(printedWhileFull + 100));   // a second of rows with the disk full
+    ASSERT_TRUE(QFile::remove(disk.filePath(QStringLiteral("filler"))));
+    ASSERT_TRUE(run.waitForErr(QStringLiteral("writing %1 again").arg(out))) << qPrintable(run.err());
+    ASSERT_TRUE(run.waitForRows(run.rows().size() + 50));
+    ASSERT_EQ(run.stop(SIGTERM), 0) << qPrintable(run.err());
+    EXPECT_EQ(run.err().count(QStringLiteral("cannot write")), 1) << qPrintable(run.err());
+    EXPECT_EQ(run.err().count(QStringLiteral("again:")), 1) << qPrintable(run.err());
+
+    const QStringList printed = run.rows();
+    const QList<QByteArray> lines = readFile(out).split('\n');
+    ASSERT_EQ(lines.size(), printed.size() + 2);   // the header, every row, nothing after the last line end
+    for (int i = 0; i < printed.size(); ++i)
+        ASSERT_EQ(lines[i + 1].split(',').value(1).toInt(), numberOf(printed[i])) << lines[i + 1].constData();
+    expectConsecutive(printed);
+}
+
+// What is not a regular file is refused at once: a FIFO would block the open
+// (and with it SIGTERM) until a reader came.
+TEST_F(LogCommand, AnOutThatIsNoRegularFileIsRefusedAtOnce) {
+    Simulator meter({"--rate", "50"});
+    const QString fifo = at("rows.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QStringList& extra : {QStringList{}, QStringList{"--append"}}) {
+        LogRun run(QStringList{"--port", meter.where(), "--out", fifo} + extra);
+        EXPECT_EQ(run.waitForExit(), 2) << qPrintable(run.err());
+        EXPECT_TRUE(run.err().contains(QLatin1String("not a regular file"))) << qPrintable(run.err());
+    }
+}
+
+// A record limit that ends the run long before --duration is said at the
+// start; without --limit the run is not cut at the window's 10000 rows.
+TEST_F(LogCommand, ALimitThatComesBeforeTheDurationIsToldAtTheStart) {
+    Simulator meter({"--rate", "50"});
+    const struct {
+        QStringList args;
+        bool told;
+    } cases[] = {
+        {{"--duration", "3d", "--limit", "5"}, true},
+        {{"--duration", "3d", "--limit", "5", "--interval", "1"}, true},
+        {{"--duration", "2", "--limit", "100"}, false},
+        {{"--duration", "20", "--limit", "3", "--interval", "10"}, false},
+    };
+    for (const auto& c : cases) {
+        LogRun run(QStringList{"--port", meter.where()} + c.args);
+        ASSERT_TRUE(run.waitForErr(QStringLiteral("logging "))) << qPrintable(run.err());
+        if (!c.told) run.stop(SIGTERM);
+        else EXPECT_EQ(run.waitForExit(), 0);
+        EXPECT_EQ(run.err().contains(QLatin1String("comes before --duration")), c.told)
+            << qPrintable(c.args.join(' ')) << '\n' << qPrintable(run.err());
+    }
+}
+
+// --append continues only a log of the same format whose last row is whole,
+// numbering on from its last number; anything else is refused and left as it was.
+TEST_F(LogCommand, AppendContinuesOnlyALogOfItsFormat) {
+    Simulator meter({"--rate", "50"});
+    QFile passwd(QStringLiteral("/etc/passwd"));
+    ASSERT_TRUE(passwd.open(QIODevice::ReadOnly));
+    const QByteArray system = passwd.readAll();
+    QByteArray noise(3000, '\0');
+    for (int i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+    noise += '\n';
+    const QByteArray csvLog = "timestamp,no,function,value,unit,display,range,verdict\r\n"
+                              "2026-01-01T00:00:00.000+00:00,4,DC,1.000,V,1.000,auto,pass\r\n";
+    const struct {
+        const char* name;
+        QByteArray content;
+        const char* says;   // nullptr: continued
+        int nextNo;
+    } cases[] = {
+        {"csv-in.jsonl", csvLog, "no JSON-lines log", 0},
+        {"passwd.jsonl", system, "no JSON-lines log", 0},
+        {"passwd.txt", system, "no text log", 0},
+        {"passwd.csv", system, "no CSV log", 0},
+        {"noise.jsonl", noise, "no JSON-lines log", 0},
+        {"noise.csv", noise, "no CSV log", 0},
+        {"cut.jsonl", "{\"no\": 7}\n{\"no\": 8, \"val", "cut short", 0},
+        {"tail.jsonl", "{\"no\": 7}\nnot a row\n", "its last line", 0},
+        {"header-only-tail.csv", csvLog + "garbage\r\n", "its last line", 0},
+        {"spaced.jsonl", "{\"no\": 7}\n", nullptr, 8},
+        {"log.csv", csvLog, nullptr, 5},
+    };
+    for (const auto& c : cases) {
+        const QString out = at(c.name);
+        writeFile(out, c.content);
+        LogRun run({"--port", meter.where(), "--limit", "2", "--out", out, "--append"});
+        if (c.says) {
+            EXPECT_EQ(run.waitForExit(), 2) << c.name << '\n' << qPrintable(run.err());
+            EXPECT_TRUE(run.err().contains(QLatin1String(c.says))) << c.name << '\n' << qPrintable(run.err());
+            EXPECT_EQ(readFile(out), c.content) << c.name;
+            continue;
+        }
+        ASSERT_EQ(run.waitForExit(), 0) << c.name << '\n' << qPrintable(run.err());
+        EXPECT_EQ(numberOf(run.rows().value(0)), c.nextNo) << c.name;
+        EXPECT_TRUE(readFile(out).startsWith(c.content)) << c.name;
+    }
+}
+
+// MQTT topic prefixes that would run with nothing reaching a subscriber are
+// refused before anything starts.
+TEST_F(LogCommand, MqttPrefixesNoSubscriberCouldReadAreRefused) {
+    const struct {
+        QString prefix;
+        const char* says;
+    } cases[] = {
+        {QStringLiteral("$SYS/x"), "may not start with '$'"},
+        {QString(70000, QLatin1Char('a')), "too long (70000 bytes)"},
+        {QStringLiteral("%FF%FE"), "not valid UTF-8"},
+        {QStringLiteral("lab/%C3"), "not valid UTF-8"},
+    };
+    for (const auto& c : cases) {
+        LogRun run({"--port", "/dev/null", "--mqtt", QStringLiteral("mqtt://127.0.0.1:1/") + c.prefix});
+        EXPECT_EQ(run.waitForExit(), 2) << qPrintable(c.prefix.left(40));
+        EXPECT_TRUE(run.err().contains(QLatin1String(c.says))) << qPrintable(run.err().left(300));
+    }
+}
+
+// The README's service recipe survives a restart: started twice, as
+// Restart= would, the second run continues the day's file.
+TEST_F(LogCommand, TheDocumentedServiceCommandStartsAgainAndContinuesTheDaysFile) {
+    QFile readme(QStringLiteral(METERLINK_README));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QRegularExpression optionsLine(QStringLiteral("^\\s*METERLINK_LOG_OPTIONS=(.*)$"),
+                                         QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch documented = optionsLine.match(QString::fromUtf8(readme.readAll()));
+    ASSERT_TRUE(documented.hasMatch());
+    Simulator meter({"--rate", "20"});
+    // The same options with the simulator's port, this test's folder and no broker.
+    QStringList args = documented.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const qsizetype mqtt = args.indexOf(QStringLiteral("--mqtt"));
+    if (mqtt >= 0) args.remove(mqtt, 2);
+    args[args.indexOf(QStringLiteral("--port")) + 1] = meter.where();
+    QString& out = args[args.indexOf(QStringLiteral("--out")) + 1];
+    ASSERT_TRUE(out.startsWith(QLatin1String("/var/lib/meterlink/"))) << qPrintable(out);
+    out.replace(QLatin1String("/var/lib/meterlink"), dir.path());
+
+    QStringList printed;
+    for (int start = 0; start < 2; ++start) {
+        LogRun run(args);
+        ASSERT_TRUE(run.waitForRows(5)) << qPrintable(run.err());
+        ASSERT_EQ(run.stop(SIGTERM), 0) << qPrintable(run.err());
+        printed += run.rows();
+    }
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << qPrintable(files.join(' '));
+    EXPECT_EQ(files[0], QDate::currentDate().toString(QStringLiteral("'bench1-'yyyyMMdd'.csv'")));
+    const QList<QByteArray> lines = readFile(dir.filePath(files[0])).split('\n');
+    ASSERT_EQ(lines.size(), printed.size() + 2);   // one header, every row of both runs
+    for (int i = 0; i < printed.size(); ++i)
+        EXPECT_EQ(lines[i + 1].split(',').value(1).toInt(), i + 1) << lines[i + 1].constData();
+}
+
+// A run over midnight goes on in the file the pattern names for the new day.
+// The child's time zone puts its midnight three seconds ahead.
+TEST_F(LogCommand, ADatePatternStartsANewFileAtMidnight) {
+    const qint64 nowUtc = QDateTime::currentSecsSinceEpoch() % 86400;
+    qint64 east = (86400 - 3 - nowUtc) % 86400;   // seconds to add to UTC for 23:59:57
+    if (east > 12 * 3600) east -= 86400;
+    const qint64 a = std::abs(east);
+    const QString tz = QStringLiteral("ZZZ%1%2:%3:%4")
+                           .arg(east >= 0 ? QLatin1Char('-') : QLatin1Char('+'))   // POSIX: '-' is east of UTC
+                           .arg(a / 3600, 2, 10, QLatin1Char('0'))
+                           .arg(a / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(a % 60, 2, 10, QLatin1Char('0'));
+    Simulator meter({"--rate", "20"});
+    LogRun run({"--port", meter.where(), "--out", at("day-%Y%m%d.csv"), "--duration", "6"},
+               {QStringLiteral("TZ=") + tz});
+    ASSERT_EQ(run.waitForExit(), 0) << qPrintable(run.err());
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("day-*.csv")}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << qPrintable(run.err());
+    EXPECT_TRUE(run.err().contains(QStringLiteral("go into ") + at(files[1].toLatin1()))) << qPrintable(run.err());
+    QList<QByteArray> rows;
+    for (const QString& f : files) {
+        QList<QByteArray> lines = readFile(dir.filePath(f)).split('\n');
+        ASSERT_TRUE(lines.first().startsWith("timestamp,no,")) << qPrintable(f);
+        rows += lines.mid(1, lines.size() - 2);
+    }
+    ASSERT_EQ(rows.size(), run.rows().size());
+    for (int i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].split(',').value(1).toInt(), i + 1);
+}
+
+// A port served over the network that goes away says how: closed by the
+// server, or reset.
+TEST_F(LogCommand, ALostNetworkPortSaysWhetherItWasClosedOrReset) {
+    const struct {
+        bool reset;
+        const char* says;
+    } cases[] = {{false, "lost (the server closed the connection)"}, {true, "lost (the server reset the connection)"}};
+    for (const auto& c : cases) {
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+        const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        LogRun run({"--port", url});
+        ASSERT_TRUE(server.waitForNewConnection(kWaitMs));
+        QTcpSocket* peer = server.nextPendingConnection();
+        ASSERT_TRUE(run.waitForErr(QStringLiteral("logging ")));
+        if (c.reset) {
+            const linger hardClose{1, 0};   // closing then sends RST
+            ::setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hardClose,
+                         sizeof hardClose);
+            peer->abort();
+        } else {
+            peer->disconnectFromHost();
+        }
+        server.close();
+        EXPECT_TRUE(run.waitForErr(url + QLatin1Char(' ') + QLatin1String(c.says))) << qPrintable(run.err());
+        run.stop(SIGTERM);
+    }
+}
+
+// SIGTERM and SIGINT end a run within a second, also one still waiting for
+// an MQTT broker that took the connection but does not answer.
+TEST_F(LogCommand, AStopEndsARunWaitingForABrokerAtOnce) {
+    Simulator meter({"--rate", "20"});
+    for (int signalNumber : {SIGTERM, SIGINT}) {
+        QTcpServer silent;
+        ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+        LogRun run({"--port", meter.where(), "--mqtt", QStringLiteral("mqtt://127.0.0.1:%1/b").arg(silent.serverPort())});
+        ASSERT_TRUE(silent.waitForNewConnection(kWaitMs));
+        QTest::qWait(200);
+        QElapsedTimer took;
+        took.start();
+        EXPECT_EQ(run.stop(signalNumber), 0) << qPrintable(run.err());
+        EXPECT_LT(took.elapsed(), 5000) << qPrintable(run.err());   // not the 10 s the broker is given
+        EXPECT_TRUE(run.err().contains(QLatin1String("before the MQTT broker answered"))) << qPrintable(run.err());
+    }
 }

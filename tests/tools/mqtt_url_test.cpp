@@ -58,7 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"bad_port", "mqtt://h:99999/b", nullptr, "", 0, false, "", nullptr, ""},
         UrlCase{"password_without_user", "mqtt://:pw@h/b", nullptr, "", 0, false, "", nullptr, ""},
         UrlCase{"wildcard", "mqtt://h/a/+/b", nullptr, "", 0, false, "", nullptr, ""},
-        UrlCase{"other_scheme", "tcp://h:1883/b", nullptr, "", 0, false, "", nullptr, ""}),
+        UrlCase{"other_scheme", "tcp://h:1883/b", nullptr, "", 0, false, "", nullptr, ""},
+        UrlCase{"utf8_prefix", "mqtt://h/caf%C3%A9", nullptr, "h", 1883, false, "", nullptr, "caf\u00e9"},
+        UrlCase{"not_utf8", "mqtt://h/%FF%FE", nullptr, "", 0, false, "", nullptr, ""},
+        UrlCase{"brokers_own_topics", "mqtt://h/$SYS/x", nullptr, "", 0, false, "", nullptr, ""},
+        UrlCase{"dollar_inside", "mqtt://h/a$b", nullptr, "h", 1883, false, "", nullptr, "a$b"}),
     [](const ::testing::TestParamInfo<UrlCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

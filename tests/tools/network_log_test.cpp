@@ -345,7 +345,12 @@ TEST_P(BrokerAtStart, IsUsableOrTheRunDoesNotStart) {
             c.password ? QString::fromLatin1(c.password) : QString());
     EXPECT_EQ(log.waitForExit(), c.exitCode) << qPrintable(log.err());
     EXPECT_TRUE(log.err().contains(QString::fromLatin1(c.says))) << qPrintable(log.err());
-    if (c.exitCode == 2) EXPECT_TRUE(log.rows().isEmpty());
+    if (c.exitCode == 2) {
+        EXPECT_TRUE(log.rows().isEmpty());
+        // The reason once, and no word of queuing rows for a broker never used.
+        EXPECT_EQ(log.err().count(QString::fromLatin1(c.says)), 1) << qPrintable(log.err());
+        EXPECT_FALSE(log.err().contains(QLatin1String("queued"))) << qPrintable(log.err());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
