@@ -64,7 +64,8 @@ void RecordingFile::appendRow(const RecordTable& table, int row, std::string_vie
     if (!file_.isOpen()) return;
     format_->row(pending_, table, row, decimalSep, format_->fileLineEnd);
     ++pendingRows_;
-    flush();
+    // Once refused, the file is tried again by retry(), not by every row.
+    if (!failing_) flush();
     if (pending_.size() > kMostPendingBytes) {
         const QString message = stoppedMessage(path_);
         file_.close();

@@ -6,8 +6,8 @@
 //
 // A row the disk refuses is not lost: it is kept in memory with every row
 // after it, and all are written in order when the disk takes them again
-// (tried again with each new row and by retry()). The first refusal and the
-// recovery are told once each. Beyond kMostPendingBytes the recording stops,
+// (tried by retry(), which the owner calls now and then). The first refusal
+// and the recovery are told once each. Beyond kMostPendingBytes the recording stops,
 // and says that the rows from then on are in the window's log only.
 
 #include "durable_append_file.h"

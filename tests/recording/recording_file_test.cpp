@@ -110,9 +110,11 @@ TEST(RecordingFile, RowsTheDiskRefusesAreKeptAndWrittenInOrderLater) {
     file.retry();
     EXPECT_EQ(file.pendingRows(), waiting) << "the disk is still full";
     QFile::remove(disk.filePath(QStringLiteral("filler")));
-    logRow(table, file, kRows + 1);
+    file.retry();
     EXPECT_EQ(file.pendingRows(), 0);
     EXPECT_EQ(resumed.count(), 1);
+    logRow(table, file, kRows + 1);
+    EXPECT_EQ(file.pendingRows(), 0);
     EXPECT_TRUE(file.stop());
 
     const QList<QByteArray> lines = contents(path).trimmed().split('\n');
