@@ -13,8 +13,8 @@
 #include "record_bar.h"
 #include "record_grid.h"
 #include "record_menu.h"
-#include "record_to_file.h"
 #include "record_table_model.h"
+#include "record_to_file.h"
 #include "user_settings.h"
 
 #include "links/hid_device_controller.h"
