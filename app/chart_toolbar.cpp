@@ -1,6 +1,7 @@
 #include "chart_toolbar.h"
 
 #include "digit_key_filter.h"
+#include "last_folder.h"
 #include "meter_chart.h"
 #include "recording/chart_pager.h"
 
@@ -176,16 +177,20 @@ void ChartToolbar::BTlastClick() {
     showPageNumber();
 }
 
+QString ChartToolbar::pageSizeRefusedText() {
+    return QStringLiteral("The page size must be a whole number from 1 to %1.").arg(kMostPageSize);
+}
+
 void ChartToolbar::MaxrecordChange() { Timer2_->start(); }
 
 void ChartToolbar::Timer2Timer() {
     Timer2_->stop();
     bool ok = false;
     const int pageSize = Maxrecord_->text().toInt(&ok);
-    if (!ok || pageSize < 1) {
-        // The page arithmetic divides by the page size: the old one stays.
-        QMessageBox::critical(window(), QStringLiteral("Error"),
-                              QStringLiteral("The page size must be a whole number of at least 1."));
+    if (!ok || pageSize < 1 || pageSize > kMostPageSize) {
+        // The page arithmetic divides by the page size, and the chart cannot
+        // draw a larger page legibly: the old one stays.
+        QMessageBox::critical(window(), QStringLiteral("Error"), pageSizeRefusedText());
         // The edit shows the page size that stays, not the refused text.
         const QSignalBlocker quiet(Maxrecord_);
         Maxrecord_->setText(QString::number(pager_->FPageSize()));
@@ -202,8 +207,10 @@ void ChartToolbar::BtSaveClick() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("Bitmaps (*.bmp)"));
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    last_folder::applyTo(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().constFirst();
+    last_folder::remember(path);
 
     QSaveFile file(path);
     QImageWriter writer(&file, "bmp");

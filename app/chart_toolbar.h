@@ -25,6 +25,12 @@ class ChartToolbar : public QFrame {
 public:
     explicit ChartToolbar(QWidget* parent = nullptr);
 
+    // The most rows a page may hold. The chart is a few hundred pixels wide:
+    // beyond this, rows crowd dozens to a pixel column, and a stretch of
+    // readings at a page's edge disappears under the axis.
+    static constexpr int kMostPageSize = 10000;
+    static QString pageSizeRefusedText();
+
     // The pager and the chart the toolbar drives.
     void attach(meterlink::TChartControl* pager, MeterChart* chart);
 

@@ -1,5 +1,6 @@
 #include "app/data_file_commands.h"
 
+#include "app/last_folder.h"
 #include "app/report_preview.h"
 
 #include "recording/data_files.h"
@@ -57,7 +58,7 @@ void DataFileCommands::tell(bool failure, const QString& text, const QString& re
 void DataFileCommands::saveasClick() {
     QFileDialog SaveDialog2(window_);
     setUpFileDialog(&SaveDialog2, "SaveDialog2", saveFilters_, QFileDialog::AcceptSave);
-    if (!saveFolder_.isEmpty()) SaveDialog2.setDirectory(saveFolder_);
+    last_folder::applyTo(SaveDialog2);
     // A name typed without an extension gets the chosen type's, "xls" at first.
     auto useFilter = [this, &SaveDialog2](const QString& selected) {
         for (const DialogFilter& f : saveFilters_)
@@ -70,9 +71,10 @@ void DataFileCommands::saveasClick() {
     useFilter(saveFilter_);
     connect(&SaveDialog2, &QFileDialog::filterSelected, &SaveDialog2, useFilter);
     const bool chosen = SaveDialog2.exec() == QDialog::Accepted && !SaveDialog2.selectedFiles().isEmpty();
-    saveFolder_ = SaveDialog2.directory().absolutePath();
+    last_folder::remember(SaveDialog2.directory().absolutePath());
     if (!chosen) return;
     const QString name = SaveDialog2.selectedFiles().front();
+    last_folder::remember(name);
     QString reason;
     if (meterlink::saveTableToFile(table_, name, &reason)) {
         emit saved();
@@ -82,9 +84,13 @@ void DataFileCommands::saveasClick() {
 }
 
 void DataFileCommands::SpeedButton2Click() {
-    if (!lastOpened_.isEmpty()) offerAgain(*OpenDialog1_, lastOpened_);
+    if (!lastOpened_.isEmpty())
+        offerAgain(*OpenDialog1_, lastOpened_);
+    else
+        last_folder::applyTo(*OpenDialog1_);
     if (OpenDialog1_->exec() != QDialog::Accepted || OpenDialog1_->selectedFiles().isEmpty()) return;
     lastOpened_ = OpenDialog1_->selectedFiles().front();
+    last_folder::remember(lastOpened_);
     const bool wasEmpty = table_.rowCount() == 0;
     const bool xml = meterlink::dataFileFormat(lastOpened_) == meterlink::DataFileFormat::Xml;
     QString reason;

@@ -45,7 +45,6 @@ private:
     meterlink::RecordTable& table_;
     QWidget* window_;
     QList<DialogFilter> saveFilters_;
-    QString saveFolder_;
     QString saveFilter_;
     QFileDialog* OpenDialog1_;
     QString lastOpened_;

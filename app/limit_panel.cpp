@@ -60,6 +60,8 @@ LimitPanel::LimitPanel(QWidget* parent) : QFrame(parent) {
     makeCaption(QStringLiteral("Measure Value:"), {16, 52}, this, QStringLiteral("T1_Value"));
     T1VALUE_ = makeEdit(QStringLiteral("0"), {112, 43, 81, 32}, arial(21, true), this, QStringLiteral("T1VALUE"));
     setBackground(T1VALUE_, QPalette::Base, infoTipColor());
+    // It shows the reading; what is typed there would only be overwritten.
+    T1VALUE_->setReadOnly(true);
     makeCaption(QStringLiteral("Set Low Limit:"), {16, 84}, this, QStringLiteral("T1_LO"));
     T1LO_ = makeEdit(QStringLiteral("-6000"), {112, 84, 57, 22}, arial(11, true), this, QStringLiteral("T1LO"));
     T1LO_->setToolTip(hint);

@@ -1,8 +1,11 @@
 #include "link_pictures.h"
 #include "meter_setting.h"
+#include "old_storage.h"
 #include "program_identity.h"
 #include "tfcomm.h"
 #include "user_settings.h"
+
+#include "recording/journal.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,6 +46,10 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     setProgramIdentity();
+    // Before anything reads a setting or a journal.
+    const old_storage::Moved moved = old_storage::moveOver(meterlink::Journal::folder());
+    for (const QString& failure : moved.failures)
+        std::fprintf(stderr, "meterlink: could not move %s\n", failure.toLocal8Bit().constData());
     QCommandLineParser parser;
     describeCommandLine(parser);
     parser.process(app);   // an unknown option ends here with a message

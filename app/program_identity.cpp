@@ -12,8 +12,10 @@
 void setProgramIdentity() {
     // The application name, not the display name: the latter would be
     // appended to the window caption on some platforms. On X11 it is also
-    // the class of the window (WM_CLASS) that docks match the launcher by.
-    QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    // the class of the window (WM_CLASS) that docks match the launcher by,
+    // and it names the settings file and the data folder: a plain name, so
+    // that paths need no quoting.
+    QCoreApplication::setApplicationName(QStringLiteral("meterlink"));
     // With the application name, where the default settings store lives.
     QCoreApplication::setOrganizationName(QStringLiteral("MeterLink"));
     QCoreApplication::setApplicationVersion(QStringLiteral(METERLINK_VERSION));
@@ -26,8 +28,9 @@ void describeCommandLine(QCommandLineParser& parser) {
         "MeterLink: a live copy of a multimeter's display with a Pass/Fail verdict\n"
         "against limits, read from a serial port or the meter's USB cable. The\n"
         "shipped 6000-count meter is the default; the Meter menu chooses another.\n"
-        "The limits, record limit, page size, sampling interval, Repeat, COM port\n"
-        "and meter are kept from one run to the next.\n"
+        "The limits, record limit, page size, sampling interval, Repeat, COM port,\n"
+        "meter, Confirm readings and the file dialogs' last folder are kept from\n"
+        "one run to the next.\n"
         "\n"
         "Environment:\n"
         "  METERLINK_COM1 ... METERLINK_COM4  the device COM 1 to COM 4 open\n"

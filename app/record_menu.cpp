@@ -44,6 +44,40 @@ RecordMenu::RecordMenu(QMenuBar* bar) : QObject(bar) {
         connect(a, &QAction::triggered, this, [this, i] { chooseLimit(i); });
         limits_.append(a);
     }
+
+    Record1_->addSeparator();
+    RecordToFile1_ = Record1_->addAction(QStringLiteral("Record to File…"));
+    RecordToFile1_->setObjectName(QStringLiteral("RecordToFile1"));
+    StopRecording1_ = Record1_->addAction(QStringLiteral("Stop Recording to File"));
+    StopRecording1_->setObjectName(QStringLiteral("StopRecording1"));
+    StopRecording1_->setEnabled(false);
+
+    ConfirmReadings1_ = Record1_->addMenu(QStringLiteral("Confirm readings"));
+    ConfirmReadings1_->setObjectName(QStringLiteral("ConfirmReadings1"));
+    for (int frames : confirmChoices()) {
+        QAction* a = ConfirmReadings1_->addAction(
+            frames == 1 ? QStringLiteral("Off") : QStringLiteral("%1 frames agree").arg(frames));
+        a->setObjectName(QStringLiteral("Confirm%1").arg(frames));
+        a->setCheckable(true);
+        a->setChecked(frames == 1);
+        a->setData(frames);
+        connect(a, &QAction::triggered, this, [this, frames] { chooseConfirm(frames); });
+        confirms_.append(a);
+    }
+}
+
+QList<int> RecordMenu::confirmChoices() { return {1, 2, 3, 5}; }
+
+QAction* RecordMenu::confirmItem(int frames) const {
+    for (QAction* a : confirms_)
+        if (a->data().toInt() == frames) return a;
+    return nullptr;
+}
+
+void RecordMenu::chooseConfirm(int frames) {
+    if (!confirmItem(frames)) frames = 1;
+    for (QAction* a : confirms_) a->setChecked(a->data().toInt() == frames);
+    emit confirmChosen(frames);
 }
 
 QAction* RecordMenu::limitItem(int i) const { return limits_.at(i); }

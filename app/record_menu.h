@@ -1,6 +1,7 @@
 #pragma once
 // The "Record" menu: the record limit, chosen from six items of which the
-// chosen one carries the check mark, and the hidden "New" and "Save" items.
+// chosen one carries the check mark, and the hidden "New" and "Save" items;
+// then recording to a file as rows are logged, and "Confirm readings".
 
 #include <QObject>
 
@@ -26,12 +27,28 @@ public:
     // A limit item was clicked: it takes the check mark, the others lose it.
     void chooseLimit(int i);
 
+    // "Record to File…" and the item that stops the recording.
+    QAction* RecordToFile1() const { return RecordToFile1_; }
+    QAction* StopRecording1() const { return StopRecording1_; }
+
+    // "Confirm readings": how many frames in a row must agree (1: off).
+    QMenu* ConfirmReadings1() const { return ConfirmReadings1_; }
+    QAction* confirmItem(int frames) const;
+    static QList<int> confirmChoices();
+    // Checks the item of `frames` (off when there is none) and says so.
+    void chooseConfirm(int frames);
+
 signals:
     void limitChosen(std::int32_t limit);
+    void confirmChosen(int frames);
 
 private:
     QMenu* Record1_ = nullptr;
     QAction* New1_ = nullptr;
     QAction* Save1_ = nullptr;
     QList<QAction*> limits_;
+    QAction* RecordToFile1_ = nullptr;
+    QAction* StopRecording1_ = nullptr;
+    QMenu* ConfirmReadings1_ = nullptr;
+    QList<QAction*> confirms_;
 };

@@ -14,6 +14,7 @@
 #include "record_grid.h"
 #include "record_menu.h"
 #include "record_table_model.h"
+#include "record_to_file.h"
 #include "user_settings.h"
 
 #include "links/hid_device_controller.h"
@@ -48,6 +49,10 @@
 namespace {
 
 QFont arial(int pixelSize) { return designFont(QStringLiteral("Arial"), pixelSize); }
+
+// A name as a menu shows it: an ampersand ("V&A") is a letter, not the mark
+// of the key that opens the menu.
+QString menuText(QString name) { return name.replace(QLatin1Char('&'), QStringLiteral("&&")); }
 
 // QProgressBar repaints at once on a visible change; held back, the bar is
 // painted with the rest of the frame's changes in one pass.
@@ -202,6 +207,8 @@ void TFCOMM::buildMenus() {
     recordMenu_ = new RecordMenu(bar);
     connect(recordMenu_, &RecordMenu::limitChosen, this, [this](std::int32_t limit) { logger_->setRecordLimit(limit); });
     connect(recordMenu_->New1(), &QAction::triggered, this, &TFCOMM::RecordNewClick);
+    connect(recordMenu_, &RecordMenu::confirmChosen, this, [this](int frames) { logger_->setConfirmFrames(frames); });
+    recordToFile_ = new RecordToFile(*recordMenu_, statusBar(), this);
 
     // Menus that only carry state; the user never sees them.
     bar->addMenu(connection_->ComSetup1())->setVisible(false);
@@ -222,10 +229,11 @@ void TFCOMM::buildMeterMenu() {
         QMenu* into = meterMenu_;
         if (!maker.isEmpty()) {
             QMenu*& sub = makers[maker];
-            if (!sub) sub = meterMenu_->addMenu(maker);
+            if (!sub) sub = meterMenu_->addMenu(menuText(maker));
             into = sub;
         }
-        QAction* action = into->addAction(QString::fromUtf8(model.model.data(), static_cast<int>(model.model.size())));
+        QAction* action =
+            into->addAction(menuText(QString::fromUtf8(model.model.data(), static_cast<int>(model.model.size()))));
         action->setObjectName(QString::fromStdString(meterlink::meterName(model)));
         action->setCheckable(true);
         action->setChecked(&model == meter_);
@@ -338,6 +346,7 @@ void TFCOMM::applyUserSettings() {
     limits_->T1LO()->setText(v.lowLimit);
     for (int i = 0; i < RecordMenu::limitItemCount(); ++i)
         if (RecordMenu::limitOf(i) == v.recordLimit) recordMenu_->chooseLimit(i);
+    recordMenu_->chooseConfirm(v.confirmFrames);
     ChartToolbar_->Maxrecord()->setText(QString::number(v.pageSize));
     ChartPager_->SetPageSize(v.pageSize);
     ChartToolbar_->showPageNumber();
@@ -352,6 +361,7 @@ void TFCOMM::keepUserSettings() {
     connect(limits_->Timer1(), &QTimer::timeout, this, [this] { UserSettings::setHighLimit(limits_->T1HI()->text()); });
     connect(limits_->Timer4(), &QTimer::timeout, this, [this] { UserSettings::setLowLimit(limits_->T1LO()->text()); });
     connect(recordMenu_, &RecordMenu::limitChosen, this, &UserSettings::setRecordLimit);
+    connect(recordMenu_, &RecordMenu::confirmChosen, this, &UserSettings::setConfirmFrames);
     connect(ChartToolbar_->Timer2(), &QTimer::timeout, this, [this] { UserSettings::setPageSize(ChartPager_->FPageSize()); });
     connect(Panel2_->RecordSITime(), &QLineEdit::textChanged, this,
             [this] { UserSettings::setSamplingSeconds(Panel2_->Timer3()->interval() / 1000); });
@@ -458,6 +468,8 @@ void TFCOMM::readingDecoded(meterlink::MeterReading& reading, const meterlink::C
         changeBarQuietly(PBar2_, [&] { PBar2_->setMaximum(axis.progressMaximum); });
     if (Panel2_->frameDecoded())
         INDataToTable();
+    else
+        logger_->frameWhileSampling(reading);
 }
 
 void TFCOMM::readLoggingSwitches() {
@@ -483,6 +495,7 @@ void TFCOMM::rowLogged(const meterlink::MeterReading& reading) {
     if (position != PBar2_->value())
         changeBarQuietly(PBar2_, [&] { PBar2_->setValue(position); });
     ChartToolbar_->showPageNumber();
+    recordToFile_->rowLogged(RecordTable_, RecordTable_.rowCount() - 1, DecimalSepText_);
 }
 
 void TFCOMM::RecordNewClick() {

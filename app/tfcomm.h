@@ -46,10 +46,8 @@ class QTimer;
 class RecordBar;
 class RecordGrid;
 class RecordMenu;
+class RecordToFile;
 class RecordTableModel;
-
-// The text of the task bar button.
-constexpr const char* kApplicationTitle = "KR20 B_C_D";
 
 class TFCOMM : public QMainWindow {
     Q_OBJECT
@@ -101,6 +99,7 @@ public:
     RecordBar* recordBar() const { return Panel2_; }
     RecordGrid* DBGrid1() const { return DBGrid1_; }
     RecordMenu* recordMenu() const { return recordMenu_; }
+    RecordToFile& recordToFile() const { return *recordToFile_; }
     meterlink::RecordTable& recordTable() { return RecordTable_; }
     meterlink::TChartControl& ChartPager() { return *ChartPager_; }
     meterlink::RecordLogger& logger() { return *logger_; }
@@ -225,6 +224,7 @@ private:
     MeterChart* Chtshow_ = nullptr;
     QLineEdit* systeminfomation_ = nullptr;
     RecordMenu* recordMenu_ = nullptr;
+    RecordToFile* recordToFile_ = nullptr;
     QMenu* meterMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
     DataFileCommands* dataFiles_ = nullptr;

@@ -1,5 +1,7 @@
 #include "app/user_settings.h"
 
+#include "app/chart_toolbar.h"
+
 #include <QSettings>
 
 namespace {
@@ -12,6 +14,7 @@ const QString kSamplingSeconds = QStringLiteral("log/samplingSeconds");
 const QString kSampling = QStringLiteral("log/sampling");
 const QString kRepeat = QStringLiteral("log/repeat");
 const QString kComPort = QStringLiteral("link/comPort");
+const QString kConfirmFrames = QStringLiteral("log/confirmFrames");
 
 // A stored number within [low, high], else the fallback: a hand-edited or
 // damaged file must not start the program in a state it cannot be in.
@@ -34,11 +37,12 @@ UserSettings::Values UserSettings::load() {
     v.highLimit = s.value(kHigh, v.highLimit).toString();
     v.lowLimit = s.value(kLow, v.lowLimit).toString();
     v.recordLimit = static_cast<std::int32_t>(number(s, kRecordLimit, 1, 10'000'000, v.recordLimit));
-    v.pageSize = static_cast<int>(number(s, kPageSize, 1, 10'000'000, v.pageSize));
+    v.pageSize = static_cast<int>(number(s, kPageSize, 1, ChartToolbar::kMostPageSize, v.pageSize));
     v.samplingSeconds = static_cast<int>(number(s, kSamplingSeconds, 1, 2'000'000, v.samplingSeconds));
     v.sampling = s.value(kSampling, v.sampling).toBool();
     v.repeat = s.value(kRepeat, v.repeat).toBool();
     v.comPort = static_cast<int>(number(s, kComPort, 1, 4, v.comPort));
+    v.confirmFrames = static_cast<int>(number(s, kConfirmFrames, 1, 10, v.confirmFrames));
     return v;
 }
 
@@ -56,3 +60,4 @@ void UserSettings::setSamplingSeconds(int seconds) { store(kSamplingSeconds, sec
 void UserSettings::setSampling(bool on) { store(kSampling, on); }
 void UserSettings::setRepeat(bool on) { store(kRepeat, on); }
 void UserSettings::setComPort(int n) { store(kComPort, n); }
+void UserSettings::setConfirmFrames(int frames) { store(kConfirmFrames, frames); }

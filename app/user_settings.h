@@ -1,9 +1,9 @@
 #pragma once
 // What the user set that outlives a run: the limits, the record limit, the
-// page size, the sampling interval and its switch, Repeat and the chosen COM
-// port. Kept in the program's default settings store (QSettings with the
-// organisation and application names set at start-up), which other parts of
-// the program share; reset() forgets every key of it.
+// page size, the sampling interval and its switch, Repeat, the chosen COM
+// port and "Confirm readings". Kept in the program's default settings store
+// (QSettings with the organisation and application names set at start-up),
+// which other parts of the program share; reset() forgets every key of it.
 
 #include <QString>
 
@@ -20,6 +20,7 @@ public:
         bool sampling = false;
         bool repeat = true;
         int comPort = 1;   // 1..4
+        int confirmFrames = 1;   // "Confirm readings"; 1: off
     };
 
     // What is stored, with the default for anything missing or out of range.
@@ -34,4 +35,5 @@ public:
     static void setSampling(bool on);
     static void setRepeat(bool on);
     static void setComPort(int n);
+    static void setConfirmFrames(int frames);
 };

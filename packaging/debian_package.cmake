@@ -39,11 +39,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${METERLINK_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show, judge, log and chart the readings of a handheld multimeter")
 # The synopsis line comes from the summary; this is the extended part.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "MeterLink links a 6000-count handheld digital multimeter to the computer,
-over a serial port or the meter's USB cable. Its window shows a live copy of
-the meter's display and a Pass/Fail verdict against limits, and logs every
-reading in a grid and a paged chart; logs are saved as text or XML and
-printed as a report.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "MeterLink links handheld digital multimeters to the computer, over a
+serial port or the meter's USB cable: its own 6000-count meter and the
+meters of other common display-chip families (meterlink-cli meters
+lists the models). Its window shows a live copy of the meter's display and a
+Pass/Fail verdict against limits, and logs every reading in a grid and a
+paged chart, kept in a journal that survives a crash; logs are saved as
+text, XML, CSV or JSON lines and printed as a report.
 .
 meterlink-cli logs the meter without a window for days, simulates a meter
 for testing, and converts and prints saved logs.")

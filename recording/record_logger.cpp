@@ -23,19 +23,36 @@ bool RecordLogger::shouldLog(const MeterReading& reading) const {
 
 void RecordLogger::INDataToTable(const MeterReading& reading) {
     if (sampling || stoppedAtLimit()) return;
+    // A frame not yet confirmed is no reading: it neither logs nor counts.
+    if (!confirmation_.offer(reading)) return;
     if (shouldLog(reading))
         AppendReading(reading, true);
     ++nextRecordNo_;
 }
 
+void RecordLogger::frameWhileSampling(const MeterReading& reading) {
+    if (!confirmation_.enabled() || !confirmation_.offer(reading)) return;
+    confirmed_ = reading;
+    confirmed_.NewReadingFlag = true;
+}
+
 void RecordLogger::Timer3Timer(MeterReading& reading) {
-    if (!reading.NewReadingFlag || !livedata || stoppedAtLimit()) return;
+    // Confirming, the tick logs the latest confirmed reading, if one came
+    // since the last tick.
+    MeterReading& logged = confirmation_.enabled() ? confirmed_ : reading;
+    if (!logged.NewReadingFlag || !livedata || stoppedAtLimit()) return;
     if (sampling) {
-        if (shouldLog(reading))
-            AppendReading(reading, false);
+        if (shouldLog(logged))
+            AppendReading(logged, false);
         ++nextRecordNo_;
     }
+    logged.NewReadingFlag = false;
     reading.NewReadingFlag = false;
+}
+
+void RecordLogger::setConfirmFrames(int frames) {
+    confirmation_.setFrames(frames);
+    confirmed_.NewReadingFlag = false;
 }
 
 void RecordLogger::AppendReading(const MeterReading& reading, bool sharedTime) {

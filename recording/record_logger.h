@@ -6,6 +6,7 @@
 
 #include "chart_pager.h"
 #include "protocol/meter_reading.h"
+#include "protocol/reading_confirmation.h"
 #include "record_table.h"
 #include "time_texts.h"
 
@@ -61,9 +62,16 @@ public:
 
     // Frame-driven logging of the current reading.
     void INDataToTable(const MeterReading& reading);
+    // While sampling, each decoded frame's reading; only needed while
+    // readings must be confirmed (the tick then logs the latest confirmed one).
+    void frameWhileSampling(const MeterReading& reading);
     // A tick of the sampling timer: logs the latest reading if one arrived
     // since the last tick, and clears reading.NewReadingFlag.
     void Timer3Timer(MeterReading& reading);
+    // "Confirm readings": a reading is logged only once this many consecutive
+    // frames agree on it (1: every frame counts, the default).
+    void setConfirmFrames(int frames);
+    int confirmFrames() const { return confirmation_.frames(); }
     // "Close Data" once confirmed: chart and table emptied, numbering from 1.
     void closeData();
 
@@ -103,6 +111,9 @@ private:
     std::int32_t loggedCount_ = 0;
     std::int32_t recordLimit_ = kDefaultRecordLimit;
     std::string lastRecordKey_;
+    ReadingConfirmation confirmation_;
+    // The latest confirmed reading, for the sampling road.
+    MeterReading confirmed_;
 };
 
 }  // namespace meterlink

@@ -6,6 +6,7 @@
 
 #include "protocol/limit_judge.h"
 #include "protocol/meter_table.h"
+#include "protocol/reading_confirmation.h"
 #include "recording/data_files.h"
 
 #include <QDir>
@@ -64,7 +65,7 @@ QString devicePath(const QString& given) {
 const char* logUsage() {
     static const std::string text = std::string(
            "usage: meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--meter MODEL] [--high X] [--low Y]\n"
-           "                         [--limit N|limitless] [--interval S] [--no-repeat]\n"
+           "                         [--limit N|limitless] [--interval S] [--no-repeat] [--confirm N]\n"
            "                         [--format text|csv|jsonl] [--out FILE [--append]]\n"
            "                         [--checkpoint S] [--duration T]\n"
            "                         [--mqtt URL [--mqtt-ca FILE] [--mqtt-queue N]]\n"
@@ -92,6 +93,9 @@ const char* logUsage() {
            "  --interval S    log the latest reading every S seconds instead of every\n"
            "                  frame\n"
            "  --no-repeat     skip a reading equal to the last logged one\n"
+           "  --confirm N     log a reading only once N frames in a row agree on it, so\n"
+           "                  that a frame damaged on a noisy line is not logged (1 to 10;\n"
+           "                  1, the default, logs every frame; each step adds a frame's delay)\n"
            "  --format F      what standard output carries: text (the text data file's\n"
            "                  lines, the default), csv or jsonl (JSON lines)\n"
            "  --out FILE      also write the log into FILE, in the format its name picks:\n"
@@ -167,7 +171,8 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             continue;
         }
         static const char* const kWithValue[] = {"--port", "--meter", "--high", "--low", "--limit", "--interval",
-                                                 "--out", "--checkpoint", "--duration", "--format"};
+                                                 "--out", "--checkpoint", "--duration", "--format",
+                                                 "--confirm"};
         if (std::find_if(std::begin(kWithValue), std::end(kWithValue),
                          [&](const char* name) { return arg == name; }) == std::end(kWithValue)) {
             error = "unknown argument '" + arg + "'";
@@ -221,6 +226,14 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                 return LogParse::Error;
             }
             (arg == "--interval" ? o.rules.intervalSeconds : o.checkpointSeconds) = static_cast<int>(seconds);
+        } else if (arg == "--confirm") {
+            std::int64_t frames = 0;
+            if (!parseSeconds(value, false, meterlink::ReadingConfirmation::kMostFrames, frames)) {
+                error = "--confirm wants a whole number of frames from 1 to " +
+                        std::to_string(meterlink::ReadingConfirmation::kMostFrames);
+                return LogParse::Error;
+            }
+            o.rules.confirmFrames = static_cast<int>(frames);
         } else if (arg == "--duration") {
             if (!parseSeconds(value, true, std::int64_t{100} * 365 * 86400, o.durationSeconds)) {
                 error = "--duration wants a time of at least 1 second: 90, 90s, 15m, 12h or 3d";

@@ -25,6 +25,7 @@ LogSession::LogSession(const Rules& rules, std::int32_t fullCount, const QLocale
     logger_.repeat = rules.repeat;
     logger_.sampling = rules.intervalSeconds > 0;
     logger_.setRecordLimit(rules.recordLimit);
+    logger_.setConfirmFrames(rules.confirmFrames);
     logger_.setAppendedHandler([this](const MeterReading&) { appended(); });
     Timer3_.setInterval(rules.intervalSeconds * 1000);
     connect(&Timer3_, &QTimer::timeout, this, &LogSession::Timer3Timer);
@@ -42,6 +43,7 @@ void LogSession::frameDecoded() {
     // first frame); otherwise the reading is offered at once.
     if (logger_.sampling) {
         if (!Timer3_.isActive()) Timer3_.start();
+        logger_.frameWhileSampling(pipeline_.reading());
         return;
     }
     logger_.INDataToTable(pipeline_.reading());

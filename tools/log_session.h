@@ -30,6 +30,7 @@ public:
         int intervalSeconds = 0;   // 0: every decoded frame is offered
         bool repeat = true;        // false: a reading equal to the last logged one is skipped
         const MeterModel* meter = nullptr;   // the meter read; nullptr: the shipped one
+        int confirmFrames = 1;   // a reading is logged once this many frames in a row agree
     };
 
     // Separators, times and verdict parsing follow locale, as the window's

@@ -40,6 +40,9 @@ void simulateUsage(std::ostream& out) {
     out << "usage: meterlink-cli simulate [--meter MODEL] [--rate N] [--count N] [--scenario FILE]\n"
            "Opens a pseudo-terminal, prints the path of its port side on the first line\n"
            "and streams meter frames on it until interrupted (SIGINT or SIGTERM).\n"
+           "Like a meter it sends whether anyone reads or not: frames no reader takes\n"
+           "within a second are dropped, so a reader that comes late gets the newest\n"
+           "frame and then each frame as it is sent, not a backlog.\n"
            "\n"
            "  --meter MODEL   play that meter: its protocol's frames at its line settings\n"
            "                  (default the shipped meter; meterlink-cli meters lists them).\n"
@@ -99,7 +102,8 @@ speed_t speedFor(int baud) {
 }
 
 // Owns the pty pair. The port side stays open here too, so writes never fail
-// with EIO while no reader has it open; the bytes wait in its input queue.
+// with EIO while no reader has it open; the bytes wait in its input queue,
+// until ReaderWatch below finds that nobody takes them.
 class PtyPair {
 public:
     ~PtyPair() {
@@ -151,11 +155,20 @@ public:
     // A frame that a full queue cuts short or refuses is kept and finished
     // first on the next call; frames that come while it still waits are
     // dropped whole. So the stream stays frame-aligned.
-    void send(const std::uint8_t* data, std::size_t size) {
-        if (!flushPending()) return;   // still backed up: this frame is dropped
+    // Returns the bytes that entered the queue.
+    std::size_t send(const std::uint8_t* data, std::size_t size) {
+        std::size_t queued = 0;
+        if (!flushPending(queued)) return queued;   // still backed up: this frame is dropped
         const ssize_t n = ::write(master_, data, size);
         const std::size_t written = n > 0 ? static_cast<std::size_t>(n) : 0;
         if (written < size) pending_.assign(data + written, data + size);
+        return queued + written;
+    }
+
+    // Drops every byte no reader has taken, and what waits to be written.
+    void dropUnread() {
+        ::tcflush(slave_, TCIFLUSH);
+        pending_.clear();
     }
 
     // A polling reader's requests ("D") are taken and let go: the simulated
@@ -173,10 +186,11 @@ public:
     }
 
 private:
-    bool flushPending() {
+    bool flushPending(std::size_t& queued) {
         while (!pending_.empty()) {
             const ssize_t n = ::write(master_, pending_.data(), pending_.size());
             if (n <= 0) return false;
+            queued += static_cast<std::size_t>(n);
             pending_.erase(pending_.begin(), pending_.begin() + n);
         }
         return true;
@@ -186,6 +200,36 @@ private:
     int slave_ = -1;
     std::string path_;
     std::vector<std::uint8_t> pending_;
+};
+
+// A meter sends whether anyone listens or not; a reader that comes late must
+// not be handed frames that waited in the queue, all at one time of arrival.
+// So frames are queued only while a reader takes them: when nothing was taken
+// for a while, what waits is dropped and only the newest frame stays queued.
+// The first second counts as taken, so a reader that opens the port as soon as
+// its path is printed gets the stream from its first frame.
+class ReaderWatch {
+public:
+    static constexpr long long kPatienceNs = 1000000000LL;
+
+    explicit ReaderWatch(timespec start) : lastTaken_(start) {}
+
+    // Before a frame is written: whether the bytes waiting are stale and are
+    // to be dropped. unread: the bytes the queue holds now.
+    bool stale(int unread, const timespec& now) {
+        if (unread < expected_ || unread == 0) lastTaken_ = now;   // a reader took bytes
+        return unread > 0 && elapsedNs(lastTaken_, now) > kPatienceNs;
+    }
+    // After the write: the bytes the queue holds if nobody reads.
+    void written(int unreadBefore, std::size_t added) { expected_ = unreadBefore + static_cast<int>(added); }
+
+private:
+    static long long elapsedNs(const timespec& from, const timespec& to) {
+        return (to.tv_sec - from.tv_sec) * 1000000000LL + (to.tv_nsec - from.tv_nsec);
+    }
+
+    timespec lastTaken_;
+    int expected_ = 0;
 };
 
 int simulate(const Options& options) {
@@ -213,15 +257,24 @@ int simulate(const Options& options) {
     // program only accepts a frame that follows an LF.
     const bool shipped = options.meter->protocol == meterlink::MeterProtocol::Fs9922;
     const std::uint8_t lf = 0x0A;
-    if (shipped) pty.send(&lf, 1);
+    ReaderWatch reader(meterlink::monotonicNow());
+    int unread = 0;
+    std::size_t queued = shipped ? pty.send(&lf, 1) : 0;
 
     meterlink::ScenarioPlayer player(std::move(steps));
     meterlink::FramePacer pacer(options.rate);
     long long sent = 0;
     while (!signals.stopped()) {
+        if (reader.stale(unread, meterlink::monotonicNow())) {
+            pty.dropUnread();
+            unread = 0;
+            // The frame after the drop is whole, but the shipped meter's
+            // decoder takes a frame only after an LF.
+            queued = shipped ? pty.send(&lf, 1) : 0;
+        }
         if (shipped) {
             const meterlink::WireFrame frame = player.next();
-            pty.send(frame.data(), frame.size());
+            queued += pty.send(frame.data(), frame.size());
         } else {
             // Readings this meter cannot show (a function it lacks) are skipped.
             meterlink::FamilyFrame frame;
@@ -232,9 +285,11 @@ int simulate(const Options& options) {
                           << " can show none of the scenario's readings\n";
                 return 2;
             }
-            pty.send(frame.bytes.data(), frame.size);
+            queued += pty.send(frame.bytes.data(), frame.size);
             pty.discardRequests();
         }
+        reader.written(unread, queued);
+        queued = 0;
         ++sent;
         if (options.count > 0 && sent >= options.count) {
             // Give a connected reader a moment to take the last frames: closing
@@ -248,6 +303,7 @@ int simulate(const Options& options) {
             break;
         }
         if (!pacer.waitNext(signals)) break;
+        unread = pty.unread();
     }
     return 0;
 }

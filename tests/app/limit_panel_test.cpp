@@ -77,6 +77,15 @@ TEST_F(LimitPanelTest, BeforeAnyReadingTheLampIsUnlit) {
     EXPECT_EQ(panel.GoodLowText(), QStringLiteral("-6000"));
 }
 
+TEST_F(LimitPanelTest, TheMeasuredValueCannotBeTypedOver) {
+    panel.show();
+    panel.judgeReading(QStringLiteral("1.234"));
+    panel.T1VALUE()->setFocus();
+    QTest::keyClicks(panel.T1VALUE(), QStringLiteral("99"));
+    QTest::keyClick(panel.T1VALUE(), Qt::Key_Backspace);
+    EXPECT_EQ(panel.T1VALUE()->text(), QStringLiteral("1.234"));
+}
+
 TEST_F(LimitPanelTest, RewritesTheFirstForeignSeparatorOfEachLimit) {
     const struct {
         const char* sep;

@@ -321,7 +321,7 @@ TEST_F(LoggingWindowTest, ReachingTheRecordLimitIsToldOnceWhileTheLcdGoesOn) {
     click(window->connection().COMCon());
 }
 
-TEST_F(LoggingWindowTest, PageSizeIsAppliedASecondAfterTypingAndRefusedWhenNotANumber) {
+TEST_F(LoggingWindowTest, PageSizeIsAppliedASecondAfterTypingAndRefusedBeyondWhatTheChartCanDraw) {
     meterlink::TChartControl& pager = window->ChartPager();
     QLineEdit* size = toolbar().Maxrecord();
     size->clear();
@@ -331,15 +331,31 @@ TEST_F(LoggingWindowTest, PageSizeIsAppliedASecondAfterTypingAndRefusedWhenNotAN
     ASSERT_TRUE(waitFor([&] { return pager.FPageSize() == 50; }));
     EXPECT_TRUE(waitFor([&] { return window->Chtshow()->recordAxis()->max() == 50; }));
 
-    for (const char* bad : {"", "0"}) {
+    // A page of a million rows would squeeze a stretch of readings under the
+    // axis at its left edge: sizes the chart cannot draw legibly are refused.
+    const struct {
+        const char* typed;
+        int applied;   // 0: refused, the size in force stays
+    } cases[] = {{"", 0}, {"0", 0}, {"1", 1}, {"10000", 10000}, {"10001", 0}, {"1000000", 0}, {"99999999999", 0},
+                 {"100", 100}};
+    int inForce = 50;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
         MessageBoxAnswerer ok(QMessageBox::Ok);
-        size->setText(QString::fromLatin1(bad));
-        ASSERT_TRUE(waitFor([&] { return ok.seen().has_value(); }));
-        EXPECT_EQ(ok.seen()->title, QStringLiteral("Error"));
-        EXPECT_EQ(ok.seen()->icon, QMessageBox::Critical);
-        EXPECT_EQ(ok.seen()->text, QStringLiteral("The page size must be a whole number of at least 1."));
-        EXPECT_EQ(pager.FPageSize(), 50);
-        EXPECT_EQ(size->text(), QStringLiteral("50")) << "the edit shows the size that stays";
+        size->setText(QString::fromLatin1(c.typed));
+        if (c.applied == 0) {
+            ASSERT_TRUE(waitFor([&] { return ok.seen().has_value(); }));
+            EXPECT_EQ(ok.seen()->title, QStringLiteral("Error"));
+            EXPECT_EQ(ok.seen()->icon, QMessageBox::Critical);
+            EXPECT_EQ(ok.seen()->text, QStringLiteral("The page size must be a whole number from 1 to 10000."));
+            EXPECT_EQ(size->text(), QString::number(inForce)) << "the edit shows the size that stays";
+        } else {
+            ASSERT_TRUE(waitFor([&] { return pager.FPageSize() == c.applied; }));
+            inForce = c.applied;
+            EXPECT_TRUE(waitFor([&] { return window->Chtshow()->recordAxis()->max() == pager.windowMaximum(); }));
+            EXPECT_FALSE(ok.seen().has_value());
+        }
+        EXPECT_EQ(pager.FPageSize(), inForce);
     }
 }
 

@@ -190,7 +190,9 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
         items << a->text();
         if (a->isChecked()) checked << a->text();
     }
-    EXPECT_EQ(items, (QStringList{"1000", "5000", "10000", "50000", "100000", "limitless"}));
+    // The record limits, then recording to a file and confirming readings.
+    EXPECT_EQ(items, (QStringList{"1000", "5000", "10000", "50000", "100000", "limitless", "", "Record to File…",
+                                  "Stop Recording to File", "Confirm readings"}));
     EXPECT_EQ(checked, QStringList{QStringLiteral("10000")});
 
     RecordGrid* grid = window->DBGrid1();

@@ -27,6 +27,20 @@
 
 namespace {
 
+// What a menu shows of a text: "&&" is an ampersand, a lone "&" marks the
+// next letter as the menu's key and is not shown.
+QString shownText(const QString& text) {
+    QString shown;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) shown += text[++i];
+            continue;
+        }
+        shown += text[i];
+    }
+    return shown;
+}
+
 using meterlink::MeterModel;
 using meterlink::MeterProtocol;
 
@@ -126,11 +140,26 @@ TEST_F(MeterChoiceTest, MenuListsEveryModelByMakerAfterTheOtherMenus) {
     // Under its maker's submenu.
     bool underMaker = false;
     for (QMenu* sub : menu->findChildren<QMenu*>())
-        underMaker = underMaker || (sub->title() == QString::fromUtf8(es.maker.data(), int(es.maker.size())) &&
+        underMaker = underMaker || (shownText(sub->title()) == QString::fromUtf8(es.maker.data(), int(es.maker.size())) &&
                                     sub->actions().contains(item));
     EXPECT_TRUE(underMaker);
     EXPECT_TRUE(menu->findChild<QAction*>(QString::fromStdString(meterlink::meterName(meterlink::defaultMeter())))
                     ->isChecked());
+}
+
+TEST_F(MeterChoiceTest, MakersAndModelsShowAsTheyAreSpelt) {
+    QStringList shownMakers, shownModels;
+    for (QMenu* sub : window->meterMenu()->findChildren<QMenu*>()) shownMakers << shownText(sub->title());
+    for (QAction* a : window->meterMenu()->findChildren<QAction*>())
+        if (a->isCheckable()) shownModels << shownText(a->text());
+    for (const MeterModel& m : meterlink::meterTable()) {
+        const QString maker = QString::fromUtf8(m.maker.data(), int(m.maker.size()));
+        if (!maker.isEmpty()) {
+            EXPECT_TRUE(shownMakers.contains(maker)) << maker.toStdString();
+        }
+        const QString model = QString::fromUtf8(m.model.data(), int(m.model.size()));
+        EXPECT_TRUE(shownModels.contains(model)) << model.toStdString();
+    }
 }
 
 TEST_F(MeterChoiceTest, ChoiceFromTheMenuIsKeptAndRefusedWhileALinkIsOpen) {

@@ -107,6 +107,24 @@ TEST(UserSettings, DamagedValuesGiveTheDefaults) {
     expectSeen(seen(w, 2, 1), kDefaults);
 }
 
+// Earlier versions took any page size; one the chart cannot draw legibly
+// gives the default, and Confirm readings is kept like the rest.
+TEST(UserSettings, APageSizeBeyondWhatTheChartDrawsGivesTheDefault) {
+    {
+        QSettings s;
+        s.setValue(QStringLiteral("chart/pageSize"), 1000000);
+        s.setValue(QStringLiteral("log/confirmFrames"), 3);
+    }
+    TFCOMM w;
+    EXPECT_EQ(w.ChartPager().FPageSize(), 100);
+    EXPECT_EQ(w.chartToolbar()->Maxrecord()->text(), QStringLiteral("100"));
+    EXPECT_EQ(w.logger().confirmFrames(), 3);
+    EXPECT_TRUE(w.recordMenu()->confirmItem(3)->isChecked());
+    w.recordMenu()->confirmItem(1)->trigger();
+    EXPECT_EQ(w.logger().confirmFrames(), 1);
+    EXPECT_EQ(QSettings().value(QStringLiteral("log/confirmFrames")).toInt(), 1);
+}
+
 // "meterlink --reset" forgets every kept setting, the meter choice included,
 // then runs as usual.
 TEST(UserSettings, TheResetOptionStartsFromTheDefaults) {

@@ -62,6 +62,10 @@ struct Log {
                 int n = 0;
                 in >> n;
                 logger.setRecordLimit(n);
+            } else if (op == "confirm") {
+                int n = 0;
+                in >> n;
+                logger.setConfirmFrames(n);
             } else if (op == "close") {
                 logger.closeData();
             } else {
@@ -70,10 +74,22 @@ struct Log {
         }
     }
 
+    // As the window: while sampling a frame only starts the timer (and is
+    // offered for confirmation).
     void frame(const MeterReading& r) {
         current = r;
         current.NewReadingFlag = true;
-        logger.INDataToTable(current);
+        if (logger.sampling)
+            logger.frameWhileSampling(current);
+        else
+            logger.INDataToTable(current);
+    }
+
+    std::vector<std::string> values() const {
+        std::vector<std::string> out;
+        for (int row = 0; row < table.rowCount(); ++row)
+            out.push_back(table.text(row, RecordTable::Value).toStdString());
+        return out;
     }
 
     std::vector<int> numbers() const {
@@ -124,6 +140,47 @@ const LoggingCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Logging, LoggingScript, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<LoggingCase>& p) { return std::string(p.param.name); });
+
+// "Confirm readings": a reading is logged only once N frames in a row agree.
+struct ConfirmCase {
+    const char* name;
+    const char* script;
+    std::vector<std::string> values;   // the Value of each row, in order
+    int nextRecordNo;
+};
+
+class ConfirmScript : public ::testing::TestWithParam<ConfirmCase> {};
+
+TEST_P(ConfirmScript, LogsOnlyConfirmedReadings) {
+    const ConfirmCase& c = GetParam();
+    Log log;
+    log.run(c.script);
+    EXPECT_EQ(log.values(), c.values);
+    EXPECT_EQ(log.logger.NextRecordNo(), c.nextRecordNo);
+}
+
+const ConfirmCase kConfirmCases[] = {
+    {"OffLogsADamagedFrame", "frame2 1/DC/V/AUTO frame 7/DC/V/AUTO frame 1/DC/V/AUTO", {"1", "1", "7", "1"}, 5},
+    // The damaged frame and the first frame after it agree with nothing.
+    {"TwoDropsALoneDamagedFrame", "confirm 2 frame2 1/DC/V/AUTO frame 7/DC/V/AUTO frame2 1/DC/V/AUTO",
+     {"1", "1"}, 3},
+    {"TwoLogsANewReadingOneFrameLate", "confirm 2 frame 1/DC/V/AUTO frame 2/DC/V/AUTO frame 2/DC/V/AUTO", {"2"}, 2},
+    {"ThreeNeedsThreeFrames", "confirm 3 frame2 5/DC/V/AUTO frame 6/DC/V/AUTO frame3 5/DC/V/AUTO", {"5"}, 2},
+    {"AnotherUnitDisagrees", "confirm 2 frame 1/DC/V/AUTO frame 1/DC/mV/AUTO frame 1/DC/V/AUTO", {}, 1},
+    {"AnotherRangeModeDisagrees", "confirm 2 frame 1/DC/V/AUTO frame 1/DC/V/MANU frame 1/DC/V/AUTO", {}, 1},
+    // A changed verdict is no other reading.
+    {"AVerdictAloneAgrees", "confirm 2 frame 1/DC/V/AUTO/pass frame 1/DC/V/AUTO/Fail", {"1"}, 2},
+    {"OneIsOff", "confirm 2 confirm 1 frame 1/DC/V/AUTO frame 2/DC/V/AUTO", {"1", "2"}, 3},
+    // Sampling: the tick logs the latest confirmed reading, not the latest frame.
+    {"TheTickLogsTheLatestConfirmedReading",
+     "sampling confirm 2 frame2 1/DC/V/AUTO frame 9/DC/V/AUTO tick", {"1"}, 2},
+    {"ATickBeforeAnyConfirmationLogsNothing", "sampling confirm 2 frame 1/DC/V/AUTO tick frame 1/DC/V/AUTO tick",
+     {"1"}, 2},
+    {"AConfirmedReadingIsLoggedByOneTickOnly", "sampling confirm 2 frame2 1/DC/V/AUTO tick tick", {"1"}, 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Logging, ConfirmScript, ::testing::ValuesIn(kConfirmCases),
+                         [](const ::testing::TestParamInfo<ConfirmCase>& p) { return std::string(p.param.name); });
 
 struct LimitCase {
     const char* name;

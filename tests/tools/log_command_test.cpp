@@ -326,6 +326,8 @@ TEST_F(LogCommand, BadStartsExitTwoAndOverwriteNothing) {
         {{"--port", "/dev/null", "--high", "six", "--out", out}, "--high wants a number"},
         {{"--port", "/dev/null", "--low", "-999999", "--out", out}, "--low wants a number"},
         {{"--port", "/dev/null", "--interval", "0", "--out", out}, "--interval wants"},
+        {{"--port", "/dev/null", "--confirm", "0", "--out", out}, "--confirm wants"},
+        {{"--port", "/dev/null", "--confirm", "11", "--out", out}, "--confirm wants"},
         {{"--port", "/dev/null", "--duration", "1w", "--out", out}, "--duration wants"},
         {{"--port", "/dev/null", "--checkpoint"}, "--checkpoint needs a value"},
         {{"--port", "/dev/null", "--meter", "no-such-meter", "--out", out}, "no meter named 'no-such-meter'"},

@@ -68,6 +68,22 @@ TEST(HeadlessLogSampling, TheFirstFrameStartsTheTimerAndEachTickLogsTheLatestRea
     EXPECT_EQ(log.session.table().text(0, RecordTable::Time), QStringLiteral("2:03:22 PM"));
 }
 
+// --confirm 2: a frame that disagrees with the frames around it is no row,
+// on both roads.
+TEST(HeadlessLogConfirm, ALoneDamagedFrameIsNotLogged) {
+    LogSession::Rules rules;
+    rules.confirmFrames = 2;
+    Fed log(rules);
+    for (const char* line : {"DCV 1.000", "DCV 1.000", "DCV 2.000", "DCV 1.000", "DCV 1.000"}) log.frame(line);
+    EXPECT_EQ(log.values(), (std::vector<std::string>{"1 1.000", "2 1.000"}));
+
+    rules.intervalSeconds = 3600;
+    Fed sampled(rules);
+    for (const char* line : {"DCV 1.000", "DCV 1.000", "DCV 3.000"}) sampled.frame(line);
+    sampled.session.Timer3Timer();
+    EXPECT_EQ(sampled.values(), (std::vector<std::string>{"1 1.000"}));
+}
+
 TEST(HeadlessLogLimit, TheRowThatReachesTheLimitEndsTheLogAndAClosedLogTakesNothing) {
     LogSession::Rules rules;
     rules.recordLimit = 2;

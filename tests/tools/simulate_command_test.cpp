@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,7 +93,9 @@ public:
 
     // Reads the port until `wanted` frames are decoded, the port closes or the
     // hang guard runs out.
-    std::vector<Decoded> readFrames(std::size_t wanted) {
+    // arrivals, if given, gets the moment each frame was decoded.
+    std::vector<Decoded> readFrames(std::size_t wanted,
+                                    std::vector<std::chrono::steady_clock::time_point>* arrivals = nullptr) {
         std::vector<Decoded> frames;
         meterlink::ReadingDecoder decoder;
         meterlink::FrameAssembler assembler([&](const meterlink::MeterFrame& frame) {
@@ -102,6 +105,7 @@ public:
                 return;
             }
             frames.push_back({decoder.reading(), decoder.lcd()});
+            if (arrivals) arrivals->push_back(std::chrono::steady_clock::now());
         });
         std::uint8_t buf[256];
         const auto giveUp = std::chrono::steady_clock::now() + kHangGuard;
@@ -112,6 +116,13 @@ public:
         }
         rejectedFrames = assembler.rejectedCount();
         return frames;
+    }
+
+    // Bytes waiting on the opened port.
+    int portQueuedBytes() const {
+        int n = -1;
+        ::ioctl(port_, FIONREAD, &n);
+        return n;
     }
 
     // Everything the port delivers until the simulator hangs it up.
@@ -293,6 +304,28 @@ TEST(SimulateCommand, RefusesBadInvocationsBeforeOpeningAPort) {
         // A refused file is named, never quoted.
         EXPECT_LT(err.find('\n'), 300u);
     }
+}
+
+// A reader that opens the port long after the simulator started finds at
+// most the newest frame waiting, not every frame since the start, and the
+// frames after it come at the meter's pace: each row gets its true time.
+TEST(SimulateCommand, AReaderThatComesLateGetsNoBacklog) {
+    Simulator sim({"--rate", "10"});
+    ASSERT_TRUE(sim.started());
+    const std::string path = sim.readLine();
+    ASSERT_FALSE(path.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));   // 25 frames' time
+    ASSERT_TRUE(sim.openPort(path)) << path;
+    EXPECT_LE(sim.portQueuedBytes(), 16) << "one frame and its LF at most";
+
+    const auto opened = std::chrono::steady_clock::now();
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    sim.readFrames(6, &arrivals);
+    ASSERT_EQ(arrivals.size(), 6u);
+    // Five gaps of 100 ms, the first up to 100 ms: a backlog would come at once.
+    EXPECT_GE(arrivals.back() - arrivals.front(), std::chrono::milliseconds(300));
+    EXPECT_GE(arrivals.back() - opened, std::chrono::milliseconds(300));
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
 }
 
 // At one frame per 100 s the simulator is asleep when the signal comes; it
