@@ -45,6 +45,9 @@ struct MeterModel {
     std::string_view source;       // where the model's protocol and settings are documented
     UserSymbols userSymbols{};     // FS9721 only
     EsJudgeFrequency esJudgeFrequency = EsJudgeFrequency::Hertz;   // ES51986 only
+    // ES51922: the chip's VBAR pin is tied high, so its automatic uA and mA
+    // positions are the 220 A and 22 A ranges of a clamp meter.
+    bool esVbar = false;
 };
 
 // Rows in menu order (by maker); the first is the shipped default.

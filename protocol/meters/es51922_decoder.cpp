@@ -33,7 +33,7 @@ constexpr EsOption kOptions[] = {
     {8, 8, EsOption::Max},     {8, 4, EsOption::Min},     {8, 2, EsOption::Rel},
     {9, 4, EsOption::PeakMax}, {9, 2, EsOption::PeakMin}, {9, 8, EsOption::Underflow}, {9, 1, EsOption::Zero},
     {10, 8, EsOption::Dc},     {10, 4, EsOption::Ac},     {10, 2, EsOption::Auto}, {10, 1, EsOption::VaHz},
-    {11, 8, EsOption::Zero},   {11, 4, EsOption::Vbar},   {11, 2, EsOption::Hold},
+    {11, 8, EsOption::Zero},   {11, 4, EsOption::Vbar},   {11, 2, EsOption::Hold}, {11, 1, EsOption::Lpf},
 };
 
 static_assert(kFunctions[8].code == 0x32, "the frequency function");

@@ -76,18 +76,32 @@ bool Es519xxDecoder::decodeFrame() {
     for (std::size_t i = 0; i < L.functionCount; ++i)
         if (L.functions[i].code == f[functionByte]) fn = &L.functions[i];
     if (!fn) return false;   // adapter inputs and codes the chip does not define
+    // Hz mode, AC, peak hold, the filter and the judge bit each belong to some functions
+    // only: the V/A positions (Hz, AC, peaks), and frequency and temperature
+    // (the judge bit: duty cycle, degrees).
+    const bool voltsOrAmps = isVoltsOrAmps(*fn);
+    const bool peak = opt[EsOption::PeakMax] || opt[EsOption::PeakMin];
+    if (!voltsOrAmps && (opt[EsOption::VaHz] || opt[EsOption::Ac] || peak)) return false;
+    if (peak && (opt[EsOption::VaHz] || opt[EsOption::Max] || opt[EsOption::Min])) return false;
+    // The low-pass filter is an AC volts mode.
+    if (opt[EsOption::Lpf] && !(voltsOrAmps && !fn->current && opt[EsOption::Ac])) return false;
+    // VBAR shows how the meter ties the chip's pin: a frame that says
+    // otherwise is noise.
+    if (opt[EsOption::Vbar] != (model().esVbar && L.vbarFunctionCount > 0)) return false;
     if (opt[EsOption::Vbar])
         for (std::size_t i = 0; i < L.vbarFunctionCount; ++i)
             if (L.vbarFunctions[i].code == fn->code) fn = &L.vbarFunctions[i];
     const bool judge = status & kEsJudge;
     const bool negative = status & kEsSign;
+    if (judge && !(voltsOrAmps && opt[EsOption::VaHz]) && fn != L.frequency && std::string_view(fn->function) != "TMP")
+        return false;
 
     // Hz on the V or A position, and the judge bit turning Hz into duty cycle
     // (on the ES51986: hertz or rpm, by model).
     const EsFunction* ranges = fn;
     const char* function = fn->function;
     bool duty = false, rpm = false;
-    const bool frequency = (opt[EsOption::VaHz] && isVoltsOrAmps(*fn)) || fn == L.frequency;
+    const bool frequency = (opt[EsOption::VaHz] && voltsOrAmps) || fn == L.frequency;
     if (frequency) {
         ranges = L.frequency;
         function = "Freq";

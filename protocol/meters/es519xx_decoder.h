@@ -34,7 +34,7 @@ struct EsFunction {
 struct EsOption {
     std::uint8_t byte;        // index in the frame
     std::uint8_t mask;
-    enum What : std::uint8_t { Hold, Max, Min, Rel, PeakMax, PeakMin, Dc, Ac, Auto, VaHz, Underflow, Apo, Vbar, Zero } what;
+    enum What : std::uint8_t { Hold, Max, Min, Rel, PeakMax, PeakMin, Dc, Ac, Auto, VaHz, Underflow, Apo, Vbar, Lpf, Zero } what;
 };
 
 struct EsLayout {

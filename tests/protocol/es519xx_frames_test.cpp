@@ -103,15 +103,22 @@ const TypedFrame kEs51922[] = {
     // The digits are degrees Celsius whichever of C and F the meter shows.
     {"temperature_celsius", "UT61E", "000235480020", "0023.5", "0023.5", "TMP", "#", {Lcd::CS}, {Lcd::FS}},
     {"temperature_with_fahrenheit_shown", "UT61E", "000235400020", "0023.5", "0023.5", "TMP", "#", {Lcd::CS}, {Lcd::FS}},
-    // VBAR: the automatic current positions are the clamp's ranges.
-    {"vbar_auto_ua_position_is_220_amps", "UT61E", "012345=000:4", "123.45", "123.45", "DC", "A", {Lcd::A}, {Lcd::Micro}},
-    {"vbar_auto_ma_position_is_22_amps", "UT61E", "012345?000:4", "12.345", "12.345", "DC", "A", {Lcd::A}, {Lcd::Milli}},
-    {"without_vbar_auto_ua", "UT61E", "012345=000:0", "123.45", "123.45", "DC", "uA", {Lcd::Micro, Lcd::A}},
+    {"auto_microamps", "UT61E", "012345=000:0", "123.45", "123.45", "DC", "uA", {Lcd::Micro, Lcd::A}},
+    // The UT61E ties VBAR low: a frame with it set is noise.
+    {"refused_vbar_on_a_meter_without_it", "UT61E", "012345=000:4", nullptr},
     {"max_shown", "UT61E", "012345;080:0", "1.2345", "1.2345", "DC", "V", {Lcd::Max}, {Lcd::Min}},
     {"min_shown", "UT61E", "012345;040:0", "1.2345", "1.2345", "DC", "V", {Lcd::Min}, {Lcd::Max}},
     {"max_and_min_shown", "UT61E", "012345;0<0:0", "1.2345", "1.2345", "DC", "V", {Lcd::Max, Lcd::Min}},
     {"manual_amps_22000_range", "UT61E", "412345900080", "12345", "12345", "DC", "A", {Lcd::A}, {Lcd::Auto}},
+    {"peak_max_on_ac_volts", "UT61E", "112345;00460", "12.345", "12.345", "AC", "V", {Lcd::AC}},
+    {"low_pass_filter_on_ac_volts", "UT61E", "112345;00061", "12.345", "12.345", "AC", "V", {Lcd::AC}},
     // What the chip cannot send.
+    {"refused_hz_mode_on_capacitance", "UT61E", "001234600030", nullptr},
+    {"refused_ac_on_ohms", "UT61E", "112345300060", nullptr},
+    {"refused_peak_hold_on_frequency", "UT61E", "312345200420", nullptr},
+    {"refused_peak_hold_with_max", "UT61E", "112345;08461", nullptr},
+    {"refused_judge_bit_on_ohms", "UT61E", "112345380020", nullptr},
+    {"refused_low_pass_filter_on_dc_volts", "UT61E", "112345;00081", nullptr},
     {"refused_counts_above_full_scale", "UT61E", "099999;000:0", nullptr},
     {"refused_22_khz_at_range_index_2", "UT61E", "212345200020", nullptr},
     {"refused_ac_and_dc_lit", "UT61E", "012345;000>0", nullptr},
@@ -181,6 +188,46 @@ const CopyCase kCopies[] = {
     {"a_lone_copy_then_a_pair", {"01234;00:", "02345;00:", "02345;00:"}, {"2.345"}},
 };
 INSTANTIATE_TEST_SUITE_P(Es51986, TwoCopies, testing::ValuesIn(kCopies),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// ---- A clamp meter ties VBAR high ----------------------------------------
+
+struct VbarCase {
+    const char* name;
+    const char* bytes;
+    const char* value;   // nullptr: refused
+    const char* unit;
+};
+
+void PrintTo(const VbarCase& c, std::ostream* os) { *os << c.bytes; }
+
+class VbarMeter : public testing::TestWithParam<VbarCase> {};
+
+TEST_P(VbarMeter, automatic_current_positions_are_the_clamp_ranges) {
+    const VbarCase& c = GetParam();
+    MeterModel clamp = meter("UT61E");
+    clamp.esVbar = true;
+    auto d = makeDecoder(clamp, ".");
+    const std::vector<std::uint8_t> bytes = wire(clamp, c.bytes);
+    d->feed(bytes.data(), bytes.size());
+    if (!c.value) {
+        EXPECT_EQ(d->decodedCount(), 0u);
+        return;
+    }
+    ASSERT_EQ(d->decodedCount(), 1u);
+    EXPECT_EQ(d->reading().ValueText, c.value);
+    EXPECT_EQ(d->reading().UnitText, c.unit);
+    EXPECT_FALSE(d->lcd().shown(Lcd::Micro));
+    EXPECT_FALSE(d->lcd().shown(Lcd::Milli));
+}
+
+const VbarCase kVbar[] = {
+    {"auto_ua_position_is_220_amps", "012345=000:4", "123.45", "A"},
+    {"auto_ma_position_is_22_amps", "012345?000:4", "12.345", "A"},
+    {"volts_unchanged", "012345;000:4", "1.2345", "V"},
+    {"refused_vbar_clear", "012345=000:0", nullptr, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Es51922, VbarMeter, testing::ValuesIn(kVbar),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // ---- The meter table's switch for the judge bit on frequency ---------------
