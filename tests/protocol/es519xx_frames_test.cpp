@@ -98,7 +98,7 @@ const TypedFrame kEs51922[] = {
     {"duty_cycle_100_percent", "UT61E", "001000;800;0", "0100.0", "0100.0", "DutyCycle", "%"},
     {"overload", "UT61E", "100000;100:0", " 0.L  ", "0.L", "DC", "V"},
     // Under the range: no number, and never a zero reading.
-    {"underflow_frequency", "UT61E", "000000200802", " UL  ", "UL", "Freq", "Hz", {Lcd::Hz}, {Lcd::P1, Lcd::P2, Lcd::P3}},
+    {"underflow_frequency", "UT61E", "000000200820", " UL  ", "UL", "Freq", "Hz", {Lcd::Hz}, {Lcd::P1, Lcd::P2, Lcd::P3}},
     {"underflow_duty_cycle", "UT61E", "000000;808;0", " UL  ", "UL", "DutyCycle", "%", {Lcd::BF}},
     // The digits are degrees Celsius whichever of C and F the meter shows.
     {"temperature_celsius", "UT61E", "000235480020", "0023.5", "0023.5", "TMP", "#", {Lcd::CS}, {Lcd::FS}},
