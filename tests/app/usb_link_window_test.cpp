@@ -425,6 +425,26 @@ TEST_F(UsbLinkWindowTest, A1900thIdleReportInARowHaltsTheLinkWithTheMeterReadyMe
     EXPECT_EQ(window->usbLink().UsbIdleCount(), 0);
 }
 
+// Bytes came over the link but none formed a frame: the halt says the meter
+// may be another model.
+TEST_F(UsbLinkWindowTest, TheHaltAfterBytesThatFormedNoFrameNamesAnotherModel) {
+    start();
+    clickUsbCon();
+    ASSERT_TRUE(reading(true));
+    send(Bytes{0x00, 0xF4, '0', '1', '2', '\n'});
+    for (int i = 0; i < 1900; ++i) send(kIdle);
+    std::vector<BoxCatcher::Box> shown;
+    ASSERT_TRUE(spinUntil([&] {
+        for (auto& b : boxes.take()) shown.push_back(b);
+        return !shown.empty();
+    }));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("USB interface cable is securely connected, please check if the meter is "
+                                            "ready. Bytes arrive but none form a frame of KR20C: the meter may be "
+                                            "another model."));
+    EXPECT_EQ(connection().state(), State::UsbHalted);
+}
+
 TEST_F(UsbLinkWindowTest, ClosingTheWindowWhileReportsStreamTakesUnderASecond) {
     start();
     clickUsbCon();
