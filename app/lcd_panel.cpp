@@ -60,6 +60,7 @@ unsigned segmentsOf(char digit) {
     case '8': return SegA | SegB | SegC | SegD | SegE | SegF | SegG;
     case '9': return SegA | SegB | SegC | SegD | SegF | SegG;
     case '@': return SegF | SegE | SegD;   // the overload letter L
+    case 'U': return SegF | SegE | SegD | SegC | SegB;   // underflow "UL"
     default: return 0;
     }
 }

@@ -283,6 +283,8 @@ bool TFCOMM::chooseMeter(const meterlink::MeterModel& model, bool remember) {
     for (QAction* a : meterMenu_->findChildren<QAction*>())
         if (a->data().value<const void*>() == &model) a->setChecked(true);
     if (remember) meter_setting::store(QString::fromStdString(meterlink::meterName(model)));
+    frameless_.reset();
+    if (profile_.title.size()) showTitle();
     return true;
 }
 
@@ -337,7 +339,25 @@ void TFCOMM::FormCreate() {
     decoder_ = meterlink::ReadingDecoder(profile_.fullCount);
     Panel1_->setState(meterlink::LcdState::initial(profile_.firstDigit));
     Chtshow_->setValueRange(-profile_.fullCount, profile_.fullCount);
-    setWindowTitle(QString::fromStdString(meterlink::captionWithPlatform(profile_.title, is64BitSystem())));
+    showTitle();
+}
+
+void TFCOMM::showTitle() {
+    QString title = QString::fromStdString(meterlink::captionWithPlatform(profile_.title, is64BitSystem()));
+    // Another meter than the shipped one is named, so a wrong choice shows.
+    if (meter_ != &meterlink::defaultMeter())
+        title += QStringLiteral(" - ") + QString::fromStdString(meterlink::meterName(*meter_));
+    setWindowTitle(title);
+}
+
+void TFCOMM::meterBytesArrived(std::size_t n) {
+    if (!framelessClock_.isValid()) framelessClock_.start();
+    if (!frameless_.bytesArrived(n, framelessClock_.elapsed())) return;
+    const QString text = QString::fromStdString(meterlink::meterName(*meter_));
+    // Not inside the hand-over of the USB reader, which waits for this call.
+    QTimer::singleShot(0, this, [this, text] {
+        showInformation(QString::fromStdString(meterlink::framelessBytesNotice(text.toStdString())));
+    });
 }
 
 void TFCOMM::applyUserSettings() {
@@ -401,7 +421,9 @@ void TFCOMM::ConTimerTimer() {
                     usbLinkCable_.reset();
                     connection_->USBCon()->setChecked(false);
                     if (THidDevice* device = devices_->ActiveHidDev()) device->SetDataHandler(nullptr);
-                    showInformation(meterNotReadyText());
+                    showInformation(frameless_.bytesButNoFrame()
+                                        ? meterMayBeAnotherModelText(QString::fromStdString(meterlink::meterName(*meter_)))
+                                        : meterNotReadyText());
                 }
                 link_->showIdle();
             }
@@ -412,6 +434,7 @@ void TFCOMM::ConTimerTimer() {
 
 void TFCOMM::RECEIVE_COM_Data(TSerialPortDriver*, const std::uint8_t* bytes, int size) {
     if (size <= 0) return;
+    meterBytesArrived(static_cast<std::size_t>(size));
     if (meterDecoder_)
         meterDecoder_->feed(bytes, static_cast<std::size_t>(size));
     else
@@ -425,6 +448,7 @@ void TFCOMM::showMeterReading(const meterlink::MeterDecoder& decoder) {
     for (std::size_t i = 0; i < LcdPanel::kExtraCount && i < meterlink::kLcdExtraCount; ++i)
         extras.on.set(i, lcd.extra.test(i));
     link_->frameDecoded();
+    frameless_.frameDecoded();
     armConTimer();
     Panel1_->setState(lcd.state, extras);
     readingDecoded(meterDecoder_->mutableReading(), decoder.axis(), decoder.progressMaximumChanged());
@@ -447,6 +471,7 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
     // A frame with a corrupt digit is dropped whole: the last reading stays.
     if (decoder_.decode(frame, separator.toStdString()) != meterlink::DecodeResult::Decoded)
         return;
+    frameless_.frameDecoded();
     DecimalSepText_ = separator;
     LocaleFormat_ = user;
     limits_->setSeparators(systeminfomation_->text(), DecimalSepText_, LocaleFormat_.decimalPoint());
@@ -634,6 +659,7 @@ void TFCOMM::USBConClick() {
         return;
     }
     connection_->showUsbLinkOpen();
+    frameless_.reset();
     bindUsbReader(device);
 }
 
@@ -668,10 +694,11 @@ void TFCOMM::USBReadKR20C(THidDevice*, std::uint8_t ReportID, const std::uint8_t
     // shipped meter's frames are cut by the cable's idle reports, any other
     // meter's decoder takes the bytes as a stream and finds its frames itself.
     noteReport(usb_.USBReadKR20C(Data, Size), ReportID, Data, Size);
-    if (meterDecoder_) {
-        const UsbReportBytes bytes = usbReportBytes(Data, Size);
-        if (bytes.size > 0) meterDecoder_->feed(bytes.data, bytes.size);
-    }
+    // On a 7-bit line the cable passes the parity bit on as bit 7.
+    const UsbReportBytes bytes = usbReportBytes(Data, Size, meter_->line.dataBits == 7);
+    if (bytes.size == 0) return;
+    meterBytesArrived(bytes.size);
+    if (meterDecoder_) meterDecoder_->feed(bytes.data(), bytes.size);
 }
 
 void TFCOMM::USBReadKR10A(THidDevice*, std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size) {

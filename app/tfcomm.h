@@ -3,6 +3,7 @@
 // controls, the record bar and grid, and the chart. It owns the serial driver
 // and runs every frame through the decoder on the GUI thread.
 
+#include "protocol/frameless_bytes_watch.h"
 #include "links/hid_events.h"
 #include "links/hid_platform.h"
 #include "links/serial_port_driver.h"
@@ -16,6 +17,7 @@
 #include "recording/record_logger.h"
 #include "recording/record_table.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMainWindow>
 #include <QString>
@@ -70,6 +72,11 @@ public:
     }
     static QString meterNotReadyText() {
         return QStringLiteral("USB interface cable is securely connected, please check if the meter is ready.");
+    }
+    // The meter-ready message when bytes did come but none formed a frame.
+    static QString meterMayBeAnotherModelText(const QString& model) {
+        return meterNotReadyText() + QStringLiteral(" Bytes arrive but none form a frame of %1: the meter may be "
+                                                    "another model.").arg(model);
     }
 
     TSerialPortDriver& COMM2() { return COMM2_; }
@@ -187,6 +194,10 @@ private:
         return meterDecoder_ ? meterDecoder_->mutableReading() : decoder_.mutableReading();
     }
     void startJournal();
+    // Meter bytes came over a link; tells the user once when none form a frame.
+    void meterBytesArrived(std::size_t n);
+    // The caption: the profile's title, and the meter chosen when it is another.
+    void showTitle();
 
     TSerialPortDriver COMM2_;
     meterlink::ModelProfile profile_;
@@ -197,6 +208,9 @@ private:
     // The decoder of a chosen meter other than the shipped one; none for it.
     std::unique_ptr<meterlink::MeterDecoder> meterDecoder_;
     UsbReportUnwrapper usb_;
+    // Bytes from the meter that never form a frame: most likely another model.
+    meterlink::FramelessBytesWatch frameless_;
+    QElapsedTimer framelessClock_;
     std::unique_ptr<THidDeviceController> HidCtl_;
     std::unique_ptr<UsbDeviceList> devices_;
     // The cable the USB link reads, while it reads; empty otherwise.

@@ -6,6 +6,10 @@
 // "frames/s" is the decoding rate on one core (the target is at least two
 // million); "allocs/frame" counts heap allocations per frame once the
 // decoder has warmed up (the target is 0).
+//
+// BM_NoiseReadings feeds each decoder 100 MB of noise drawn evenly from the
+// byte values its own family's frames use (a fixed seed, so runs compare)
+// and counts the readings it makes of it: "false/100MB", target 0.
 #include "protocol/meters/family_frame_builder.h"
 #include "protocol/meters/meter_decoder.h"
 
@@ -13,6 +17,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +76,36 @@ void BM_DecodeFamily(benchmark::State& state) {
     state.counters["rejected"] = static_cast<double>(decoder->rejectedCount());
 }
 BENCHMARK(BM_DecodeFamily)->DenseRange(0, 4);
+
+void BM_NoiseReadings(benchmark::State& state) {
+    const meterlink::MeterModel& m = *meterlink::findMeter(kMeters[state.range(0)]);
+    state.SetLabel(std::string(meterlink::protocolName(m.protocol)) + " (" + meterlink::meterName(m) + ")");
+    const std::vector<std::uint8_t> frames = meterStream(m, 256);
+    std::set<std::uint8_t> distinct(frames.begin(), frames.end());
+    // The Cyrustek chips send every byte as 0x30-0x3F, then CR LF.
+    if (m.protocol == meterlink::MeterProtocol::Es51922 || m.protocol == meterlink::MeterProtocol::Es51986)
+        for (std::uint8_t b = 0x30; b <= 0x3F; ++b) distinct.insert(b);
+    const std::vector<std::uint8_t> alphabet(distinct.begin(), distinct.end());
+    constexpr std::size_t kTotal = 100u * 1000u * 1000u;
+    constexpr std::size_t kBlock = 1u << 20;
+    std::vector<std::uint8_t> block(kBlock);
+    std::size_t readings = 0;
+    for (auto _ : state) {
+        std::mt19937_64 random(19230);
+        std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+        auto decoder = meterlink::makeDecoder(m, ".");
+        readings = 0;
+        decoder->setHandler([&](const meterlink::MeterDecoder&) { ++readings; });
+        for (std::size_t fed = 0; fed < kTotal; fed += kBlock) {
+            const std::size_t n = std::min(kBlock, kTotal - fed);
+            for (std::size_t i = 0; i < n; ++i) block[i] = alphabet[pick(random)];
+            decoder->feed(block.data(), n);
+        }
+    }
+    state.counters["false/100MB"] = static_cast<double>(readings);
+    state.counters["byte values"] = static_cast<double>(alphabet.size());
+}
+BENCHMARK(BM_NoiseReadings)->DenseRange(0, 4)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -65,7 +65,9 @@ constexpr std::array<RangeRule, 48> kRangeRules{{
     /*  2 */ {Y, Fn::Any, Un::Any, Pt::P2, A, A, A, A, A, 60, F2},
     /*  3 */ {Y, Fn::Any, Un::Any, Pt::P3, A, A, A, A, A, 600, F1},
     /*  4 */ {Y, Fn::Any, Un::Any, Pt::None, A, A, A, A, A, 750, F0},
-    /*  5 */ {A, Fn::DC, Un::mV, Pt::Any, A, A, A, A, A, 600, F1},
+    // The 600.0 mV range; millivolts with the mark elsewhere (05.20 mV) are
+    // plotted as shown by the point's own range below.
+    /*  5 */ {A, Fn::DC, Un::mV, Pt::P3, A, A, A, A, A, 600, F1},
     /*  6 */ {A, Fn::DC, Un::V, Pt::P1, A, A, A, A, A, 6, F3},
     /*  7 */ {A, Fn::DC, Un::V, Pt::P2, A, A, A, A, A, 60, F2},
     /*  8 */ {A, Fn::DC, Un::V, Pt::P3, A, A, A, A, A, 600, F1},

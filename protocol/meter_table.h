@@ -31,6 +31,10 @@ struct LineSettings {
 enum class UserSymbol : std::uint8_t { None, Celsius, Fahrenheit, Max, Min };
 using UserSymbols = std::array<UserSymbol, 4>;   // symbol bits 0-3 of the last byte
 
+// What an ES51986 meter means by the judge bit on its frequency function:
+// a reading in hertz like any other, or revolutions per minute.
+enum class EsJudgeFrequency : std::uint8_t { Hertz, Rpm };
+
 struct MeterModel {
     std::string_view maker;        // "" for the shipped profile
     std::string_view model;
@@ -40,6 +44,10 @@ struct MeterModel {
     int cableBaud;                 // 0: not sold with the "USB to Serial" cable
     std::string_view source;       // where the model's protocol and settings are documented
     UserSymbols userSymbols{};     // FS9721 only
+    EsJudgeFrequency esJudgeFrequency = EsJudgeFrequency::Hertz;   // ES51986 only
+    // ES51922: the chip's VBAR pin is tied high, so its automatic uA and mA
+    // positions are the 220 A and 22 A ranges of a clamp meter.
+    bool esVbar = false;
 };
 
 // Rows in menu order (by maker); the first is the shipped default.

@@ -2,6 +2,7 @@
 
 #include "protocol/limit_value.h"
 
+#include "protocol/frameless_bytes_watch.h"
 #include "protocol/reading_pipeline.h"
 
 #include <cerrno>
@@ -161,8 +162,16 @@ int runDecode(int argc, char** argv) {
     ReadingPipeline pipeline(settings, [&line](const ReadingPipeline& p) { printReading(p, line); });
     unsigned char buf[4096];
     bool readError = false;
+    // A 7-bit meter's bytes read through an 8-bit port or the USB cable carry
+    // the parity bit as bit 7.
+    const meterlink::MeterModel& meter = settings.meter ? *settings.meter : meterlink::defaultMeter();
+    const bool sevenBitLine = meter.line.dataBits == 7;
+    std::size_t total = 0;
     for (;;) {
         const std::size_t n = std::fread(buf, 1, sizeof buf, in);
+        if (sevenBitLine)
+            for (std::size_t i = 0; i < n; ++i) buf[i] &= 0x7F;
+        total += n;
         if (n > 0) pipeline.feed(buf, n);
         if (n < sizeof buf) {
             readError = std::ferror(in) != 0;
@@ -178,5 +187,7 @@ int runDecode(int argc, char** argv) {
         return 2;
     }
     std::cerr << pipeline.decodedCount() << " frames decoded, " << pipeline.rejectedCount() << " rejected\n";
+    if (pipeline.decodedCount() == 0 && total > 0)
+        std::cerr << meterlink::framelessBytesNotice(meterlink::meterName(meter)) << '\n';
     return 0;
 }

@@ -79,10 +79,14 @@ public:
             const int baud = shipped ? profile.adapterBaud : meter.cableBaud > 0 ? meter.cableBaud : meter.line.baud;
             auto usb = std::make_unique<UsbMeterSource>(session_, std::move(hid), static_cast<std::uint32_t>(baud));
             usb->setStreamBytes(!shipped);
+            usb->setSevenBitLine(meter.line.dataBits == 7);
             source_ = std::move(usb);
         }
         connect(&session_, &LogSession::rowLogged, this, &HeadlessLog::rowLogged);
         connect(&session_, &LogSession::readingDecoded, this, [this] { status_.changed(); });
+        connect(&session_, &LogSession::framelessBytes, this, [this] {
+            status_.event(QString::fromStdString(meterlink::framelessBytesNotice(meterName())));
+        });
         connect(&session_, &LogSession::full, this, [this] {
             end(QStringLiteral("record limit of %1 rows reached").arg(options_.rules.recordLimit));
         });
@@ -402,11 +406,19 @@ private:
         // output not on) must not look like a quiet success to a script.
         if (session_.framesDecoded() == 0 && exitCode_ == 0) {
             std::cerr << "meterlink-cli log: no frame was received from "
-                      << source_->name().toLocal8Bit().constData() << '\n';
+                      << source_->name().toLocal8Bit().constData();
+            // Bytes that never formed a frame point at the meter chosen, not the link.
+            if (session_.bytesButNoFrame())
+                std::cerr << ": bytes came but none formed a frame of " << meterName() << "; check the meter model";
+            std::cerr << '\n';
             exitCode_ = 3;
         }
         // Queued: an end found before the event loop runs must still stop it.
         QTimer::singleShot(0, qApp, [code = exitCode_] { QCoreApplication::exit(code); });
+    }
+
+    std::string meterName() const {
+        return meterlink::meterName(options_.rules.meter ? *options_.rules.meter : meterlink::defaultMeter());
     }
 
     QString statusText() const {

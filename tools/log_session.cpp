@@ -36,7 +36,13 @@ void LogSession::close() {
     Timer3_.stop();
 }
 
+void LogSession::meterBytesArrived(std::size_t size) {
+    if (!framelessClock_.isValid()) framelessClock_.start();
+    if (frameless_.bytesArrived(size, framelessClock_.elapsed())) emit framelessBytes();
+}
+
 void LogSession::frameDecoded() {
+    frameless_.frameDecoded();
     emit readingDecoded();
     // As the window's record bar: sampling keeps the timer running (a running
     // timer keeps its period, so the first tick comes one interval after the

@@ -5,11 +5,13 @@
 // frame or on the ticks of a sampling timer. There is no chart, so no chart
 // points are kept. Qt Core only.
 
+#include "protocol/frameless_bytes_watch.h"
 #include "protocol/meter_frame.h"
 #include "protocol/reading_pipeline.h"
 #include "recording/record_logger.h"
 #include "recording/record_table.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QObject>
 #include <QTimer>
@@ -40,8 +42,12 @@ public:
 
     // The meter's serial bytes, cut anywhere.
     void feed(const std::uint8_t* bytes, std::size_t size) {
-        if (!closed_) pipeline_.feed(bytes, size);
+        if (closed_) return;
+        meterBytesArrived(size);
+        pipeline_.feed(bytes, size);
     }
+    // Meter bytes whose frames reach feedFrame (the USB cable's own framing).
+    void meterBytesArrived(std::size_t size);
     // One frame of the right shape.
     void feedFrame(const MeterFrame& frame) {
         if (!closed_) pipeline_.feedFrame(frame);
@@ -63,6 +69,8 @@ public:
     std::size_t framesDecoded() const { return pipeline_.decodedCount(); }
     // Frames cut from the bytes that failed the shape test or held a bad digit.
     std::size_t framesRejected() const { return pipeline_.rejectedCount(); }
+    // Bytes came from the meter and not one formed a frame.
+    bool bytesButNoFrame() const { return frameless_.bytesButNoFrame(); }
 
 signals:
     // A frame was decoded and judged (logged or not).
@@ -71,6 +79,8 @@ signals:
     void rowLogged(int row);
     // The record limit was reached: nothing more will be logged.
     void full();
+    // Bytes have come for five seconds without a frame (told once a stretch).
+    void framelessBytes();
 
 private:
     void frameDecoded();
@@ -80,6 +90,8 @@ private:
     RecordTable table_;
     RecordLogger logger_;
     QTimer Timer3_;
+    FramelessBytesWatch frameless_;
+    QElapsedTimer framelessClock_;
     bool closed_ = false;
 };
 

@@ -86,11 +86,13 @@ void UsbMeterSource::report(const std::uint8_t* data, std::uint16_t size) {
         emit returned();
     }
     unwrapper_.USBReadKR20C(data, size);
-    if (streamBytes_) {
-        const UsbReportBytes bytes = usbReportBytes(data, size);
-        if (bytes.size > 0) {
+    const UsbReportBytes bytes = usbReportBytes(data, size, sevenBitLine_);
+    if (bytes.size > 0) {
+        if (streamBytes_) {
             silent_ = false;
-            session_.feed(bytes.data, bytes.size);
+            session_.feed(bytes.data(), bytes.size);
+        } else {
+            session_.meterBytesArrived(bytes.size);
         }
     }
     if (unwrapper_.watchdogDue() && !silent_) {

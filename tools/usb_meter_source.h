@@ -38,6 +38,9 @@ public:
     // instead of the frames the cable's idle reports cut: for every meter
     // but the shipped one, whose decoders find their frames themselves.
     void setStreamBytes(bool on) { streamBytes_ = on; }
+    // The meter's line has seven data bits: the cable passes the parity bit
+    // on as bit 7, which is cleared.
+    void setSevenBitLine(bool on) { sevenBitLine_ = on; }
 
 private:
     // The device list was built anew: the cable read before is gone from it.
@@ -55,6 +58,7 @@ private:
     std::uint32_t adapterBaud_;
     UsbReportUnwrapper unwrapper_;
     bool streamBytes_ = false;
+    bool sevenBitLine_ = false;
     std::unique_ptr<THidDeviceController> controller_;
     std::unique_ptr<UsbDeviceList> devices_;
     THidDevice* cable_ = nullptr;   // the device being read, one of the list's

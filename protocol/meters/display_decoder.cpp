@@ -38,7 +38,7 @@ void DisplayDecoder::publish() {
     LcdState& s = d.lcd.state;
     s.set(Lcd::Send);
     s.set(Lcd::Auto, d.autoRange);
-    s.set(Lcd::FH, d.negative && !d.overload);
+    s.set(Lcd::FH, d.negative && !d.overload && !d.underflow);
     for (std::size_t i = 0; i < 3; ++i) s.set(kMarks[i], d.pointAfter == i + 1);
     d.lcd.extra.set(static_cast<std::size_t>(LcdExtra::P4), d.pointAfter == 4);
 
@@ -58,6 +58,13 @@ void DisplayDecoder::publish() {
         put("0");
         if (d.pointAfter == places / 2) put(sep);
         put("L");
+    } else if (d.underflow) {
+        // "UL" in the middle places, no decimal mark: there is no number.
+        for (std::size_t p = 1; p <= places; ++p)
+            setPlace(d.lcd, p, p == places / 2 ? 'U' : p == places / 2 + 1 ? '@' : '\0');
+        for (Lcd mark : kMarks) s.set(mark, false);
+        d.lcd.extra.set(static_cast<std::size_t>(LcdExtra::P4), false);
+        put("UL");
     } else {
         if (d.negative) put("-");
         for (std::size_t p = 1; p <= places; ++p) {
@@ -76,6 +83,8 @@ void DisplayDecoder::publish() {
     if (d.overload) {
         const double over = static_cast<double>(r.FullCount) + 1;
         r.ReadingValue = d.negative ? -over : over;
+    } else if (d.underflow) {
+        r.ReadingValue = 0;   // plotted at the foot of the range it is under
     } else {
         r.ReadingValue = static_cast<double>(d.negative ? -count : count);
     }

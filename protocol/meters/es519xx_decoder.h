@@ -2,8 +2,13 @@
 // The two Cyrustek families: ASCII bytes 0x30-0x3F at 19200 7O1, a range
 // byte, the digits, a function byte, a status byte and option bytes, ended
 // by CR LF. ES51922: five digits, 14 bytes (22000 counts). ES51986: four
-// digits, 11 bytes (6000 counts). The range byte picks unit and decimal
-// mark from a table per function.
+// digits, 11 bytes (6000 counts), each conversion sent twice with no
+// checksum, so a reading counts only when two copies in a row agree. The
+// range byte picks unit and decimal mark from a table per function.
+//
+// Temperature digits are degrees Celsius whatever the meter's C/F choice
+// (the judge bit) shows: the reading is logged in degrees Celsius, so value
+// and unit always agree and stay exact to the digits sent.
 
 #include "display_decoder.h"
 
@@ -29,7 +34,7 @@ struct EsFunction {
 struct EsOption {
     std::uint8_t byte;        // index in the frame
     std::uint8_t mask;
-    enum What : std::uint8_t { Hold, Max, Min, Rel, PeakMax, PeakMin, Dc, Ac, Auto, VaHz, Underflow, Apo } what;
+    enum What : std::uint8_t { Hold, Max, Min, Rel, PeakMax, PeakMin, Dc, Ac, Auto, VaHz, Underflow, Apo, Vbar, Lpf, Zero } what;
 };
 
 struct EsLayout {
@@ -43,6 +48,12 @@ struct EsLayout {
     // the frequency function itself; duty cycle's one range.
     const EsFunction* frequency;
     EsRange duty;
+    // The automatic current positions read as high-current ranges while the
+    // VBAR bit is set (clamp meters); null where the chip has no such bit.
+    const EsFunction* vbarFunctions = nullptr;
+    std::size_t vbarFunctionCount = 0;
+    bool sentTwice = false;            // each conversion comes twice, no checksum
+    std::int32_t frequencyCount = 0;   // largest frequency count shown; 0: the model's full scale
 };
 
 extern const EsLayout kEs51922Layout;
@@ -60,8 +71,12 @@ public:
 
 private:
     bool decodeFrame();
+    // False when the copy sent twice has not yet been seen twice in a row.
+    bool secondCopy();
     const EsLayout& layout_;
     std::array<std::uint8_t, 16> frame_{};
+    std::array<std::uint8_t, 16> firstCopy_{};
+    bool haveFirstCopy_ = false;
     std::size_t have_ = 0;
 };
 

@@ -112,12 +112,22 @@ FamilyFrame es519xxAt(const DisplaySpec& s, const EsLayout& L, int count, std::s
 // Five places show a four-digit reading either with a trailing zero and the
 // same mark (1.234 V as 1.2340) or with a leading zero and the mark one
 // place on (01.234): whichever range the chip has.
-FamilyFrame es519xx(const DisplaySpec& s, const EsLayout& L) {
+FamilyFrame es519xx(const DisplaySpec& s, const EsLayout& L, int fullCount) {
+    // The chips send temperatures in degrees Celsius only.
+    if (s.function == F::TempF) return {};
     const std::size_t p = static_cast<std::size_t>(s.pointAfter);
-    if (L.places == 4) return es519xxAt(s, L, s.count, p);
     FamilyFrame f;
-    if (p > 0) f = es519xxAt(s, L, s.count * 10, p);
-    if (f.size == 0) f = es519xxAt(s, L, s.count, p == 0 ? 0 : p + 1);
+    if (L.places == 4) {
+        f = es519xxAt(s, L, s.count, p);
+    } else {
+        if (p > 0 && std::abs(s.count * 10) <= fullCount) f = es519xxAt(s, L, s.count * 10, p);
+        if (f.size == 0) f = es519xxAt(s, L, s.count, p == 0 ? 0 : p + 1);
+    }
+    if (L.sentTwice && f.size > 0) {
+        std::copy(f.bytes.begin(), f.bytes.begin() + static_cast<std::ptrdiff_t>(f.size),
+                  f.bytes.begin() + static_cast<std::ptrdiff_t>(f.size));
+        f.size *= 2;
+    }
     return f;
 }
 
@@ -257,8 +267,8 @@ FamilyFrame encodeFamilyFrame(const MeterModel& model, const DisplaySpec& spec) 
     }
     case MeterProtocol::Fs9721: return fs9721(model, spec);
     case MeterProtocol::Metex14: return metex14(model, spec);
-    case MeterProtocol::Es51922: return es519xx(spec, kEs51922Layout);
-    case MeterProtocol::Es51986: return es519xx(spec, kEs51986Layout);
+    case MeterProtocol::Es51922: return es519xx(spec, kEs51922Layout, model.fullCount);
+    case MeterProtocol::Es51986: return es519xx(spec, kEs51986Layout, model.fullCount);
     }
     return {};
 }

@@ -12,7 +12,8 @@
 
 namespace meterlink {
 
-constexpr std::size_t kMaxFamilyFrameBytes = 16;
+// Room for a frame sent twice (ES51986: 2 x 11 bytes).
+constexpr std::size_t kMaxFamilyFrameBytes = 32;
 struct FamilyFrame {
     std::array<std::uint8_t, kMaxFamilyFrameBytes> bytes{};
     std::size_t size = 0;   // 0: the model cannot show this reading
@@ -20,7 +21,8 @@ struct FamilyFrame {
 
 // The frame the model sends for the reading. On five-place meters the count
 // keeps its digits and the decimal mark moves one place right (5.999 V is
-// shown 05.999 on the 22 V range).
+// shown 05.999 on the 22 V range). A chip that sends each conversion twice
+// gets both copies.
 FamilyFrame encodeFamilyFrame(const MeterModel& model, const DisplaySpec& spec);
 
 // The function and unit texts a decoder of the non-shipped families gives

@@ -15,7 +15,8 @@
 // The reading's texts and numbers mean the same for every family (see
 // meter_reading.h): the unit text uses "*" for ohm, "#" for degrees Celsius,
 // "?" for degrees Fahrenheit and "u" for micro; overload is "0L" with the
-// decimal marks of the range (ReadingValue +-(FullCount + 1)). JudgeText is
+// decimal marks of the range (ReadingValue +-(FullCount + 1)); underflow is
+// "UL" with no decimal mark (ReadingValue 0), which no limit passes. JudgeText is
 // left to the caller (MeterPipeline does it as the program does).
 //
 // A frame the chip cannot send (bad segment pattern, wrong index nibble,
@@ -72,7 +73,8 @@ struct MeterLcd {
 
     bool shown(Lcd i) const { return state.shown(i); }
     bool shown(LcdExtra i) const { return extra.test(static_cast<std::size_t>(i)); }
-    // Place 1..places, left to right: '0'-'9', '@' (the overload letter), '-'
+    // Place 1..places, left to right: '0'-'9', '@' (the overload letter), 'U'
+    // (underflow, shown "UL"), '-'
     // (a dash some meters show), or '\0' for blank.
     char digit(std::size_t place) const { return place == 5 ? digit5 : state.digits[place - 1]; }
 };

@@ -13,6 +13,7 @@
 #include "window_test_support.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -207,6 +208,51 @@ TEST_F(MeterChoiceTest, TwentyTwoThousandCountMeterShowsFiveDigits) {
     EXPECT_NEAR(axis()->max(), 2.2, 1e-9);
     QTest::qWait(100);
     saveScreenshot(window->grab(), "meter_22000_count_five_digits.png");
+    QTest::mouseClick(window->connection().COMCon(), Qt::LeftButton);
+}
+
+TEST_F(MeterChoiceTest, UnderflowIsShownAsULAndTheTitleNamesTheMeter) {
+    const MeterModel& es = rowOf(MeterProtocol::Es51922, true);
+    ASSERT_TRUE(window->chooseMeter(es, false));
+    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral(" - UNI-T UT61E"))) << qPrintable(window->windowTitle());
+    QTest::mouseClick(window->connection().COMCon(), Qt::LeftButton);
+    ASSERT_TRUE(window->COMM2().Connected());
+    // Frequency, 22 Hz range, the underflow bit set: the meter shows "UL".
+    const QByteArray frame("000000200820\r\n");
+    ASSERT_TRUE(pty.write(frame.constData(), static_cast<std::size_t>(frame.size())));
+    ASSERT_TRUE(waitFor([&] { return window->limits().T1VALUE()->text() == QStringLiteral("UL"); }));
+    const LcdPanel& lcd = *window->lcd();
+    EXPECT_EQ(QString() + lcd.digit(1) + lcd.digit(2), QStringLiteral("U@"));
+    EXPECT_FALSE(lcd.state().shown(meterlink::Lcd::P1));
+    EXPECT_EQ(window->reading().JudgeText, "Fail");
+    QTest::qWait(100);
+    saveScreenshot(window->grab(), "meter_underflow_ul.png");
+    QTest::mouseClick(window->connection().COMCon(), Qt::LeftButton);
+    ASSERT_TRUE(window->chooseMeter(meterlink::defaultMeter(), false));
+    EXPECT_FALSE(window->windowTitle().contains(QStringLiteral("UT61E")));
+}
+
+TEST_F(MeterChoiceTest, BytesOfAnotherModelAreToldOnce) {
+    ASSERT_TRUE(window->chooseMeter(rowOf(MeterProtocol::Es51986), false));
+    QTest::mouseClick(window->connection().COMCon(), Qt::LeftButton);
+    ASSERT_TRUE(window->COMM2().Connected());
+    MessageBoxAnswerer answer(QMessageBox::Ok, [&](QMessageBox* box) {
+        saveScreenshot(withBox(*window, box), "meter_bytes_form_no_frame.png");
+    });
+    // A UT61E's frames reach a window set for another model, for six seconds.
+    const QByteArray frame("012345;000:0\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 6000 && !answer.seen()) {
+        ASSERT_TRUE(pty.write(frame.constData(), static_cast<std::size_t>(frame.size())));
+        QTest::qWait(100);
+    }
+    ASSERT_TRUE(waitFor([&] { return answer.seen().has_value(); }, 2000));
+    EXPECT_EQ(answer.seen()->title, QStringLiteral("Information"));
+    EXPECT_EQ(answer.seen()->text,
+              QStringLiteral("bytes arrive but none form a frame of ") +
+                  QString::fromStdString(meterlink::meterName(rowOf(MeterProtocol::Es51986))) +
+                  QStringLiteral(": check the meter model"));
     QTest::mouseClick(window->connection().COMCon(), Qt::LeftButton);
 }
 

@@ -267,6 +267,29 @@ TEST_F(UsbLinkWindowTest, A22000CountMeterIsReadAtItsCableRate) {
     EXPECT_EQ(window->lcd()->digit(4), '5');
 }
 
+// The cable hands a 7O1 meter's parity bit on as bit 7 of every byte.
+TEST_F(UsbLinkWindowTest, TheParityBitOfASevenBitMeterIsCleared) {
+    start();
+    ASSERT_TRUE(window->chooseMeter(*meterlink::findMeter("UT61E"), false));
+    clickUsbCon();
+    ASSERT_EQ(connection().state(), State::UsbConnected);
+    ASSERT_TRUE(reading(true));
+    std::string frame = "021098;000:0\r\n";
+    for (char& c : frame) {
+        const auto b = static_cast<unsigned char>(c);
+        if (__builtin_popcount(b) % 2 == 0) c = static_cast<char>(b | 0x80);
+    }
+    const auto report = [](const std::string& part) {
+        Bytes r{0x00, static_cast<std::uint8_t>(0xF0 | part.size())};
+        r.insert(r.end(), part.begin(), part.end());
+        return r;
+    };
+    for (int i = 0; i < 2; ++i)
+        for (std::size_t at = 0; at < frame.size(); at += 7) send(report(frame.substr(at, 7)));
+    send(kIdle);
+    ASSERT_TRUE(spinUntil([&] { return valueText() == QLatin1String("2.1098"); })) << qPrintable(valueText());
+}
+
 TEST_F(UsbLinkWindowTest, OpeningWithoutAUsableCableFollowsTheTransitionTable) {
     SimulatedHidPlatform::Device queryOnly = SimulatedHidPlatform::cable("query-only");
     queryOnly.readWrite = false;
@@ -400,6 +423,26 @@ TEST_F(UsbLinkWindowTest, A1900thIdleReportInARowHaltsTheLinkWithTheMeterReadyMe
     EXPECT_FALSE(connection().COMCon()->isVisible());
     EXPECT_TRUE(reading(false));
     EXPECT_EQ(window->usbLink().UsbIdleCount(), 0);
+}
+
+// Bytes came over the link but none formed a frame: the halt says the meter
+// may be another model.
+TEST_F(UsbLinkWindowTest, TheHaltAfterBytesThatFormedNoFrameNamesAnotherModel) {
+    start();
+    clickUsbCon();
+    ASSERT_TRUE(reading(true));
+    send(Bytes{0x00, 0xF4, '0', '1', '2', '\n'});
+    for (int i = 0; i < 1900; ++i) send(kIdle);
+    std::vector<BoxCatcher::Box> shown;
+    ASSERT_TRUE(spinUntil([&] {
+        for (auto& b : boxes.take()) shown.push_back(b);
+        return !shown.empty();
+    }));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("USB interface cable is securely connected, please check if the meter is "
+                                            "ready. Bytes arrive but none form a frame of KR20C: the meter may be "
+                                            "another model."));
+    EXPECT_EQ(connection().state(), State::UsbHalted);
 }
 
 TEST_F(UsbLinkWindowTest, ClosingTheWindowWhileReportsStreamTakesUnderASecond) {

@@ -123,7 +123,6 @@ const ReadingCase kReadings[] = {
     {"es51986_kilohertz", "UT60G", "FREQ k 5.999", "5.999", "Freq", "kHz", 5999},
     {"es51986_megahertz", "UT60G", "FREQ M 59.99", "59.99", "Freq", "MHz", 5999},
     {"es51986_celsius", "UT60G", "TEMPC 0025", "0025", "TMP", "#", 25},
-    {"es51986_fahrenheit", "UT60G", "TEMPF 0077", "0077", "TMP", "?", 77},
     {"es51986_overload", "UT60G", "DCV -OL", "0L", "DC", "V", -6001},
     // Metex 14-byte text
     {"metex_dc_volts", "M-3640D", "DCV -1.234", "-1.234", "DC", "V", -1234},
@@ -243,7 +242,6 @@ const RejectCase kRejects[] = {
     {"es51922_range_the_function_lacks", "UT61E", "DCV 1.234", [](Bytes& b) { b[0] = '7'; }},
     {"es51922_byte_lost", "UT61E", "DCV 1.234", [](Bytes& b) { b.erase(b.begin() + 3); }},
     {"es51986_digit_out_of_range", "UT60G", "DCV 5.999", [](Bytes& b) { b[1] = '?'; }},
-    {"es51986_rpm_has_no_range_table", "UT60G", "FREQ k 5.999", [](Bytes& b) { b[6] |= 0x08; }},
     {"es51986_parity_garbage", "UT60G", "DCV 5.999", [](Bytes& b) { b[7] |= 0x80; }},
     {"es51986_extra_byte", "UT60G", "DCV 5.999", [](Bytes& b) { b.insert(b.begin() + 2, '0'); }},
     {"metex_unknown_unit", "M-3640D", "DCV 1.234", [](Bytes& b) { b[10] = 'X'; }},

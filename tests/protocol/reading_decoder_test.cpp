@@ -113,6 +113,8 @@ const DecodeCase kCases[] = {
     {"r45_aca_p2", raw('+', "0999", '2', AUTO | AC, 0, 0, AMP), "09.99", "AC", "A", 999, "9.99", 10, 45, 6000},
     {"r48_mhz_p2", raw('+', "1234", '2', AUTO, 0, MEGA, HZ), "12.34", "Freq", "Hz", 1234, "12.34", 100, 48, 1000},
     // No rule: the decimal point alone gives the scale.
+    {"mv_point2_is_shown_value", raw('+', "0520", '2', AUTO | DC, 0, MILLI, VOLT), "05.20", "DC", "mV", 520, "5.20", 60, 0, 6000},
+    {"mv_point1_is_shown_value", raw('-', "0520", '1', AUTO | DC, 0, MILLI, VOLT), "-0.520", "DC", "mV", -520, "-0.520", 6, 0, 6000},
     {"point_alone_ohm_p1", raw('+', "0123", '1', AUTO, 0, 0, OHM), "0.123", "OHM", "*", 123, "0.123", 6, 0, 6000},
     // Point code 3 (and 5-9) shows no mark.
     {"point_code_3", raw('-', "0123", '3', 0, 0, 0, 0), "-0123", "", "", -123, "-123", 6000, 0, 6000},

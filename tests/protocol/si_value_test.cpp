@@ -70,6 +70,7 @@ const SiCase kCases[] = {
     {"overload_point_last", "0L.", "mV", ".", false, true, 0, "V"},
     {"overload_comma", "0,L", "V", ",", false, true, 0, "V"},
     {"overload_letter_O", "OL", "*", ".", false, true, 0, "\u03A9"},
+    {"underflow_has_no_value", "UL", "Hz", ".", false, false, 0, "Hz"},
     {"overload_negative", "-0.L", "V", ".", false, true, 0, "V"},
     // Units the decoder does not make: no symbol guessed.
     {"unknown_unit", "1.5", "dB", ".", true, false, 1.5, ""},

@@ -148,6 +148,33 @@ TEST(DecodeCommand, ReadsStandardInputAndCountsRejectedFrames) {
     EXPECT_EQ(run.err, "1 frames decoded, 2 rejected\n");
 }
 
+// A 7O1 meter's bytes as the USB cable (or an 8-bit port) passes them: the
+// odd parity bit in bit 7. Read with the wrong model, the bytes are told.
+TEST(DecodeCommand, SevenBitMeterWithParityBitsAndAWrongModel) {
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_decode_parity.bin";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (const char* body : {"012345;000:0", "000000200820", "099999;000:0"}) {
+            for (const char* c = body; *c; ++c) {
+                const auto b = static_cast<unsigned char>(*c);
+                out.put(static_cast<char>(__builtin_popcount(b) % 2 ? b : b | 0x80));
+            }
+            out.write("\x8d\x0a", 2);   // CR with its parity bit, LF
+        }
+    }
+    const CliRun run = runCli("--meter UT61E " + path);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
+              "1.2345\tDC\tV\tAUTO\t12345\t1.2345\t2.2000\t22000\tpass\n"
+              "UL\tFreq\tHz\tAUTO\t0\t0.00\t220\t22000\tFail\n");
+    EXPECT_EQ(run.err, "2 frames decoded, 1 rejected\n");
+    const CliRun wrong = runCli("--meter UT60G " + path);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_NE(wrong.err.find("bytes arrive but none form a frame of UNI-T UT60G: check the meter model"),
+              std::string::npos)
+        << wrong.err;
+}
+
 TEST(DecodeCommand, UnreadableFileExitsTwoWithAMessage) {
     const CliRun missing = runCli("/nonexistent/meter.bin");
     EXPECT_EQ(missing.exitCode, 2);

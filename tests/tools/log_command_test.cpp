@@ -280,6 +280,19 @@ TEST_F(LogCommand, ARunThatHeardNoFrameExitsThreeAndSaysSo) {
     EXPECT_TRUE(run.err().contains("no frame was received from " + port)) << qPrintable(run.err());
 }
 
+TEST_F(LogCommand, BytesThatFormNoFrameAreToldAsAWrongModel) {
+    // A UT61E talks; the shipped meter is read.
+    Simulator meter({"--meter", "UT61E", "--rate", "20", "--scenario", scenario("DCV 1.234\n")});
+    ASSERT_FALSE(meter.where().isEmpty());
+    LogRun run({"--port", meter.where(), "--duration", "7"});
+    EXPECT_EQ(run.waitForExit(), 3);
+    EXPECT_TRUE(run.err().contains("bytes arrive but none form a frame of KR20C: check the meter model"))
+        << qPrintable(run.err());
+    EXPECT_TRUE(run.err().contains("no frame was received from " + meter.where() +
+                                   ": bytes came but none formed a frame of KR20C; check the meter model"))
+        << qPrintable(run.err());
+}
+
 // Each family's meter on a port at its own line settings, logged by --meter.
 class LogCommandMeters : public LogCommand, public ::testing::WithParamInterface<const char*> {};
 
