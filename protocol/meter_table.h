@@ -15,14 +15,17 @@ namespace meterlink {
 
 enum class MeterProtocol { Fs9922, Fs9721, Metex14, Es51922, Es51986 };
 enum class Parity { None, Even, Odd };
+// DTR or RTS while the port is open: driven low, driven high, or left as the
+// system opened it.
+enum class LineLevel { Low, High, AsIs };
 
 struct LineSettings {
     int baud;
     int dataBits;
     Parity parity;
     int stopBits;
-    bool dtr;                      // asserted while open (optically isolated cables draw power from it)
-    bool rts;
+    LineLevel dtr;                 // High: optically isolated cables draw power from it
+    LineLevel rts;
     std::string_view pollCommand;  // "" when the meter sends unasked
     int pollIntervalMs;            // how often pollCommand is sent; 0 when it is not
 };
@@ -30,6 +33,16 @@ struct LineSettings {
 // What a maker gave the FS9721's four free LCD symbols to mean.
 enum class UserSymbol : std::uint8_t { None, Celsius, Fahrenheit, Max, Min };
 using UserSymbols = std::array<UserSymbol, 4>;   // symbol bits 0-3 of the last byte
+
+// Per-model switches where one family's meters differ.
+enum ModelSwitch : unsigned {
+    // FS9922: the z1 bit (status byte 2, bit 7) lights the diode symbol with
+    // volts, not a range flag.
+    kZ1IsDiodeVolts = 1u << 0,
+    // Metex: each answer is four lines, one per display; the first is the
+    // main display.
+    kFourDisplayLines = 1u << 1,
+};
 
 struct MeterModel {
     std::string_view maker;        // "" for the shipped profile
@@ -40,6 +53,8 @@ struct MeterModel {
     int cableBaud;                 // 0: not sold with the "USB to Serial" cable
     std::string_view source;       // where the model's protocol and settings are documented
     UserSymbols userSymbols{};     // FS9721 only
+    unsigned switches = 0;         // ModelSwitch bits
+    bool has(ModelSwitch s) const { return (switches & s) != 0; }
 };
 
 // Rows in menu order (by maker); the first is the shipped default.

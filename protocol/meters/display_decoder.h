@@ -13,6 +13,7 @@ struct Display {
     std::size_t pointAfter = 0;   // decimal mark after place 1-4; 0 none
     bool negative = false;
     bool overload = false;
+    const char* word = nullptr;   // a reading that is a word and no number ("READY", "Hi")
     bool autoRange = false;
     const char* function = "";    // "DC", "AC", "OHM", "CTN", "Diode", "CAP", "TMP", "Freq", "DutyCycle", "hFE"
     const char* unit = "";        // "V", "mV", "k*", "kHz", ...

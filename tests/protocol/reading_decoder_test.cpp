@@ -236,10 +236,16 @@ struct MeterRange {
 void PrintTo(const MeterRange& r, std::ostream* os) { *os << r.name; }
 
 class EveryRange : public ::testing::TestWithParam<MeterRange> {};
+using F = MeterFunction;
 
 TEST_P(EveryRange, PlotsTheDisplayedValueOnTheAxis) {
     const MeterRange& range = GetParam();
-    for (const int count : {range.fullScale, -range.fullScale, 1}) {
+    // Resistance, capacitance, frequency and duty cycle are never below zero
+    // outside REL; such frames are refused (see FrameCheck).
+    const F f = range.function;
+    const bool signed_ = !(f == F::Ohm || f == F::Continuity || f == F::Capacitance || f == F::Frequency ||
+                           f == F::DutyCycle);
+    for (const int count : {range.fullScale, signed_ ? -range.fullScale : 1, 1}) {
         SCOPED_TRACE(count);
         DisplaySpec spec;
         spec.function = range.function;
@@ -255,7 +261,6 @@ TEST_P(EveryRange, PlotsTheDisplayedValueOnTheAxis) {
     }
 }
 
-using F = MeterFunction;
 using P = UnitPrefix;
 const MeterRange kRanges[] = {
     {"dc_600_0mV", F::DCV, P::Milli, 3, 5999},     {"dc_6_000V", F::DCV, P::None, 1, 5999},
@@ -333,7 +338,20 @@ INSTANTIATE_TEST_SUITE_P(
         PlausibleCase{"continuity_ohms", raw('+', "0005", '0', 0, 0, CTN, OHM), true},
         PlausibleCase{"diode_with_volt_bit", raw('+', "0512", '1', DC, 0, DIODE, VOLT), true},
         PlausibleCase{"both_temperature_scales", raw('+', "0100", '0', 0, 0, 0, DEGC | DEGF), true},
-        PlausibleCase{"duty_on_frequency", raw('+', "0500", '4', 0, 0, DUTY, HZ), true}),
+        PlausibleCase{"duty_on_frequency", raw('+', "0500", '4', 0, 0, DUTY, HZ), true},
+        // Signs and ends the quantity has.
+        PlausibleCase{"negative_duty", raw('-', "8388", '4', 0, 0, DUTY, 0), false},
+        PlausibleCase{"duty_above_100", raw('+', "1001", '4', AUTO, 0, DUTY, 0), false},
+        PlausibleCase{"duty_of_100", raw('+', "1000", '4', AUTO, 0, DUTY, 0), true},
+        PlausibleCase{"duty_above_100_with_two_decimals", raw('+', "9999", '2', AUTO, 0, DUTY, HZ), true},
+        PlausibleCase{"duty_above_100_without_a_mark", raw('+', "0101", '0', AUTO, 0, DUTY, 0), false},
+        PlausibleCase{"negative_frequency", raw('-', "1234", '1', AUTO, 0, KILO, HZ), false},
+        PlausibleCase{"negative_capacitance", raw('-', "1234", '2', AUTO, NANO, 0, FARAD), false},
+        PlausibleCase{"negative_capacitance_relative", raw('-', "0012", '2', REL, NANO, 0, FARAD), true},
+        PlausibleCase{"negative_ohms", raw('-', "0123", '4', AUTO, 0, 0, OHM), false},
+        PlausibleCase{"negative_ohms_relative", raw('-', "0123", '4', REL, 0, 0, OHM), true},
+        PlausibleCase{"negative_volts", raw('-', "5999", '1', AUTO | DC, 0, 0, VOLT), true},
+        PlausibleCase{"negative_overload_frequency", raw('-', "?0:?", '2', AUTO, 0, KILO, HZ), true}),
     [](const ::testing::TestParamInfo<PlausibleCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
