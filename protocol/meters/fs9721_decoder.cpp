@@ -160,6 +160,10 @@ bool Fs9721Decoder::decodeFrame() {
             if (u.prefix == prefix && flags.has(u.quantity)) fits = true;
         if (!fits) return false;
     }
+    // The beeper sounds on the resistance range (and the diode test's).
+    if (flags.has(Fs::Beep) && !flags.has(Fs::Diode) &&
+        countOf(flags, {Fs::Volt, Fs::Ampere, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0)
+        return false;
     // AC and DC qualify volts and amperes, and never stand alone.
     if ((flags.has(Fs::Ac) || flags.has(Fs::Dc)) &&
         (countOf(flags, {Fs::Ohm, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0 ||
