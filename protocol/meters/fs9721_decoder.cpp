@@ -164,6 +164,9 @@ bool Fs9721Decoder::decodeFrame() {
     if (flags.has(Fs::Beep) && !flags.has(Fs::Diode) &&
         countOf(flags, {Fs::Volt, Fs::Ampere, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0)
         return false;
+    // The diode test reads volts.
+    if (flags.has(Fs::Diode) && countOf(flags, {Fs::Ampere, Fs::Ohm, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0)
+        return false;
     // AC and DC qualify volts and amperes, and never stand alone.
     if ((flags.has(Fs::Ac) || flags.has(Fs::Dc)) &&
         (countOf(flags, {Fs::Ohm, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0 ||

@@ -269,6 +269,7 @@ const RejectCase kRejects[] = {
     {"fs9721_kilo_volts", "VC-820", "DCV 1.234", [](Bytes& b) { b[9] |= 0x02; }},
     {"fs9721_ac_ohms", "VC-820", "OHM 123.4", [](Bytes& b) { b[0] |= 0x08; }},
     {"fs9721_beep_with_volts", "VC-820", "DCV 1.234", [](Bytes& b) { b[10] |= 0x01; }},
+    {"fs9721_diode_in_amperes", "VC-820", "DCA m 12.34", [](Bytes& b) { b[9] |= 0x01; }},
     {"fs9721_dc_without_a_unit", "VC-820", "DCV 1.234", [](Bytes& b) { b[12] &= 0xF0; b[12] |= 0xD0; }},
     {"metex_count_beyond_full_scale", "M-3640D", "DCV 1.234", [](Bytes& b) { b[4] = '9'; }},
     {"metex_negative_frequency", "M-3640D", "FREQ k 1.234", [](Bytes& b) { b[2] = '-'; }},
