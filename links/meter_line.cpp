@@ -4,6 +4,15 @@
 
 #include <algorithm>
 
+TSerialPortDriver::TLineLevel lineLevel(meterlink::LineLevel level) {
+    switch (level) {
+    case meterlink::LineLevel::Low: return TSerialPortDriver::llLow;
+    case meterlink::LineLevel::High: return TSerialPortDriver::llHigh;
+    case meterlink::LineLevel::AsIs: break;
+    }
+    return TSerialPortDriver::llAsIs;
+}
+
 void applyMeterLine(TSerialPortDriver& driver, const meterlink::LineSettings& line) {
     using D = TSerialPortDriver;
     D::TComPortBaudRate rate = D::br2400;
@@ -17,8 +26,8 @@ void applyMeterLine(TSerialPortDriver& driver, const meterlink::LineSettings& li
     case meterlink::Parity::Odd: driver.setComPortParity(D::ptODD); break;
     }
     driver.setComPortStopBits(line.stopBits == 2 ? D::sb2BITS : D::sb1BITS);
-    driver.setEnableDTROnOpen(line.dtr);
-    driver.setEnableRTSOnOpen(line.rts);
+    driver.setDtrOnOpen(lineLevel(line.dtr));
+    driver.setRtsOnOpen(lineLevel(line.rts));
     driver.setPollCommand(QByteArray(line.pollCommand.data(), static_cast<qsizetype>(line.pollCommand.size())),
                           line.pollIntervalMs);
 }

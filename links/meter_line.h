@@ -7,4 +7,6 @@
 #include "links/serial_port_driver.h"
 #include "protocol/meter_table.h"
 
+// The driver's level for a table row's DTR or RTS.
+TSerialPortDriver::TLineLevel lineLevel(meterlink::LineLevel level);
 void applyMeterLine(TSerialPortDriver& driver, const meterlink::LineSettings& line);

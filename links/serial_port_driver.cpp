@@ -166,10 +166,11 @@ void TSerialPortDriver::ApplySettings() {
         port_->setFlowControl(QSerialPort::SoftwareControl);
     else
         port_->setFlowControl(QSerialPort::NoFlowControl);
-    port_->setDataTerminalReady(enableDtr_);
+    if (dtr_ != llAsIs)
+        port_->setDataTerminalReady(dtr_ == llHigh);
     // Under hardware flow control RTS belongs to the handshake.
-    if (hw_ != hhRTSCTS)
-        port_->setRequestToSend(enableRts_);
+    if (hw_ != hhRTSCTS && rts_ != llAsIs)
+        port_->setRequestToSend(rts_ == llHigh);
 
     PurgeBuffers(true, true);
 
@@ -325,11 +326,19 @@ void TSerialPortDriver::setComPortPollingDelay(quint16 v) {
 }
 
 void TSerialPortDriver::setEnableDTROnOpen(bool v) {
-    enableDtr_ = v;
+    dtr_ = v ? llHigh : llLow;
+}
+
+void TSerialPortDriver::setDtrOnOpen(TLineLevel v) {
+    dtr_ = v;
 }
 
 void TSerialPortDriver::setEnableRTSOnOpen(bool v) {
-    enableRts_ = v;
+    rts_ = v ? llHigh : llLow;
+}
+
+void TSerialPortDriver::setRtsOnOpen(TLineLevel v) {
+    rts_ = v;
 }
 
 void TSerialPortDriver::setPollCommand(const QByteArray& command, int intervalMs) {

@@ -87,12 +87,19 @@ public:
     void setComPortOutBufSize(quint16 v);
     quint16 ComPortPollingDelay() const { return pollingDelay_; }
     void setComPortPollingDelay(quint16 v);
-    bool EnableDTROnOpen() const { return enableDtr_; }
+    // A modem line while the port is open: driven low, driven high, or left
+    // as the system opened it (some meters' cables need it untouched).
+    enum TLineLevel { llLow, llHigh, llAsIs };
+    bool EnableDTROnOpen() const { return dtr_ == llHigh; }
     void setEnableDTROnOpen(bool v);
+    TLineLevel DtrOnOpen() const { return dtr_; }
+    void setDtrOnOpen(TLineLevel v);
     // RTS asserted while the port is open (unless RTS/CTS handshaking owns it).
     // Like DTR, takes effect at the next application of the line settings.
-    bool EnableRTSOnOpen() const { return enableRts_; }
+    bool EnableRTSOnOpen() const { return rts_ == llHigh; }
     void setEnableRTSOnOpen(bool v);
+    TLineLevel RtsOnOpen() const { return rts_; }
+    void setRtsOnOpen(TLineLevel v);
     // Bytes sent on opening and then every intervalMs while open, for meters
     // that send a reading only when asked. An empty command sends nothing.
     // The bytes are queued, never waited for. Takes effect at the next Connect.
@@ -129,8 +136,8 @@ private:
     quint16 inBufSize_ = 2048;
     quint16 outBufSize_ = 2048;
     quint16 pollingDelay_ = 50;
-    bool enableDtr_ = true;
-    bool enableRts_ = false;
+    TLineLevel dtr_ = llHigh;
+    TLineLevel rts_ = llLow;
     QByteArray pollCommand_;
     int pollCommandMs_ = 0;
     QString portPath_;

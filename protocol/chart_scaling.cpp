@@ -27,7 +27,9 @@ Un unitCode(std::string_view u) {
     static constexpr std::pair<std::string_view, Un> kUnits[] = {
         {"V", Un::V},     {"mV", Un::mV},     {"uA", Un::uA},   {"mA", Un::mA},   {"A", Un::A},
         {"nF", Un::nF},   {"uF", Un::uF},     {"*", Un::Ohm},   {"k*", Un::kOhm}, {"M*", Un::MOhm},
-        {"#", Un::DegC},  {"?", Un::DegF},    {"Hz", Un::Hz},   {"%", Un::Percent}};
+        {"#", Un::DegC},  {"?", Un::DegF},    {"Hz", Un::Hz},   {"%", Un::Percent},
+        // The frequency rules tell the ranges apart by the kilo and mega marks.
+        {"kHz", Un::Hz},  {"MHz", Un::Hz}};
     for (const auto& [text, code] : kUnits)
         if (u == text) return code;
     return Un::Other;
@@ -161,7 +163,7 @@ int decimalPoint(const LcdState& lcd) {
 }
 
 std::int32_t fullCountForUnit(std::string_view unit) {
-    if (unit == "Hz") return 1000;
+    if (unit == "Hz" || unit == "kHz" || unit == "MHz") return 1000;
     if (unit == "%") return 100;
     if (unit == "#") return 1000;
     return 6000;

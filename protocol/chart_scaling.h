@@ -36,7 +36,7 @@ struct ScaleInput {
 
 int decimalPoint(const LcdState& lcd);
 
-// Full-scale count for a unit text: Hz 1000, % 100, degC 1000, otherwise 6000.
+// Full-scale count for a unit text: Hz, kHz, MHz 1000, % 100, degC 1000, otherwise 6000.
 std::int32_t fullCountForUnit(std::string_view unit);
 
 // Runs the range rules in order; the last matching one wins. Beneath them the

@@ -39,6 +39,19 @@ constexpr std::uint8_t kAcDc[] = {0x10, 0x08};   // byte 8
 // meter's full count.
 constexpr std::int32_t kFrequencyCount = 9999;
 
+constexpr std::uint8_t kDutyByte = 10, kDutyMask = 0x02;
+
+// 100 % in counts at a point code: 100.0 with the mark after the third
+// digit, 10.00 cannot show it, and so on.
+std::int32_t hundredPercent(std::uint8_t pointCode) {
+    switch (pointCode) {
+    case '1': return 100000;   // x.xxx
+    case '2': return 10000;    // xx.xx
+    case '4': return 1000;     // xxx.x
+    default: return 100;       // xxxx
+    }
+}
+
 bool isDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
 
 bool set(const MeterFrame& f, std::uint8_t byte, std::uint8_t mask) { return (f.byte(byte) & mask) != 0; }
@@ -78,9 +91,19 @@ bool frameIsPlausible(const MeterFrame& f, std::int32_t fullCount) {
     // A display lights one prefix at most, and only before a unit that takes it.
     if (prefixCount > 1) return false;
     if (prefixCount == 1 && (quantities & prefixes) == 0) return false;
+    // AC and DC qualify volts and amperes, and never stand alone.
     for (std::uint8_t mask : kAcDc)
-        if (set(f, 8, mask) && quantities != 0 && (quantities & (Volts | Amperes)) == 0) return false;
-    if (!overload && count > (quantities == Hertz ? kFrequencyCount : fullCount)) return false;
+        if (set(f, 8, mask) && (quantities & (Volts | Amperes)) == 0) return false;
+    if (overload) return true;
+    if (count > (quantities == Hertz ? kFrequencyCount : fullCount)) return false;
+    // A frequency or a duty cycle is never below zero; a resistance or a
+    // capacitance only relative to a stored one.
+    const bool negative = f.byte(1) == '-';
+    const bool counted = set(f, 11, 0x08) || set(f, kDutyByte, kDutyMask);
+    const bool relative = set(f, 8, 0x04);
+    if (negative && (counted || (!relative && (quantities & (Ohms | Farads)) != 0))) return false;
+    // A duty cycle ends at 100 %.
+    if (set(f, kDutyByte, kDutyMask) && count > hundredPercent(f.byte(7))) return false;
     return true;
 }
 

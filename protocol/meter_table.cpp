@@ -6,24 +6,38 @@ namespace meterlink {
 
 namespace {
 
+constexpr LineLevel kHigh = LineLevel::High;
+constexpr LineLevel kLow = LineLevel::Low;
+constexpr LineLevel kAsIs = LineLevel::AsIs;
+
 // Line settings shared by many rows.
-constexpr LineSettings kShipped{2400, 8, Parity::None, 1, true, false, "", 0};
-constexpr LineSettings k2400_8N1{2400, 8, Parity::None, 1, true, false, "", 0};
-constexpr LineSettings k19200_7O1{19200, 7, Parity::Odd, 1, true, false, "", 0};
+constexpr LineSettings kShipped{2400, 8, Parity::None, 1, kHigh, kLow, "", 0};
+constexpr LineSettings k2400_8N1{2400, 8, Parity::None, 1, kHigh, kLow, "", 0};
+// Cables that must find DTR and RTS as the port opened them.
+constexpr LineSettings k2400_8N1_linesAsIs{2400, 8, Parity::None, 1, kAsIs, kAsIs, "", 0};
+constexpr LineSettings k19200_7O1{19200, 7, Parity::Odd, 1, kHigh, kLow, "", 0};
 // Metex-style meters answer "D" with one display line; they are asked about
 // once a second.
-constexpr LineSettings k600_7N2{600, 7, Parity::None, 2, true, false, "D", 1000};
-constexpr LineSettings k1200_7N2{1200, 7, Parity::None, 2, true, false, "D", 1000};
+constexpr LineSettings k600_7N2{600, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
+constexpr LineSettings k1200_7N2{1200, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
+constexpr LineSettings k2400_7N2{2400, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
+constexpr LineSettings k9600_7N2{9600, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
 
+// What each FS9721 maker put on the four free LCD symbols, by bit of the
+// last byte.
 using U = UserSymbol;
-constexpr UserSymbols kC00{U::Celsius, U::None, U::None, U::None};
-constexpr UserSymbols kC01{U::None, U::Celsius, U::None, U::None};
-constexpr UserSymbols kC10{U::None, U::None, U::Celsius, U::None};
-constexpr UserSymbols kF01C10{U::None, U::Fahrenheit, U::Celsius, U::None};
-constexpr UserSymbols kMaxC01Min{U::Max, U::Celsius, U::None, U::Min};
+constexpr UserSymbols kCelsiusAtBit0{U::Celsius, U::None, U::None, U::None};
+constexpr UserSymbols kCelsiusAtBit1{U::None, U::Celsius, U::None, U::None};
+constexpr UserSymbols kCelsiusAtBit2{U::None, U::None, U::Celsius, U::None};
+constexpr UserSymbols kFahrenheitAtBit1CelsiusAtBit2{U::None, U::Fahrenheit, U::Celsius, U::None};
+constexpr UserSymbols kMaxAtBit0CelsiusAtBit1MinAtBit3{U::Max, U::Celsius, U::None, U::Min};
+constexpr UserSymbols kNoSymbols{};
 
 constexpr std::string_view kSrcSerial = "libsigrok serial-dmm model list";
 constexpr std::string_view kSrcSerialAndCable = "libsigrok serial-dmm and uni-t-dmm (UT-D04 cable) model lists";
+constexpr std::string_view kSrcSerialAndNotes =
+    "libsigrok serial-dmm model list; line settings confirmed by published user notes";
+constexpr std::string_view kSrcMakerSheet = "the maker's published communication protocol sheet";
 
 }  // namespace
 
@@ -32,38 +46,43 @@ const std::vector<MeterModel>& meterTable() {
     static const std::vector<MeterModel> rows{
         // The shipped profile: its caption and behaviour stay the program's default.
         {"", "KR20C", P::Fs9922, kShipped, 6000, 2400, "the shipped profile"},
-        {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kC10},
+        {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
         {"MASTECH", "MAS345", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"MASTECH", "MS8250B", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial},
         {"Metex", "M-3640D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"Metex", "M-3860M", P::Metex14, k9600_7N2, 4000, 0, kSrcSerial, kNoSymbols, kFourDisplayLines},
         {"Metex", "M-4650CR", P::Metex14, k1200_7N2, 20000, 0, kSrcSerial},
+        {"Metex", "ME-21", P::Metex14, k2400_7N2, 2000, 0, kSrcSerialAndNotes},
         {"Metex", "ME-31", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
-        {"PCE", "PCE-DM32", P::Fs9721, {2400, 8, Parity::None, 1, false, false, "", 0}, 4000, 0, kSrcSerial, kF01C10},
-        {"PeakTech", "3330", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kF01C10},
+        {"PCE", "PCE-DM32", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kFahrenheitAtBit1CelsiusAtBit2},
+        {"PeakTech", "2025", P::Fs9922, k2400_8N1, 6000, 0, kSrcMakerSheet},
+        {"PeakTech", "3330", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kFahrenheitAtBit1CelsiusAtBit2},
         {"PeakTech", "3410", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"PeakTech", "4370", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"PeakTech", "4390A", P::Metex14, k9600_7N2, 4000, 0, kSrcSerial, kNoSymbols, kFourDisplayLines},
         {"RadioShack", "22-168", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"RadioShack", "22-805", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"SparkFun", "70C", P::Fs9922, k2400_8N1, 6000, 0, kSrcSerial},
-        {"Tecpel", "DMM-8061", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
-        {"TekPower", "TP4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kC10},
-        {"Tenma", "72-7745", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+        {"Tecpel", "DMM-8061", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
+        {"TekPower", "TP4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
+        {"Tenma", "72-7745", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"Tenma", "72-7750", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable},
         {"UNI-T", "UT60A", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
-        {"UNI-T", "UT60E", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+        {"UNI-T", "UT60E", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"UNI-T", "UT60G", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable},
         {"UNI-T", "UT61B", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61C", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61D", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61E", P::Es51922, k19200_7O1, 22000, 19200, kSrcSerialAndCable},
-        {"V&A", "VA18B", P::Fs9721, {2400, 8, Parity::None, 1, false, false, "", 0}, 4000, 0, kSrcSerial, kC01},
-        {"V&A", "VA40B", P::Fs9721, {2400, 8, Parity::None, 1, false, false, "", 0}, 4000, 0, kSrcSerial, kMaxC01Min},
+        {"V&A", "VA18B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kCelsiusAtBit1},
+        {"V&A", "VA40B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kMaxAtBit0CelsiusAtBit1MinAtBit3},
         {"Voltcraft", "M-3650CR", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"Voltcraft", "M-3650D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"Voltcraft", "M-4650CR", P::Metex14, k1200_7N2, 20000, 0, kSrcSerial},
         {"Voltcraft", "ME-42", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"Voltcraft", "VC-820", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
-        {"Voltcraft", "VC-840", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kC00},
+        {"Voltcraft", "VC-830", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable, kNoSymbols, kZ1IsDiodeVolts},
+        {"Voltcraft", "VC-840", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
     };
     return rows;
 }

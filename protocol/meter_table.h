@@ -15,14 +15,17 @@ namespace meterlink {
 
 enum class MeterProtocol { Fs9922, Fs9721, Metex14, Es51922, Es51986 };
 enum class Parity { None, Even, Odd };
+// DTR or RTS while the port is open: driven low, driven high, or left as the
+// system opened it.
+enum class LineLevel { Low, High, AsIs };
 
 struct LineSettings {
     int baud;
     int dataBits;
     Parity parity;
     int stopBits;
-    bool dtr;                      // asserted while open (optically isolated cables draw power from it)
-    bool rts;
+    LineLevel dtr;                 // High: optically isolated cables draw power from it
+    LineLevel rts;
     std::string_view pollCommand;  // "" when the meter sends unasked
     int pollIntervalMs;            // how often pollCommand is sent; 0 when it is not
 };
@@ -31,9 +34,21 @@ struct LineSettings {
 enum class UserSymbol : std::uint8_t { None, Celsius, Fahrenheit, Max, Min };
 using UserSymbols = std::array<UserSymbol, 4>;   // symbol bits 0-3 of the last byte
 
-// What an ES51986 meter means by the judge bit on its frequency function:
-// a reading in hertz like any other, or revolutions per minute.
-enum class EsJudgeFrequency : std::uint8_t { Hertz, Rpm };
+// Per-model switches where one family's meters differ.
+enum ModelSwitch : unsigned {
+    // FS9922: the z1 bit (status byte 2, bit 7) lights the diode symbol with
+    // volts, not a range flag.
+    kZ1IsDiodeVolts = 1u << 0,
+    // Metex: each answer is four lines, one per display; the first is the
+    // main display.
+    kFourDisplayLines = 1u << 1,
+    // ES51922: the chip's VBAR pin is tied high, so its automatic uA and mA
+    // positions are the 220 A and 22 A ranges of a clamp meter.
+    kEsVbar = 1u << 2,
+    // ES51986: the judge bit on the frequency function means revolutions per
+    // minute, not a reading in hertz like any other.
+    kEsJudgeBitIsRpm = 1u << 3,
+};
 
 struct MeterModel {
     std::string_view maker;        // "" for the shipped profile
@@ -44,10 +59,8 @@ struct MeterModel {
     int cableBaud;                 // 0: not sold with the "USB to Serial" cable
     std::string_view source;       // where the model's protocol and settings are documented
     UserSymbols userSymbols{};     // FS9721 only
-    EsJudgeFrequency esJudgeFrequency = EsJudgeFrequency::Hertz;   // ES51986 only
-    // ES51922: the chip's VBAR pin is tied high, so its automatic uA and mA
-    // positions are the 220 A and 22 A ranges of a clamp meter.
-    bool esVbar = false;
+    unsigned switches = 0;         // ModelSwitch bits
+    bool has(ModelSwitch s) const { return (switches & s) != 0; }
 };
 
 // Rows in menu order (by maker); the first is the shipped default.

@@ -129,6 +129,12 @@ DecodeResult ReadingDecoder::decode(const MeterFrame& f, std::string_view sep) {
         if (lcd_.shown(Lcd::Kilo)) unit = "k*";
         if (lcd_.shown(Lcd::Mega)) unit = "M*";
     }
+    // The LCD shows "kHz" and "MHz": the unit carries the prefix, so that
+    // every SI value, export and verdict reads the frequency the meter shows.
+    if (lcd_.shown(Lcd::Hz) && !lcd_.shown(Lcd::BF)) {
+        if (lcd_.shown(Lcd::Kilo)) unit = "kHz";
+        if (lcd_.shown(Lcd::Mega)) unit = "MHz";
+    }
 
     setText(r.FunctionText, function);
     setText(r.UnitText, unit);

@@ -51,7 +51,9 @@ void DisplayDecoder::publish() {
             if (n < sizeof text) text[n++] = c;
     };
     long long count = 0;
-    if (d.overload) {
+    if (d.word) {
+        put(d.word);
+    } else if (d.overload) {
         // "0L" in the middle places, keeping the range's decimal mark as the meter does.
         for (std::size_t p = 1; p <= places; ++p)
             setPlace(d.lcd, p, p == places / 2 ? '0' : p == places / 2 + 1 ? '@' : '\0');

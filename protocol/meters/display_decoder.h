@@ -14,6 +14,7 @@ struct Display {
     bool negative = false;
     bool overload = false;
     bool underflow = false;       // "UL": under the range (frequency, duty cycle); no number
+    const char* word = nullptr;   // a reading that is a word and no number ("READY", "Hi")
     bool autoRange = false;
     const char* function = "";    // "DC", "AC", "OHM", "CTN", "Diode", "CAP", "TMP", "Freq", "DutyCycle", "hFE"
     const char* unit = "";        // "V", "mV", "k*", "kHz", ...

@@ -87,7 +87,7 @@ bool Es519xxDecoder::decodeFrame() {
     if (opt[EsOption::Lpf] && !(voltsOrAmps && !fn->current && opt[EsOption::Ac])) return false;
     // VBAR shows how the meter ties the chip's pin: a frame that says
     // otherwise is noise.
-    if (opt[EsOption::Vbar] != (model().esVbar && L.vbarFunctionCount > 0)) return false;
+    if (opt[EsOption::Vbar] != (model().has(kEsVbar) && L.vbarFunctionCount > 0)) return false;
     if (opt[EsOption::Vbar])
         for (std::size_t i = 0; i < L.vbarFunctionCount; ++i)
             if (L.vbarFunctions[i].code == fn->code) fn = &L.vbarFunctions[i];
@@ -107,7 +107,7 @@ bool Es519xxDecoder::decodeFrame() {
         function = "Freq";
         if (judge) {
             if (L.duty.unit) duty = true;
-            else rpm = model().esJudgeFrequency == EsJudgeFrequency::Rpm;
+            else rpm = model().has(kEsJudgeBitIsRpm);
         }
     }
     const std::size_t rangeIndex = f[kEsRangeByte] & 0x0F;

@@ -54,6 +54,21 @@ constexpr UnitRow kUnits[] = {
     {Fs::Hertz, {"Hz", "nHz", "uHz", "mHz", "kHz", "MHz"}},
 };
 
+// Which unit each prefix stands before on this chip's ranges.
+struct PrefixUse {
+    Fs prefix;
+    Fs quantity;
+};
+constexpr PrefixUse kPrefixUses[] = {
+    {Fs::Milli, Fs::Volt},  {Fs::Micro, Fs::Ampere}, {Fs::Milli, Fs::Ampere},
+    {Fs::Kilo, Fs::Ohm},    {Fs::Mega, Fs::Ohm},     {Fs::Nano, Fs::Farad},
+    {Fs::Micro, Fs::Farad}, {Fs::Milli, Fs::Farad},  {Fs::Kilo, Fs::Hertz},
+    {Fs::Mega, Fs::Hertz},
+};
+
+// The frequency counter shows up to 9999 counts whatever the meter's range count.
+constexpr long kFrequencyCount = 9999;
+
 }  // namespace
 
 char fs9721Glyph(std::uint8_t segments) {
@@ -96,13 +111,17 @@ bool Fs9721Decoder::decodeFrame() {
     Flags flags;
     for (const Bit& b : kBits)
         if (f[b.byte] & b.mask) flags.bits |= 1u << static_cast<unsigned>(b.flag);
-    // The chip lights exactly one prefix, one quantity, not both AC and DC,
-    // and always its RS232 symbol while sending.
-    if (!flags.has(Fs::Rs232) || (flags.has(Fs::Ac) && flags.has(Fs::Dc)) ||
-        countOf(flags, {Fs::Nano, Fs::Micro, Fs::Milli, Fs::Kilo, Fs::Mega}) > 1 ||
-        countOf(flags, {Fs::Hertz, Fs::Ohm, Fs::Farad, Fs::Ampere, Fs::Volt, Fs::Percent}) > 1)
-        return false;
 
+    // The checks follow the frame from its first byte to its last, each
+    // refusing what the chip cannot send there.
+
+    // Byte 1: the chip lights its RS232 symbol whenever it sends, and AC and
+    // DC are one switch position or the other.
+    if (!flags.has(Fs::Rs232) || (flags.has(Fs::Ac) && flags.has(Fs::Dc))) return false;
+
+    // Bytes 2-9: four digits of seven segments each, a minus sign and three
+    // decimal marks. Every digit is a glyph; blanks only lead; 'L' only in
+    // the overload "0L"; one mark at most.
     char glyph[4];
     for (std::size_t i = 0; i < 4; ++i) {
         const std::uint8_t segments =
@@ -112,7 +131,6 @@ bool Fs9721Decoder::decodeFrame() {
     }
     const bool overload = glyph[0] == '\0' && glyph[1] == '0' && glyph[2] == 'L' && glyph[3] == '\0';
     if (!overload) {
-        // Blanks only lead; 'L' only in "0L".
         bool leading = true;
         for (std::size_t i = 0; i < 4; ++i) {
             if (glyph[i] == 'L' || (glyph[i] == '\0' && (!leading || i == 3))) return false;
@@ -127,12 +145,55 @@ bool Fs9721Decoder::decodeFrame() {
             pointAfter = i;
         }
     if (points > 1) return false;
+    const bool negative = (f[1] & 0x08) != 0;
+
+    // Bytes 10-13: one prefix and one unit at most, and the prefix one the
+    // unit's ranges use.
+    const int prefixes = countOf(flags, {Fs::Nano, Fs::Micro, Fs::Milli, Fs::Kilo, Fs::Mega});
+    if (prefixes > 1 || countOf(flags, {Fs::Hertz, Fs::Ohm, Fs::Farad, Fs::Ampere, Fs::Volt, Fs::Percent}) > 1)
+        return false;
+    if (prefixes == 1) {
+        const Fs prefix = flags.has(Fs::Nano) ? Fs::Nano : flags.has(Fs::Micro) ? Fs::Micro
+                        : flags.has(Fs::Milli) ? Fs::Milli : flags.has(Fs::Kilo) ? Fs::Kilo : Fs::Mega;
+        bool fits = false;
+        for (const PrefixUse& u : kPrefixUses)
+            if (u.prefix == prefix && flags.has(u.quantity)) fits = true;
+        if (!fits) return false;
+    }
+    // The beeper sounds on the resistance range (and the diode test's).
+    if (flags.has(Fs::Beep) && !flags.has(Fs::Diode) &&
+        countOf(flags, {Fs::Volt, Fs::Ampere, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0)
+        return false;
+    // The diode test reads volts.
+    if (flags.has(Fs::Diode) && countOf(flags, {Fs::Ampere, Fs::Ohm, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0)
+        return false;
+    // AC and DC qualify volts and amperes, and never stand alone.
+    if ((flags.has(Fs::Ac) || flags.has(Fs::Dc)) &&
+        (countOf(flags, {Fs::Ohm, Fs::Farad, Fs::Hertz, Fs::Percent}) > 0 ||
+         countOf(flags, {Fs::Volt, Fs::Ampere, Fs::Diode}) == 0))
+        return false;
+
+    // The number itself: within the range, and of the sign the quantity has.
+    if (!overload) {
+        long count = 0;
+        for (std::size_t i = 0; i < 4; ++i) count = count * 10 + (glyph[i] >= '0' && glyph[i] <= '9' ? glyph[i] - '0' : 0);
+        const int decimals = pointAfter ? static_cast<int>(4 - pointAfter) : 0;
+        const bool counted = flags.has(Fs::Hertz) || flags.has(Fs::Percent);
+        if (count > (counted ? kFrequencyCount : model().fullCount)) return false;
+        // A frequency or a duty cycle is never below zero; a resistance or a
+        // capacitance only relative to a stored one.
+        if (negative && (counted || (!flags.has(Fs::Rel) && (flags.has(Fs::Ohm) || flags.has(Fs::Farad)))))
+            return false;
+        // A duty cycle ends at 100 %: 100, 100.0 or 100.00 in counts.
+        static constexpr long kHundredPercent[] = {100, 1000, 10000, 100000};
+        if (flags.has(Fs::Percent) && count > kHundredPercent[decimals]) return false;
+    }
 
     Display& d = startDisplay();
     LcdState& s = d.lcd.state;
     for (std::size_t i = 0; i < 4; ++i) s.digits[i] = glyph[i] == 'L' ? '@' : glyph[i];
     d.overload = overload;
-    d.negative = (f[1] & 0x08) != 0;
+    d.negative = negative;
     d.pointAfter = pointAfter;
     d.autoRange = flags.has(Fs::Auto);
 

@@ -22,7 +22,16 @@ void Fs9922Decoder::feedFrame(const std::uint8_t* data, std::size_t size) {
     onFrame(frame);
 }
 
-void Fs9922Decoder::onFrame(const MeterFrame& frame) {
+void Fs9922Decoder::onFrame(const MeterFrame& received) {
+    MeterFrame frame = received;
+    // Where the maker wired z1 to the diode symbol, the frame says "diode,
+    // volts" in the chip's own diode bit, and z1 is no range flag.
+    constexpr std::size_t kZ1Byte = 9, kDiodeByte = 10;
+    constexpr std::uint8_t kZ1Mask = 0x80, kDiodeMask = 0x04;
+    if (model().has(kZ1IsDiodeVolts) && (frame.byte(kZ1Byte) & kZ1Mask)) {
+        frame.bytes[kZ1Byte - 1] &= static_cast<std::uint8_t>(~kZ1Mask);
+        frame.bytes[kDiodeByte - 1] |= kDiodeMask;
+    }
     if (decoder_.decode(frame, decimalSeparator()) != DecodeResult::Decoded) {
         countRejected();
         return;

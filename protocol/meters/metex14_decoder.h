@@ -1,7 +1,8 @@
 #pragma once
 // Metex 14-byte ASCII: the display as text, "DC  -1.234  V" and CR: two
 // bytes of mode, seven of value (sign, up to five digits, one point), four
-// of unit. Many models send it only when asked with "D".
+// of unit. Many models send it only when asked with "D"; some with four
+// displays answer with four such lines, the main display first.
 
 #include "display_decoder.h"
 
@@ -18,6 +19,7 @@ private:
     bool decodeFrame();
     std::uint8_t frame_[kMetex14FrameBytes]{};
     std::size_t have_ = 0;
+    std::size_t line_ = 0;   // which of a four-display answer's lines comes next
 };
 
 }  // namespace meterlink

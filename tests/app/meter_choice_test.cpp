@@ -8,6 +8,7 @@
 #include "app/meter_chart.h"
 #include "app/meter_setting.h"
 #include "app/tfcomm.h"
+#include "links/meter_line.h"
 #include "protocol/meter_table.h"
 #include "pty_pair.h"
 #include "window_test_support.h"
@@ -97,7 +98,8 @@ TEST_P(MeterChoiceCases, SetsLineAxisPlacesAndCableRate) {
                                                      : model.line.parity == meterlink::Parity::Even ? TSerialPortDriver::ptEVEN
                                                                                                   : TSerialPortDriver::ptNONE;
     EXPECT_EQ(d.ComPortParity(), parity);
-    EXPECT_EQ(d.EnableDTROnOpen(), model.line.dtr);
+    EXPECT_EQ(d.DtrOnOpen(), lineLevel(model.line.dtr));
+    EXPECT_EQ(d.RtsOnOpen(), lineLevel(model.line.rts));
     EXPECT_EQ(d.pollCommand().toStdString(), std::string(model.line.pollCommand));
     EXPECT_DOUBLE_EQ(axis()->max(), model.fullCount);
     EXPECT_DOUBLE_EQ(axis()->min(), -model.fullCount);

@@ -465,3 +465,49 @@ TEST(SerialPortDriver, BaudRatesMapToTheirEnumerators) {
     }
     EXPECT_FALSE(TSerialPortDriver::baudRateOf(2401, rate));
 }
+
+// Modem lines: a pty has none, so every attempt to drive DTR or RTS is
+// refused with an error. A line left as is must not be touched at all, which
+// is what some meters' cables need.
+TEST(SerialPortDriver, ModemLinesLeftAsIsAreNotTouched) {
+    using D = TSerialPortDriver;
+    struct Case {
+        const char* name;
+        D::TLineLevel dtr;
+        D::TLineLevel rts;
+        bool touched;
+    };
+    const Case cases[] = {
+        {"both as is", D::llAsIs, D::llAsIs, false},
+        {"DTR high", D::llHigh, D::llAsIs, true},
+        {"RTS low", D::llAsIs, D::llLow, true},
+        {"the shipped lines", D::llHigh, D::llLow, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bench b(kNoTicks);
+        b.driver.setDtrOnOpen(c.dtr);
+        b.driver.setRtsOnOpen(c.rts);
+        ASSERT_TRUE(b.driver.Connect());
+        int refusals = 0;
+        QObject::connect(b.serial(), &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError e) {
+            if (e != QSerialPort::NoError)
+                ++refusals;
+        });
+        b.driver.ApplySettings();
+        EXPECT_EQ(refusals > 0, c.touched);
+        EXPECT_TRUE(b.driver.Connected());
+    }
+}
+
+TEST(SerialPortDriver, BooleanLinePropertiesMapToHighAndLow) {
+    TSerialPortDriver d;
+    EXPECT_EQ(d.DtrOnOpen(), TSerialPortDriver::llHigh);
+    EXPECT_EQ(d.RtsOnOpen(), TSerialPortDriver::llLow);
+    d.setDtrOnOpen(TSerialPortDriver::llAsIs);
+    EXPECT_FALSE(d.EnableDTROnOpen());
+    d.setEnableDTROnOpen(true);
+    EXPECT_EQ(d.DtrOnOpen(), TSerialPortDriver::llHigh);
+    d.setEnableRTSOnOpen(true);
+    EXPECT_EQ(d.RtsOnOpen(), TSerialPortDriver::llHigh);
+}

@@ -206,7 +206,7 @@ class VbarMeter : public testing::TestWithParam<VbarCase> {};
 TEST_P(VbarMeter, automatic_current_positions_are_the_clamp_ranges) {
     const VbarCase& c = GetParam();
     MeterModel clamp = meter("UT61E");
-    clamp.esVbar = true;
+    clamp.switches |= kEsVbar;
     auto d = makeDecoder(clamp, ".");
     const std::vector<std::uint8_t> bytes = wire(clamp, c.bytes);
     d->feed(bytes.data(), bytes.size());
@@ -234,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(Es51922, VbarMeter, testing::ValuesIn(kVbar),
 
 TEST(Es51986JudgeBit, a_model_that_means_rpm_logs_rpm) {
     MeterModel rpmMeter = meter("UT60G");
-    rpmMeter.esJudgeFrequency = EsJudgeFrequency::Rpm;
+    rpmMeter.switches |= kEsJudgeBitIsRpm;
     auto d = makeDecoder(rpmMeter, ".");
     const std::vector<std::uint8_t> bytes = wire(rpmMeter, "012342802");
     d->feed(bytes.data(), bytes.size());

@@ -27,7 +27,7 @@ TEST(FrameBuilder, ScenarioLinesRoundTripThroughTheDecoder) {
         {"CAP n 39.99", "39.99", "CAP", "nF", "AUTO"},
         {"TEMPC 25", "0025", "TMP", "#", "AUTO"},
         {"TEMPF 77 hold", "0077", "TMP", "?", "AUTO"},
-        {"FREQ k 50.00", "50.00", "Freq", "Hz", "AUTO"},
+        {"FREQ k 50.00", "50.00", "Freq", "kHz", "AUTO"},
         {"DUTY 50.0", "050.0", "DutyCycle", "%", "AUTO"},
     };
     for (const Case& c : cases) {

@@ -1,10 +1,12 @@
 // The meter families other than the shipped one: frames written with the
 // family frame builder, decoded through the shared decoder interface.
 #include "protocol/meters/family_frame_builder.h"
+#include "protocol/meters/fs9721_decoder.h"
 #include "protocol/meters/meter_decoder.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -226,6 +228,16 @@ TEST_P(FamilyRejects, bad_frame_is_dropped_and_the_last_reading_stays) {
 }
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Puts a glyph into FS9721 digit place 0-3, keeping the sign and mark bits.
+void setFs9721Digit(Bytes& b, std::size_t place, char glyph) {
+    const std::uint8_t seg = fs9721Segments(glyph);
+    std::uint8_t& hi = b[1 + 2 * place];
+    std::uint8_t& lo = b[2 + 2 * place];
+    hi = static_cast<std::uint8_t>((hi & 0xF8) | (seg >> 4));
+    lo = static_cast<std::uint8_t>((lo & 0xF0) | (seg & 0x0F));
+}
+
 const RejectCase kRejects[] = {
     {"fs9721_wrong_index_nibble", "VC-820", "DCV 1.234", [](Bytes& b) { b[5] = static_cast<std::uint8_t>(0x70 | (b[5] & 0x0F)); }},
     {"fs9721_segment_pattern_of_no_digit", "VC-820", "DCV 1.234", [](Bytes& b) { b[2] = 0x3F; }},
@@ -244,6 +256,22 @@ const RejectCase kRejects[] = {
     {"es51986_digit_out_of_range", "UT60G", "DCV 5.999", [](Bytes& b) { b[1] = '?'; }},
     {"es51986_parity_garbage", "UT60G", "DCV 5.999", [](Bytes& b) { b[7] |= 0x80; }},
     {"es51986_extra_byte", "UT60G", "DCV 5.999", [](Bytes& b) { b.insert(b.begin() + 2, '0'); }},
+    // What the chips cannot send: counts beyond full scale, frequencies,
+    // duty cycles and (outside REL) capacitances below zero, duty above 100 %,
+    // a prefix no range of the unit uses.
+    {"fs9721_count_beyond_full_scale", "VC-820", "DCV 1.234", [](Bytes& b) { setFs9721Digit(b, 0, '9'); }},
+    {"fs9721_negative_frequency", "VC-820", "FREQ k 1.234", [](Bytes& b) { b[1] |= 0x08; }},
+    {"fs9721_negative_duty", "VC-820", "DUTY 050.0", [](Bytes& b) { b[1] |= 0x08; }},
+    {"fs9721_negative_capacitance", "VC-820", "CAP n 12.34", [](Bytes& b) { b[1] |= 0x08; }},
+    {"fs9721_duty_above_100", "VC-820", "DUTY 050.0", [](Bytes& b) { setFs9721Digit(b, 0, '2'); }},
+    {"fs9721_kilo_volts", "VC-820", "DCV 1.234", [](Bytes& b) { b[9] |= 0x02; }},
+    {"fs9721_ac_ohms", "VC-820", "OHM 123.4", [](Bytes& b) { b[0] |= 0x08; }},
+    {"fs9721_beep_with_volts", "VC-820", "DCV 1.234", [](Bytes& b) { b[10] |= 0x01; }},
+    {"fs9721_diode_in_amperes", "VC-820", "DCA m 12.34", [](Bytes& b) { b[9] |= 0x01; }},
+    {"fs9721_dc_without_a_unit", "VC-820", "DCV 1.234", [](Bytes& b) { b[12] &= 0xF0; b[12] |= 0xD0; }},
+    {"metex_count_beyond_full_scale", "M-3640D", "DCV 1.234", [](Bytes& b) { b[4] = '9'; }},
+    {"metex_negative_frequency", "M-3640D", "FREQ k 1.234", [](Bytes& b) { b[2] = '-'; }},
+    {"metex_negative_capacitance", "M-3640D", "CAP n 12.34", [](Bytes& b) { b[2] = '-'; }},
     {"metex_unknown_unit", "M-3640D", "DCV 1.234", [](Bytes& b) { b[10] = 'X'; }},
     {"metex_mode_without_its_unit", "M-3640D", "DCV 1.234", [](Bytes& b) { b[0] = 'O'; b[1] = 'H'; }},
     {"metex_two_points", "M-3640D", "DCV 1.234", [](Bytes& b) { b[7] = '.'; }},
@@ -297,7 +325,8 @@ TEST(MeterTable, default_is_the_shipped_meter) {
     EXPECT_EQ(meterName(m), "KR20C");
     EXPECT_EQ(m.protocol, MeterProtocol::Fs9922);
     EXPECT_EQ(lineText(m.line), "2400 8N1");
-    EXPECT_TRUE(m.line.dtr);
+    EXPECT_EQ(m.line.dtr, LineLevel::High);
+    EXPECT_EQ(m.line.rts, LineLevel::Low);
     EXPECT_EQ(m.fullCount, 6000);
 }
 
@@ -317,6 +346,16 @@ INSTANTIATE_TEST_SUITE_P(Names, MeterTableFind, testing::Values(
     FindCase{"kr20c", "KR20C"}, FindCase{"Voltcraft M-4650CR", "Voltcraft M-4650CR"},
     FindCase{"UT99", nullptr}, FindCase{"", nullptr}, FindCase{"UNI-T", nullptr}));
 
+// The cables of these models must find DTR and RTS as the port opened them.
+TEST(MeterTable, some_cables_need_their_modem_lines_left_as_is) {
+    for (const char* name : {"PCE-DM32", "VA18B", "VA40B"}) {
+        SCOPED_TRACE(name);
+        const MeterModel& m = meter(name);
+        EXPECT_EQ(m.line.dtr, LineLevel::AsIs);
+        EXPECT_EQ(m.line.rts, LineLevel::AsIs);
+    }
+}
+
 TEST(MeterTable, every_row_has_a_decoder_a_source_and_sane_line_settings) {
     for (const MeterModel& m : meterTable()) {
         SCOPED_TRACE(meterName(m));
@@ -326,6 +365,130 @@ TEST(MeterTable, every_row_has_a_decoder_a_source_and_sane_line_settings) {
         EXPECT_TRUE(m.line.dataBits == 7 || m.line.dataBits == 8);
         EXPECT_EQ(m.line.pollCommand.empty(), m.line.pollIntervalMs == 0);
         EXPECT_EQ(findMeter(meterName(m)), &m) << "names are unique";
+    }
+}
+
+}  // namespace
+}  // namespace meterlink
+
+namespace meterlink {
+namespace {
+
+// ---- Metex lines as the meters print them ----------------------------------
+
+// A 14-byte Metex line: two bytes of mode, seven of value, four of unit, CR.
+Bytes metexLine(const char* mode, const char* value, const char* unit) {
+    char text[15];
+    std::snprintf(text, sizeof text, "%-2.2s%7.7s%-4.4s\r", mode, value, unit);
+    return Bytes(text, text + 14);
+}
+
+struct MetexCase {
+    const char* name;
+    const char* meter;
+    Bytes line;
+    const char* value;
+    const char* function;
+    const char* unit;
+    std::vector<Lcd> on;
+};
+
+void PrintTo(const MetexCase& c, std::ostream* os) { *os << c.name; }
+
+class MetexLine : public testing::TestWithParam<MetexCase> {};
+
+TEST_P(MetexLine, reads_what_the_meter_shows) {
+    const MetexCase& c = GetParam();
+    auto d = makeDecoder(meter(c.meter), ".");
+    d->feed(c.line.data(), c.line.size());
+    ASSERT_EQ(d->decodedCount(), 1u) << std::string(c.line.begin(), c.line.end());
+    EXPECT_EQ(d->reading().ValueText, c.value);
+    EXPECT_EQ(d->reading().FunctionText, c.function);
+    EXPECT_EQ(d->reading().UnitText, c.unit);
+    for (Lcd i : c.on) EXPECT_TRUE(d->lcd().shown(i)) << static_cast<int>(i);
+}
+
+const MetexCase kMetexLines[] = {
+    {"fahrenheit", "M-3640D", metexLine("TE", "0077", "F"), "0077", "TMP", "?", {Lcd::FS}},
+    {"decibel_milliwatt", "M-4650CR", metexLine("DB", "-12.34", "dBm"), "-12.34", "dB", "dBm", {}},
+    {"decibel", "M-4650CR", metexLine("DB", "3.21", "dB"), "3.21", "dB", "dB", {}},
+    {"watts", "M-3640D", metexLine("W", "1.234", "W"), "1.234", "Power", "W", {}},
+    {"watts_blank_mode", "M-3640D", metexLine("", "1.234", "W"), "1.234", "Power", "W", {}},
+    {"maximum_stored", "M-3640D", metexLine("MX", "1.234", "V"), "1.234", "DC", "V", {Lcd::Max, Lcd::V}},
+    {"minimum_stored", "M-3640D", metexLine("MN", "-0.012", "V"), "-0.012", "DC", "V", {Lcd::Min}},
+    {"average_stored", "M-3640D", metexLine("AG", "12.34", "mA"), "12.34", "DC", "mA", {Lcd::Milli, Lcd::A}},
+    {"continuity", "M-3640D", metexLine("CO", "012.3", "OHM"), "012.3", "CTN", "*", {Lcd::Fm, Lcd::Ohm}},
+    {"logic_ready", "M-3640D", metexLine("LO", "READY", ""), "READY", "Logic", "", {}},
+    {"logic_float", "M-3640D", metexLine("LO", "FLOAT", ""), "FLOAT", "Logic", "", {}},
+    {"logic_high", "M-3640D", metexLine("LO", "Hi", ""), "Hi", "Logic", "", {}},
+    {"logic_low_blank_mode", "M-3640D", metexLine("", "Lo", ""), "Lo", "Logic", "", {}},
+    {"overload_lower_case", "M-3640D", metexLine("DC", "-o.l", "V"), "0L", "DC", "V", {Lcd::Dc1}},
+    {"overload_lower_case_ohms", "M-3640D", metexLine("OH", "ol", "MOhm"), "0L", "OHM", "M*", {Lcd::Mega}},
+    {"hertz", "M-3640D", metexLine("FR", "50.00", "Hz"), "50.00", "Freq", "Hz", {Lcd::Hz}},
+    {"megahertz", "M-3640D", metexLine("FR", "1.234", "MHz"), "1.234", "Freq", "MHz", {Lcd::Hz, Lcd::Mega}},
+    {"two_thousand_counts", "ME-21", metexLine("DI", "0020", "mV"), "0020", "Diode", "mV", {Lcd::DI}},
+};
+INSTANTIATE_TEST_SUITE_P(Metex, MetexLine, testing::ValuesIn(kMetexLines),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// A meter with four displays answers each poll with four lines, the main
+// display first: one reading per answer.
+TEST(MetexFourDisplays, each_answer_is_one_reading_of_its_main_display) {
+    for (const char* name : {"M-3860M", "4390A"}) {
+        SCOPED_TRACE(name);
+        auto d = makeDecoder(meter(name), ".");
+        std::vector<std::string> values;
+        d->setHandler([&](const MeterDecoder& x) { values.push_back(x.reading().ValueText); });
+        Bytes stream;
+        for (const char* main : {"1.234", "1.235"})
+            for (const Bytes& line : {metexLine("AC", main, "V"), metexLine("FR", "50.00", "Hz"),
+                                      metexLine("DB", "3.21", "dB"), metexLine("AC", "0.012", "V")})
+                stream.insert(stream.end(), line.begin(), line.end());
+        d->feed(stream.data(), stream.size());
+        EXPECT_EQ(values, (std::vector<std::string>{"1.234", "1.235"}));
+        EXPECT_EQ(d->reading().FunctionText, "AC");
+    }
+}
+
+// ---- Per-model switches of the FS9922 ------------------------------------
+
+struct Z1Case {
+    const char* meter;
+    const char* value;
+    const char* function;
+    const char* unit;
+};
+class Fs9922Z1 : public testing::TestWithParam<Z1Case> {};
+
+TEST_P(Fs9922Z1, z1_means_what_the_model_wired_it_to) {
+    // LF, then '+0512', blank, point code 1, status bytes with only z1 set.
+    const Bytes stream{0x0A, '+', '0', '5', '1', '2', ' ', '1', 0x00, 0x80, 0x00, 0x00, 0x0D, 0x0A};
+    auto d = makeDecoder(meter(GetParam().meter), ".");
+    d->feed(stream.data(), stream.size());
+    ASSERT_EQ(d->decodedCount(), 1u);
+    EXPECT_EQ(d->reading().ValueText, GetParam().value);
+    EXPECT_EQ(d->reading().FunctionText, GetParam().function);
+    EXPECT_EQ(d->reading().UnitText, GetParam().unit);
+}
+INSTANTIATE_TEST_SUITE_P(Models, Fs9922Z1,
+                         testing::Values(Z1Case{"VC-830", "0.512", "Diode", "V"}, Z1Case{"UT61D", "0.512", "", ""}),
+                         [](const auto& p) { return std::string(p.param.meter == std::string("VC-830") ? "vc830_diode" : "ut61d_range_flag"); });
+
+TEST(MeterTable, models_the_public_lists_tie_to_our_families) {
+    struct Row { const char* name; MeterProtocol protocol; const char* line; };
+    const Row rows[] = {
+        {"Metex ME-21", MeterProtocol::Metex14, "2400 7N2"},
+        {"Metex M-3860M", MeterProtocol::Metex14, "9600 7N2"},
+        {"PeakTech 4390A", MeterProtocol::Metex14, "9600 7N2"},
+        {"PeakTech 2025", MeterProtocol::Fs9922, "2400 8N1"},
+        {"Voltcraft VC-830", MeterProtocol::Fs9922, "2400 8N1"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const MeterModel* m = findMeter(r.name);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->protocol, r.protocol);
+        EXPECT_EQ(lineText(m->line), r.line);
     }
 }
 

@@ -94,10 +94,10 @@ const DecodeCase kCases[] = {
     {"r26_hz_p1", raw('+', "9999", '1', AUTO, 0, 0, HZ), "9.999", "Freq", "Hz", 9999, "9.999", 10, 26, 1000},
     {"r27_hz_p2", raw('+', "9999", '2', AUTO, 0, 0, HZ), "99.99", "Freq", "Hz", 9999, "99.99", 100, 27, 1000},
     {"r28_hz_p3", raw('+', "9999", '4', AUTO, 0, 0, HZ), "999.9", "Freq", "Hz", 9999, "999.9", 1000, 28, 1000},
-    {"r29_khz_p1", raw('+', "9999", '1', AUTO, 0, KILO, HZ), "9.999", "Freq", "Hz", 9999, "9.999", 10, 29, 1000},
-    {"r30_khz_p2", raw('+', "5000", '2', AUTO, 0, KILO, HZ), "50.00", "Freq", "Hz", 5000, "50.00", 100, 30, 1000},
-    {"r31_khz_p3", raw('+', "9999", '4', AUTO, 0, KILO, HZ), "999.9", "Freq", "Hz", 9999, "999.9", 1000, 31, 1000},
-    {"r32_mhz_p1", raw('+', "9999", '1', AUTO, 0, MEGA, HZ), "9.999", "Freq", "Hz", 9999, "9.999", 10, 32, 1000},
+    {"r29_khz_p1", raw('+', "9999", '1', AUTO, 0, KILO, HZ), "9.999", "Freq", "kHz", 9999, "9.999", 10, 29, 1000},
+    {"r30_khz_p2", raw('+', "5000", '2', AUTO, 0, KILO, HZ), "50.00", "Freq", "kHz", 5000, "50.00", 100, 30, 1000},
+    {"r31_khz_p3", raw('+', "9999", '4', AUTO, 0, KILO, HZ), "999.9", "Freq", "kHz", 9999, "999.9", 1000, 31, 1000},
+    {"r32_mhz_p1", raw('+', "9999", '1', AUTO, 0, MEGA, HZ), "9.999", "Freq", "MHz", 9999, "9.999", 10, 32, 1000},
     {"r33_duty", raw('+', "0500", '4', AUTO, 0, DUTY, 0), "050.0", "DutyCycle", "%", 500, "50.0", 100, 33, 100},
     {"r34_dcua_p3", raw('+', "5999", '4', AUTO | DC, 0, MICRO, AMP), "599.9", "DC", "uA", 5999, "599.9", 600, 34, 6000},
     {"r35_dcua_nopoint_after_rule9", raw('+', "5999", '0', AUTO | DC, 0, MICRO, AMP), "5999", "DC", "uA", 5999, "5999", 6000, 35, 6000},
@@ -111,7 +111,7 @@ const DecodeCase kCases[] = {
     {"r43_dca_p2", raw('+', "0999", '2', AUTO | DC, 0, 0, AMP), "09.99", "DC", "A", 999, "9.99", 10, 43, 6000},
     {"r44_aca_p1", raw('+', "5999", '1', AUTO | AC, 0, 0, AMP), "5.999", "AC", "A", 5999, "5.999", 6, 44, 6000},
     {"r45_aca_p2", raw('+', "0999", '2', AUTO | AC, 0, 0, AMP), "09.99", "AC", "A", 999, "9.99", 10, 45, 6000},
-    {"r48_mhz_p2", raw('+', "1234", '2', AUTO, 0, MEGA, HZ), "12.34", "Freq", "Hz", 1234, "12.34", 100, 48, 1000},
+    {"r48_mhz_p2", raw('+', "1234", '2', AUTO, 0, MEGA, HZ), "12.34", "Freq", "MHz", 1234, "12.34", 100, 48, 1000},
     // No rule: the decimal point alone gives the scale.
     {"mv_point2_is_shown_value", raw('+', "0520", '2', AUTO | DC, 0, MILLI, VOLT), "05.20", "DC", "mV", 520, "5.20", 60, 0, 6000},
     {"mv_point1_is_shown_value", raw('-', "0520", '1', AUTO | DC, 0, MILLI, VOLT), "-0.520", "DC", "mV", -520, "-0.520", 6, 0, 6000},
@@ -238,10 +238,16 @@ struct MeterRange {
 void PrintTo(const MeterRange& r, std::ostream* os) { *os << r.name; }
 
 class EveryRange : public ::testing::TestWithParam<MeterRange> {};
+using F = MeterFunction;
 
 TEST_P(EveryRange, PlotsTheDisplayedValueOnTheAxis) {
     const MeterRange& range = GetParam();
-    for (const int count : {range.fullScale, -range.fullScale, 1}) {
+    // Resistance, capacitance, frequency and duty cycle are never below zero
+    // outside REL; such frames are refused (see FrameCheck).
+    const F f = range.function;
+    const bool signed_ = !(f == F::Ohm || f == F::Continuity || f == F::Capacitance || f == F::Frequency ||
+                           f == F::DutyCycle);
+    for (const int count : {range.fullScale, signed_ ? -range.fullScale : 1, 1}) {
         SCOPED_TRACE(count);
         DisplaySpec spec;
         spec.function = range.function;
@@ -257,7 +263,6 @@ TEST_P(EveryRange, PlotsTheDisplayedValueOnTheAxis) {
     }
 }
 
-using F = MeterFunction;
 using P = UnitPrefix;
 const MeterRange kRanges[] = {
     {"dc_600_0mV", F::DCV, P::Milli, 3, 5999},     {"dc_6_000V", F::DCV, P::None, 1, 5999},
@@ -335,7 +340,20 @@ INSTANTIATE_TEST_SUITE_P(
         PlausibleCase{"continuity_ohms", raw('+', "0005", '0', 0, 0, CTN, OHM), true},
         PlausibleCase{"diode_with_volt_bit", raw('+', "0512", '1', DC, 0, DIODE, VOLT), true},
         PlausibleCase{"both_temperature_scales", raw('+', "0100", '0', 0, 0, 0, DEGC | DEGF), true},
-        PlausibleCase{"duty_on_frequency", raw('+', "0500", '4', 0, 0, DUTY, HZ), true}),
+        PlausibleCase{"duty_on_frequency", raw('+', "0500", '4', 0, 0, DUTY, HZ), true},
+        // Signs and ends the quantity has.
+        PlausibleCase{"negative_duty", raw('-', "8388", '4', 0, 0, DUTY, 0), false},
+        PlausibleCase{"duty_above_100", raw('+', "1001", '4', AUTO, 0, DUTY, 0), false},
+        PlausibleCase{"duty_of_100", raw('+', "1000", '4', AUTO, 0, DUTY, 0), true},
+        PlausibleCase{"duty_above_100_with_two_decimals", raw('+', "9999", '2', AUTO, 0, DUTY, HZ), true},
+        PlausibleCase{"duty_above_100_without_a_mark", raw('+', "0101", '0', AUTO, 0, DUTY, 0), false},
+        PlausibleCase{"negative_frequency", raw('-', "1234", '1', AUTO, 0, KILO, HZ), false},
+        PlausibleCase{"negative_capacitance", raw('-', "1234", '2', AUTO, NANO, 0, FARAD), false},
+        PlausibleCase{"negative_capacitance_relative", raw('-', "0012", '2', REL, NANO, 0, FARAD), true},
+        PlausibleCase{"negative_ohms", raw('-', "0123", '4', AUTO, 0, 0, OHM), false},
+        PlausibleCase{"negative_ohms_relative", raw('-', "0123", '4', REL, 0, 0, OHM), true},
+        PlausibleCase{"negative_volts", raw('-', "5999", '1', AUTO | DC, 0, 0, VOLT), true},
+        PlausibleCase{"negative_overload_frequency", raw('-', "?0:?", '2', AUTO, 0, KILO, HZ), true}),
     [](const ::testing::TestParamInfo<PlausibleCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

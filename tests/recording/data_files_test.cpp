@@ -83,6 +83,9 @@ TEST(TextDataFile, LoadsLineByLineAndStopsAtTheFirstBadLine) {
     const QByteArray h = kHeader;
     const Case cases[] = {
         {"own line", h + "7\t14:03:22\tDC\t5.999\tV\tpass\r\n", true, {"7|14:03:22|DC|5.999|V|pass|"}},
+        // Files from before frequencies carried their prefix ("Hz" for a kHz reading) load as written.
+        {"frequency rows old and new", h + "1\t14:03:22\tFreq\t1.234\tHz\tFail\r\n2\t14:03:23\tFreq\t1.234\tkHz\tpass\r\n",
+         true, {"1|14:03:22|Freq|1.234|Hz|Fail|", "2|14:03:23|Freq|1.234|kHz|pass|"}},
         {"a first line without field names is no header", "1 a\r\n2 b\r\n", false, {}},
         {"a quoted header", "\"No\" \"Time\"\r\n1 a\r\n", true, {"1|a|||||"}},
         {"lines without values are skipped", h + "\r\n   \r\n\t\t\r\n1 a\r\n", true, {"1|a|||||"}},

@@ -58,6 +58,11 @@ const ExportCase kCases[] = {
      "1969-12-31T18:30:00.000-05:30,3,OHM,15,\u03A9,\"0,015 k\u03A9\",manual,fail",
      R"({"timestamp":"1969-12-31T18:30:00.000-05:30","no":3,"function":"OHM","value":15,"unit":"Ω",)"
      R"("display":"0,015 kΩ","range":"manual","verdict":"fail","overload":false})"},
+    {"kilohertz_in_hertz",
+     row(kWinterNoon, 5, "Freq", "1.234", "kHz", "pass", RecordTable::Range::Auto), ".",
+     "2026-12-10T16:08:55.123+01:00,5,Freq,1234,Hz,1.234 kHz,auto,pass",
+     R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":5,"function":"Freq","value":1234,"unit":"Hz",)"
+     R"("display":"1.234 kHz","range":"auto","verdict":"pass","overload":false})"},
     {"overload_has_no_value",
      row(kWinterNoon, 4, "OHM", "0.L", "M*", "Fail", RecordTable::Range::Auto), ".",
      "2026-12-10T16:08:55.123+01:00,4,OHM,,\u03A9,0.L M\u03A9,auto,fail",
