@@ -399,5 +399,31 @@ TEST(DecimationTest, columns_by_time_cover_the_rows_of_their_time) {
     }
 }
 
+TEST(DecimationTest, wide_columns_by_time_still_tile_the_rows_and_keep_extremes) {
+    const auto rows = longLog(100'000);
+    PointVector points;
+    for (const LogPoint& p : rows) points.push_back(p);
+    LogStatistics stats(points);
+    Decimation dec(stats);
+    stats.catchUp();
+    dec.catchUp();
+    for (int columns : {3, 40, 700}) {
+        const auto cols = dec.byTime(BaseUnit::V, rows.front().utcMs, rows.back().utcMs + 1, columns);
+        ASSERT_EQ(cols.size(), static_cast<std::size_t>(columns));
+        std::size_t next = 0;
+        for (const Column& c : cols) {
+            ASSERT_EQ(c.firstRow, next);
+            next = c.endRow;
+            float hi = -1e30f;
+            for (std::size_t r = c.firstRow; r < c.endRow; ++r)
+                if (rows[r].unit == BaseUnit::V && rows[r].hasValue) hi = std::max(hi, static_cast<float>(rows[r].value));
+            if (c.numbers) {
+                EXPECT_FLOAT_EQ(static_cast<float>(c.max), hi);
+            }
+        }
+        EXPECT_EQ(next, rows.size());
+    }
+}
+
 }  // namespace
 }  // namespace meterlink
