@@ -46,7 +46,7 @@ bool Decimation::catchUp(std::size_t maxRows) {
         std::uint8_t f = static_cast<std::uint8_t>(p.unit);
         if (p.hasValue) f |= HasValue;
         if (p.overload) f |= Overload;
-        if (p.verdict == Verdict::Fail) f |= Fail;
+        if (p.verdict == RowVerdict::Fail) f |= Fail;
         values_.push_back(p.hasValue ? static_cast<float>(p.value) : 0.0f);
         flags_.push_back(f);
         ++taken;

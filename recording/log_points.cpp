@@ -40,8 +40,8 @@ LogPoint pointOf(std::string_view valueText, std::string_view unitText, std::str
         const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); };
         std::string v(4, ' ');
         std::transform(verdictText.begin(), verdictText.end(), v.begin(), lower);
-        if (v == "pass") p.verdict = Verdict::Pass;
-        if (v == "fail") p.verdict = Verdict::Fail;
+        if (v == "pass") p.verdict = RowVerdict::Pass;
+        if (v == "fail") p.verdict = RowVerdict::Fail;
     }
     return p;
 }

@@ -34,7 +34,7 @@ std::string_view baseUnitSymbol(BaseUnit unit);
 // The unit of an SI symbol as toSiValue names it; Unknown for anything else.
 BaseUnit baseUnitOf(std::string_view siSymbol);
 
-enum class Verdict : std::uint8_t { None, Pass, Fail };
+enum class RowVerdict : std::uint8_t { None, Pass, Fail };
 
 struct LogPoint {
     std::int64_t utcMs = 0;
@@ -43,7 +43,7 @@ struct LogPoint {
     bool hasValue = false;     // false for overload and "no number" rows
     bool overload = false;
     BaseUnit unit = BaseUnit::Unknown;
-    Verdict verdict = Verdict::None;
+    RowVerdict verdict = RowVerdict::None;
     double value = 0;   // SI base unit; meaningful only with hasValue
 
     FullTime time() const { return FullTime{utcMs, offsetMinutes}; }
@@ -68,6 +68,7 @@ public:
     void push_back(const LogPoint& p) { points_.push_back(p); }
     void clear() { points_.clear(); }
     const std::vector<LogPoint>& points() const { return points_; }
+    std::vector<LogPoint>& points() { return points_; }
 
 private:
     std::vector<LogPoint> points_;

@@ -29,8 +29,8 @@ Summary rowSummary(const LogPoint& p, std::size_t row) {
     s.count = 1;
     s.firstRow = s.lastRow = s.minRow = s.maxRow = r;
     s.overloads = p.overload ? 1 : 0;
-    s.pass = p.verdict == Verdict::Pass ? 1 : 0;
-    s.fail = p.verdict == Verdict::Fail ? 1 : 0;
+    s.pass = p.verdict == RowVerdict::Pass ? 1 : 0;
+    s.fail = p.verdict == RowVerdict::Fail ? 1 : 0;
     s.placed = p.timePlaced ? 1 : 0;
     if (p.hasValue) {
         s.numbers = 1;
@@ -41,7 +41,7 @@ Summary rowSummary(const LogPoint& p, std::size_t row) {
 
 // The time the row before spent outside the limits: up to this row.
 std::int64_t outsideBefore(const LogPoint& previous, const LogPoint& p) {
-    if (previous.verdict != Verdict::Fail) return 0;
+    if (previous.verdict != RowVerdict::Fail) return 0;
     return std::max<std::int64_t>(0, p.utcMs - previous.utcMs);
 }
 
