@@ -309,8 +309,8 @@ void paintSummaryPage(QPainter& painter, const ReportSummary& s, const ReportDet
         double left;
         const char* heading;
     };
-    static constexpr Col kCols[] = {{0, "Unit"},      {13, "Rows"},   {28, "Overload"}, {45, "Minimum"},
-                                    {80, "Maximum"},  {115, "Mean"},  {140, "Std dev"}, {163, "Fail"}};
+    static constexpr Col kCols[] = {{0, "Unit"},     {12, "Rows"},  {28, "No value"}, {48, "Minimum"},
+                                    {82, "Maximum"}, {116, "Mean"}, {142, "Std dev"}, {168, "Fail"}};
     const QFont small = reportFont(9), smallBold = reportFont(9, true);
     for (const Col& c : kCols) page.text(c.left, y, QString::fromLatin1(c.heading), smallBold);
     y += kLine;
