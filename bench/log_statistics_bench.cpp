@@ -5,18 +5,25 @@
 //   3. Min/max decimation of a random zoom into 2,000 columns.
 //   4. Memory of the summaries and the decimation per row (target: at most
 //      8 bytes a row together).
+//   5. With --cli: `meterlink-cli stats` on 1,000,000-row files in each
+//      format (target: under 1 s).
 // Prints the figures beside their targets with PASS or FAIL and exits 0
 // either way: these are measurements, not tests.
 //
-//   build/bench/log_statistics_bench [ROWS]     default 10000000
+//   build/bench/log_statistics_bench [--cli PATH] [ROWS]     default 10000000
 
+#include "recording/data_files.h"
 #include "recording/decimation.h"
 #include "recording/log_statistics.h"
 #include "recording/record_table.h"
 
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <sys/resource.h>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -74,7 +81,48 @@ void fill(RecordTable& table, long rows) {
 
 }  // namespace
 
+// Seconds of one run of the command, its output thrown away: wall clock,
+// and the CPU time it took (the machine is shared: waits are not its own).
+std::pair<double, double> runSeconds(const std::string& command) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_CHILDREN, &before);
+    const auto t0 = Clock::now();
+    const int status = std::system((command + " > /dev/null").c_str());
+    const double wall = msSince(t0) / 1000.0;
+    getrusage(RUSAGE_CHILDREN, &after);
+    const auto secs = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    const double cpu = secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
+    return status == 0 ? std::make_pair(wall, cpu) : std::make_pair(-1.0, -1.0);
+}
+
+void statsOnFiles(const std::string& cli) {
+    RecordTable table;
+    fill(table, 1'000'000);
+    QTemporaryDir dir;
+    std::printf("5. meterlink-cli stats on 1,000,000-row files (best of 3; target < 1 s):\n");
+    for (const char* name : {"log.csv", "log.jsonl", "log.xls"}) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        if (!saveTableToFile(table, path)) {
+            std::printf("   %s: could not be written\n", name);
+            continue;
+        }
+        double wall = 1e9, cpu = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            const auto [w, c] = runSeconds(cli + " stats --json " + path.toStdString());
+            wall = std::min(wall, w);
+            cpu = std::min(cpu, c);
+        }
+        std::printf("   %-9s CPU %.2f s, wall clock %.2f s %s\n", name, cpu, wall, verdict(cpu >= 0 && cpu < 1.0));
+    }
+}
+
 int main(int argc, char** argv) {
+    std::string cli;
+    if (argc > 2 && std::string(argv[1]) == "--cli") {
+        cli = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     const long rows = argc > 1 ? std::atol(argv[1]) : 10'000'000L;
     std::printf("A log of %ld rows\n", rows);
     RecordTable table;
@@ -148,5 +196,6 @@ int main(int argc, char** argv) {
     const double decBytes = double(dec.bytesUsed()) / double(rows);
     std::printf("4. Memory a row: summaries %.2f bytes, decimation %.2f bytes, together %.2f (target <= 8) %s\n",
                 statsBytes, decBytes, statsBytes + decBytes, verdict(statsBytes + decBytes <= 8.0));
+    if (!cli.empty()) statsOnFiles(cli);
     return 0;
 }

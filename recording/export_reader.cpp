@@ -143,10 +143,17 @@ QString lineFailure(long line, const char* why) {
 
 // A line without its line end.
 bool nextLine(QIODevice& in, std::string& line) {
-    if (in.atEnd()) return false;
-    const QByteArray bytes = in.readLine();
-    if (bytes.isEmpty() && in.atEnd()) return false;
-    line.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    line.clear();
+    char buffer[4096];
+    for (;;) {
+        const qint64 n = in.readLine(buffer, sizeof buffer);
+        if (n <= 0) {
+            if (line.empty()) return false;
+            break;
+        }
+        line.append(buffer, static_cast<std::size_t>(n));
+        if (line.back() == '\n') break;
+    }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     return true;
 }
@@ -203,6 +210,111 @@ bool readCsv(QIODevice& in, const std::function<bool(const ExportRow&)>& onRow, 
 
 std::string stringOf(const QJsonValue& v) { return v.isString() ? v.toString().toStdString() : std::string(); }
 
+// The exports' own lines: one flat object of strings, numbers, true, false
+// and null. Read here without building a document, a row in well under a
+// microsecond; anything else (nesting, \u escapes) is left to QJsonDocument.
+class FlatObject {
+public:
+    explicit FlatObject(std::string_view text) : s_(text) {}
+
+    // False when the line is not such an object.
+    bool read(ExportRow& row, bool& named) {
+        named = false;
+        skip();
+        if (!take('{')) return false;
+        skip();
+        if (take('}')) return rest();
+        for (;;) {
+            std::string key;
+            if (!string(key)) return false;
+            skip();
+            if (!take(':')) return false;
+            skip();
+            if (!value(key, row, named)) return false;
+            skip();
+            if (take('}')) return rest();
+            if (!take(',')) return false;
+            skip();
+        }
+    }
+
+private:
+    void skip() {
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
+    }
+    bool take(char c) {
+        if (i_ >= s_.size() || s_[i_] != c) return false;
+        ++i_;
+        return true;
+    }
+    bool rest() {
+        skip();
+        return i_ == s_.size();
+    }
+    bool word(std::string_view w) {
+        if (s_.substr(i_, w.size()) != w) return false;
+        i_ += w.size();
+        return true;
+    }
+    bool string(std::string& out) {
+        if (!take('"')) return false;
+        while (i_ < s_.size()) {
+            const char c = s_[i_++];
+            if (c == '"') return true;
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (i_ >= s_.size()) return false;
+            switch (s_[i_++]) {
+            case '"': out += '"'; break;
+            case '\\': out += '\\'; break;
+            case '/': out += '/'; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            default: return false;   // \u and the rest: QJsonDocument's
+            }
+        }
+        return false;
+    }
+    bool value(const std::string& key, ExportRow& row, bool& named) {
+        if (key == "timestamp" || key == "value") named = true;
+        if (i_ < s_.size() && s_[i_] == '"') {
+            std::string text;
+            if (!string(text)) return false;
+            if (key == "timestamp") row.fullTime = parseIsoTime(text);
+            else if (key == "function") row.function = std::move(text);
+            else if (key == "display") row.display = std::move(text);
+            else if (key == "unit") row.unit = std::move(text);
+            else if (key == "range") row.range = rangeOf(text);
+            else if (key == "verdict") row.verdict = std::move(text);
+            return true;
+        }
+        if (word("null")) return true;
+        if (word("true")) {
+            if (key == "overload") row.overload = true;
+            return true;
+        }
+        if (word("false")) return true;
+        if (i_ < s_.size() && (s_[i_] == '{' || s_[i_] == '[')) return false;
+        double number = 0;
+        const auto r = std::from_chars(s_.data() + i_, s_.data() + s_.size(), number);
+        if (r.ec != std::errc() || r.ptr == s_.data() + i_) return false;
+        i_ = static_cast<std::size_t>(r.ptr - s_.data());
+        if (key == "value" && std::isfinite(number)) row.value = number;
+        if (key == "no" && number == std::floor(number) && std::fabs(number) < 2147483648.0)
+            row.no = static_cast<std::int32_t>(number);
+        return true;
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+};
+
 bool readJsonLines(QIODevice& in, const std::function<bool(const ExportRow&)>& onRow, QString* reason) {
     std::string line;
     long lineNo = 0;
@@ -211,6 +323,16 @@ bool readJsonLines(QIODevice& in, const std::function<bool(const ExportRow&)>& o
         ++lineNo;
         if (lineNo == 1) dropByteOrderMark(line);
         if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        ExportRow fast;
+        bool named = false;
+        if (FlatObject(line).read(fast, named)) {
+            if (!any && !named)
+                return fail(reason, QStringLiteral("not a log in JSON lines: the first object has no timestamp or value"));
+            any = true;
+            finish(fast);
+            if (!onRow(fast)) return false;
+            continue;
+        }
         QJsonParseError error{};
         const QJsonDocument doc =
             QJsonDocument::fromJson(QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size())), &error);

@@ -109,6 +109,11 @@ const ForeignCase kForeign[] = {
      "{\"display\":\"OL M\xCE\xA9\",\"overload\":true,\"verdict\":\"fail\",\"timestamp\":\"2026-12-10T16:08:55.000+01:00\"}\n"
      "\n{\"timestamp\":null,\"value\":-2.5e-3,\"unit\":\"A\",\"no\":3}\n",
      true, "|16:08:55||OL|M*|Fail|;3|||-0.0025|A||"},
+    // Escapes the exports never write go through the full JSON reader.
+    {"json_lines_unicode_escape_and_nesting", ExportFormat::JsonLines,
+     "{\"timestamp\":null,\"display\":\"1 \\u00b5A\",\"extra\":{\"a\":[1,2]}}\n"
+     "{\"timestamp\":null,\"display\":\"2 \\\"x\\\" V\",\"no\":1.5}\n",
+     true, "|||1|uA||;|||2 \"x\"|V||"},
     {"json_lines_not_json_is_refused", ExportFormat::JsonLines, "No\tTime\r\n", false, "not a log in JSON lines"},
     {"json_lines_bad_line_stops_there", ExportFormat::JsonLines,
      "{\"timestamp\":null,\"display\":\"1 V\"}\n{\"timestamp\":\n", false, "line 2: no JSON object"},
