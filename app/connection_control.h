@@ -70,6 +70,7 @@ signals:
     // the link, so the message is the only sign beside the link picture.
     void portLost(const QString& message);
 
+public:
     // "COM n (device)" of the chosen port, for messages and the report.
     QString portTitle() const;
 

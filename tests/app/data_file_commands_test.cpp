@@ -245,7 +245,8 @@ TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAg
         ModalSteps steps{chooseFile(dir.path(), QStringLiteral("old.txt"),
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(d->nameFilters(),
-                                                  (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+                                                  (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)",
+                                                               "CSV (*.csv)", "JSON lines (*.jsonl)"}));
                                         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
                                     }),
                          expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"),
