@@ -225,8 +225,8 @@ public:
         skip();
         if (take('}')) return rest();
         for (;;) {
-            std::string key;
-            if (!string(key)) return false;
+            std::string_view key;
+            if (!string(key, scratch_) || key.data() == scratch_.data()) return false;   // keys have no escapes
             skip();
             if (!take(':')) return false;
             skip();
@@ -256,42 +256,59 @@ private:
         i_ += w.size();
         return true;
     }
-    bool string(std::string& out) {
+    // A string: a view into the line, or, when it holds escapes, into scratch.
+    bool string(std::string_view& out, std::string& scratch) {
         if (!take('"')) return false;
+        const std::size_t start = i_;
+        while (i_ < s_.size()) {
+            const char c = s_[i_];
+            if (c == '"') {
+                out = s_.substr(start, i_ - start);
+                ++i_;
+                return true;
+            }
+            if (c == '\\') break;
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+            ++i_;
+        }
+        scratch.assign(s_.data() + start, i_ - start);
         while (i_ < s_.size()) {
             const char c = s_[i_++];
-            if (c == '"') return true;
+            if (c == '"') {
+                out = scratch;
+                return true;
+            }
             if (static_cast<unsigned char>(c) < 0x20) return false;
             if (c != '\\') {
-                out += c;
+                scratch += c;
                 continue;
             }
             if (i_ >= s_.size()) return false;
             switch (s_[i_++]) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"': scratch += '"'; break;
+            case '\\': scratch += '\\'; break;
+            case '/': scratch += '/'; break;
+            case 'b': scratch += '\b'; break;
+            case 'f': scratch += '\f'; break;
+            case 'n': scratch += '\n'; break;
+            case 'r': scratch += '\r'; break;
+            case 't': scratch += '\t'; break;
             default: return false;   // \u and the rest: QJsonDocument's
             }
         }
         return false;
     }
-    bool value(const std::string& key, ExportRow& row, bool& named) {
+    bool value(std::string_view key, ExportRow& row, bool& named) {
         if (key == "timestamp" || key == "value") named = true;
         if (i_ < s_.size() && s_[i_] == '"') {
-            std::string text;
-            if (!string(text)) return false;
+            std::string_view text;
+            if (!string(text, valueScratch_)) return false;
             if (key == "timestamp") row.fullTime = parseIsoTime(text);
-            else if (key == "function") row.function = std::move(text);
-            else if (key == "display") row.display = std::move(text);
-            else if (key == "unit") row.unit = std::move(text);
+            else if (key == "function") row.function = text;
+            else if (key == "display") row.display = text;
+            else if (key == "unit") row.unit = text;
             else if (key == "range") row.range = rangeOf(text);
-            else if (key == "verdict") row.verdict = std::move(text);
+            else if (key == "verdict") row.verdict = text;
             return true;
         }
         if (word("null")) return true;
@@ -311,6 +328,7 @@ private:
         return true;
     }
 
+    std::string scratch_, valueScratch_;
     std::string_view s_;
     std::size_t i_ = 0;
 };
