@@ -70,11 +70,13 @@ signals:
     // the link, so the message is the only sign beside the link picture.
     void portLost(const QString& message);
 
+public:
+    // "COM n (device)" of the chosen port, for messages and the report.
+    QString portTitle() const;
+
 private:
     void choosePort(TSerialPortDriver::TComPortNumber port);
     bool openPort();
-    // "COM n (device)" of the chosen port, for messages.
-    QString portTitle() const;
     // The controls and hidden mirrors of an open or a closed serial link.
     void showLinkOpen(bool open);
     void closeLink();

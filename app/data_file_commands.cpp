@@ -102,6 +102,8 @@ void DataFileCommands::SpeedButton2Click() {
 }
 
 void DataFileCommands::BtPrintClick() {
-    report_preview::show(table_, window_);
+    if (reportSource_) reportSource_(report_);
+    report_.printed = QDateTime();   // now, at each print
+    report_preview::show(table_, window_, report_);
     window_->update();
 }

@@ -4,6 +4,9 @@
 // offers the last file again; the save dialog is made anew each time, so it
 // starts without a name, in the folder and type chosen last.
 
+#include "recording/report_summary.h"
+
+#include <functional>
 #include "app/dialog_filter.h"
 
 #include <QList>
@@ -20,8 +23,9 @@ class DataFileCommands : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kSaveFilter =
-        "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv";
-    static constexpr const char* kOpenFilter = "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt";
+        "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv|JSON lines (*.jsonl)|*.jsonl";
+    static constexpr const char* kOpenFilter =
+        "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv|JSON lines (*.jsonl)|*.jsonl";
 
     DataFileCommands(meterlink::RecordTable& table, QWidget* window);
 
@@ -30,8 +34,12 @@ public:
     // Open: ask for a file and load it; text rows join the log, an XML
     // packet replaces it.
     void SpeedButton2Click();
-    // Print: the report in a modal preview, from which the user prints.
+    // Print: the report in a modal preview, from which the user prints;
+    // its title, operator, comment and "Plain table" are fields of the
+    // preview, kept for the next print.
     void BtPrintClick();
+    // What the window knows for the report's first page: meter, port, limits.
+    void setReportSource(std::function<void(meterlink::ReportDetails&)> source) { reportSource_ = std::move(source); }
 
 signals:
     // The log's rows are all in the file just written.
@@ -48,4 +56,6 @@ private:
     QString saveFilter_;
     QFileDialog* OpenDialog1_;
     QString lastOpened_;
+    meterlink::ReportDetails report_;
+    std::function<void(meterlink::ReportDetails&)> reportSource_;
 };

@@ -9,6 +9,7 @@ class QString;
 
 namespace meterlink {
 class RecordTable;
+struct ReportDetails;
 }
 
 namespace report_preview {
@@ -17,7 +18,8 @@ constexpr int kAskAbovePages = 1000;
 
 QString questionText(int pages);
 
-// Returns once the preview is closed (or the user declined it).
-void show(const meterlink::RecordTable& table, QWidget* window);
+// Returns once the preview is closed (or the user declined it). The
+// preview's fields (title, operator, comment, "Plain table") edit details.
+void show(const meterlink::RecordTable& table, QWidget* window, meterlink::ReportDetails& details);
 
 }  // namespace report_preview

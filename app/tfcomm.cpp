@@ -25,6 +25,7 @@
 #include "meter_setting.h"
 #include "recording/journal.h"
 
+#include <QLocale>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -711,6 +712,15 @@ void TFCOMM::USBReadKR30B(THidDevice*, std::uint8_t ReportID, const std::uint8_t
 
 void TFCOMM::connectDataFileCommands() {
     dataFiles_ = new DataFileCommands(RecordTable_, this);
+    dataFiles_->setReportSource([this](meterlink::ReportDetails& details) {
+        details.meter = QString::fromUtf8(meter_->maker.data(), static_cast<qsizetype>(meter_->maker.size()));
+        if (!details.meter.isEmpty()) details.meter += QLatin1Char(' ');
+        details.meter += QString::fromUtf8(meter_->model.data(), static_cast<qsizetype>(meter_->model.size()));
+        details.port = connection_ ? connection_->portTitle() : QString();
+        details.highLimit = limits_ ? limits_->GoodHighText() : QString();
+        details.lowLimit = limits_ ? limits_->GoodLowText() : QString();
+        details.decimalSep = QLocale().decimalPoint();
+    });
     connect(Panel2_->saveas(), &QToolButton::clicked, this, &TFCOMM::saveasClick);
     connect(recordMenu_->Save1(), &QAction::triggered, this, &TFCOMM::saveasClick);
     connect(Panel2_->OpenDataFiles(), &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);

@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QCheckBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QProgressDialog>
@@ -130,9 +131,11 @@ QByteArray readAll(const QString& path) {
 
 TEST(DialogFilter, PairsBecomeQtNameFiltersAndSuffixes) {
     EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kSaveFilter))),
-              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "CSV (*.csv)"}));
+              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "CSV (*.csv)",
+                           "JSON lines (*.jsonl)"}));
     EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kOpenFilter))),
-              (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+              (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)", "CSV (*.csv)",
+                           "JSON lines (*.jsonl)"}));
     const QList<DialogFilter> other = parseDialogFilter(QStringLiteral("Logs|*.log;*.txt|Everything (*.*)|*.*"));
     EXPECT_EQ(nameFilters(other), (QStringList{"Logs (*.log *.txt)", "Everything (*.*)"}));
     EXPECT_EQ(other[0].suffix(), QStringLiteral("log"));
@@ -160,7 +163,7 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(d->nameFilters(),
                                                   (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)",
-                                                               "CSV (*.csv)"}));
+                                                               "CSV (*.csv)", "JSON lines (*.jsonl)"}));
                                         EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("Excel File(*.xls)"));
                                         EXPECT_EQ(d->defaultSuffix(), QStringLiteral("xls"));
                                         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
@@ -242,7 +245,8 @@ TEST_F(DataFileCommandsTest, OpenAddsTextRowsReplacesByXmlAndOffersTheLastFileAg
         ModalSteps steps{chooseFile(dir.path(), QStringLiteral("old.txt"),
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(d->nameFilters(),
-                                                  (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+                                                  (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)",
+                                                               "CSV (*.csv)", "JSON lines (*.jsonl)"}));
                                         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
                                     }),
                          expectBox(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Failed to Load File!"),
@@ -290,12 +294,30 @@ TEST_F(DataFileCommandsTest, PrintShowsTheReportInAPreviewAndNoPagesForAnEmptyLo
                 pagesShown->fitInView();
                 QTest::qWait(100);
                 saveScreenshot(preview->grab(), screenshot);
+                // The first page's fields; "Plain table" prints the table pages alone.
+                auto* operatorName = preview->findChild<QLineEdit*>(QStringLiteral("ReportOperator"));
+                auto* plain = preview->findChild<QCheckBox*>(QStringLiteral("ReportPlain"));
+                ASSERT_TRUE(operatorName && plain && preview->findChild<QLineEdit*>(QStringLiteral("ReportTitle")) &&
+                            preview->findChild<QLineEdit*>(QStringLiteral("ReportComment")));
+                operatorName->setText(QStringLiteral("Night shift"));
+                emit operatorName->editingFinished();
+                plain->setChecked(true);
+                EXPECT_TRUE(waitFor([&] { return pagesShown->pageCount() == pages - 1; })) << pagesShown->pageCount();
+                plain->setChecked(false);
+                EXPECT_TRUE(waitFor([&] { return pagesShown->pageCount() == pages; })) << pagesShown->pageCount();
             }
             preview->reject();
         };
     };
     {
-        ModalSteps steps{previewWith(2, "print-preview.png")};
+        ModalSteps steps{previewWith(3, "print-preview.png")};
+        commands.BtPrintClick();
+    }
+    {   // What was typed stays for the next print.
+        ModalSteps steps{[](QWidget* modal) {
+            EXPECT_EQ(modal->findChild<QLineEdit*>(QStringLiteral("ReportOperator"))->text(), QStringLiteral("Night shift"));
+            QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+        }};
         commands.BtPrintClick();
     }
     table.clear();
@@ -310,7 +332,8 @@ TEST_F(DataFileCommandsTest, AReportOfOverAThousandPagesAsksFirstLaysOutUnderPro
     const int perPage = meterlink::ReportLayout::rowsPerPage(height);
     for (int i = 2; i <= perPage * 1000 + 1; ++i)
         table.append(tableRow(i, "14:03:23", i % 3 ? "DC" : "AC", "1.234", "k*", "pass"));
-    const QString question = QStringLiteral("The report has 1001 pages. Preview all of them?");
+    // 1001 pages of rows after the first page.
+    const QString question = QStringLiteral("The report has 1002 pages. Preview all of them?");
     {   // No: no preview.
         ModalSteps steps{[&](QWidget* modal) {
             saveScreenshot(withBox(window, qobject_cast<QMessageBox*>(modal)), "print-preview-question.png");
@@ -330,7 +353,7 @@ TEST_F(DataFileCommandsTest, AReportOfOverAThousandPagesAsksFirstLaysOutUnderPro
                          [](QWidget* modal) {
                              auto* progress = qobject_cast<QProgressDialog*>(modal);
                              ASSERT_NE(progress, nullptr) << modal->metaObject()->className();
-                             EXPECT_EQ(progress->maximum(), 1001);
+                             EXPECT_EQ(progress->maximum(), 1002);
                              EXPECT_EQ(progress->labelText(), QStringLiteral("Laying out the report's pages..."));
                              saveScreenshot(progress->grab(), "print-preview-progress.png");
                              progress->cancel();
@@ -339,7 +362,7 @@ TEST_F(DataFileCommandsTest, AReportOfOverAThousandPagesAsksFirstLaysOutUnderPro
         commands.BtPrintClick();
     }
     EXPECT_GT(pagesShown, 0);
-    EXPECT_LT(pagesShown, 1001);
+    EXPECT_LT(pagesShown, 1002);
 
     // Laid out whole, then closed: the pages' memory is given back.
     const long before = residentBytes();
@@ -358,7 +381,7 @@ TEST_F(DataFileCommandsTest, AReportOfOverAThousandPagesAsksFirstLaysOutUnderPro
         poll.start(20);
         commands.BtPrintClick();
     }
-    EXPECT_EQ(pagesShown, 1001);
+    EXPECT_EQ(pagesShown, 1002);
     const long after = residentBytes();
     EXPECT_LT(after - before, (open - before) / 4)
         << "before " << before / 1000000 << " MB, open " << open / 1000000 << " MB, after " << after / 1000000 << " MB";

@@ -166,14 +166,23 @@ TEST_F(DataFileCommands, AConvertKilledWhileWritingLeavesThePreviousFile) {
 
 TEST_F(DataFileCommands, ReportWritesEveryPageAsPdf) {
     writeFile(at("log.xls"), logText(40));
-    const CliRun run = runCli({"report", at("log.xls"), at("report.pdf")});
+    const auto pagesOf = [](const std::string& pdf) {
+        std::size_t pages = 0;
+        for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos; at = pdf.find("/Type /Page\n", at + 1))
+            ++pages;
+        return pages;
+    };
+    // --plain: the two table pages as always; by default the summary page first.
+    const CliRun plain = runCli({"report", at("log.xls"), at("plain.pdf"), "--plain"});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(pagesOf(readFile(at("plain.pdf"))), 2u);
+    const CliRun run = runCli({"report", "--title", "Board 7", at("log.xls"), at("report.pdf"), "--operator", "Night shift"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string pdf = readFile(at("report.pdf"));
     EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
-    std::size_t pages = 0;
-    for (std::size_t at = pdf.find("/Type /Page\n"); at != std::string::npos; at = pdf.find("/Type /Page\n", at + 1))
-        ++pages;
-    EXPECT_EQ(pages, 2u);
+    EXPECT_EQ(pagesOf(pdf), 3u);
+    EXPECT_EQ(runCli({"report", at("log.xls"), at("x.pdf"), "--operator"}).exitCode, 2);
+    EXPECT_EQ(runCli({"report", at("log.xls"), at("x.pdf"), "--colour"}).exitCode, 2);
     // The first page as an image, to look at.
     if (std::system("command -v pdftoppm >/dev/null") == 0) {
         const std::string render = "pdftoppm -png -r 80 -f 1 -l 1 -singlefile '" + at("report.pdf") + "' '" +
