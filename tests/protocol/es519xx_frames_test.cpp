@@ -56,9 +56,9 @@ struct TypedFrame {
 
 void PrintTo(const TypedFrame& c, std::ostream* os) { *os << c.meter << " " << c.bytes; }
 
-class TypedFrames : public testing::TestWithParam<TypedFrame> {};
+class Es519xxTypedFrames : public testing::TestWithParam<TypedFrame> {};
 
-TEST_P(TypedFrames, decode_to_what_the_lcd_shows) {
+TEST_P(Es519xxTypedFrames, decode_to_what_the_lcd_shows) {
     const TypedFrame& c = GetParam();
     const MeterModel& m = meter(c.meter);
     auto d = makeDecoder(m, ".");
@@ -131,7 +131,7 @@ const TypedFrame kEs51922[] = {
     {"refused_peak_max_and_min", "UT61E", "012345;006:0", nullptr},
     {"refused_bit_sent_clear", "UT61E", "012345;001:0", nullptr},
 };
-INSTANTIATE_TEST_SUITE_P(Es51922, TypedFrames, testing::ValuesIn(kEs51922),
+INSTANTIATE_TEST_SUITE_P(Es51922, Es519xxTypedFrames, testing::ValuesIn(kEs51922),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // ES51986 byte order: range, four digits, function, status, option 1 (HOLD
@@ -153,7 +153,7 @@ const TypedFrame kEs51986[] = {
     {"refused_negative_frequency", "UT60G", "012342402", nullptr},
     {"refused_bit_sent_clear", "UT60G", "05999;01:", nullptr},
 };
-INSTANTIATE_TEST_SUITE_P(Es51986, TypedFrames, testing::ValuesIn(kEs51986),
+INSTANTIATE_TEST_SUITE_P(Es51986, Es519xxTypedFrames, testing::ValuesIn(kEs51986),
                          [](const auto& p) { return std::string(p.param.name); });
 
 // ---- The ES51986 sends each conversion twice -------------------------------
