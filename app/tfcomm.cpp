@@ -701,7 +701,7 @@ void TFCOMM::startJournal() {
 QString TFCOMM::journalFolder() { return meterlink::Journal::folder(); }
 
 int TFCOMM::offerRecovery() {
-    const int restored = JournalRecovery(*logger_, this).offer(journalFolder());
+    const int restored = JournalRecovery(*logger_, *journal_, this).offer(journalFolder());
     if (restored > 0) ChartToolbar_->showPageNumber();
     return restored;
 }

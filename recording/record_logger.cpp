@@ -111,6 +111,7 @@ void RecordLogger::restore(RecordTable& rows, const std::vector<double>& chartVa
             row.sharedTime = rows.sharedTime(i);
             row.fullTime = rows.fullTime(i);
             row.range = rows.range(i);
+            row.limits = rows.limits(i);
             if (!table_.append(row)) break;
             const auto at = static_cast<std::size_t>(i);
             if (pager_ && at < chartValues.size() && !std::isnan(chartValues[at])) pager_->AddValue(chartValues[at]);
