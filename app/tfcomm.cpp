@@ -452,8 +452,12 @@ void TFCOMM::readingDecoded(meterlink::MeterReading& reading, const meterlink::C
     Chtshow_->setValueRange(axis.minimum, axis.maximum);
     const meterlink::Verdict verdict =
         limits_->judgeReading(QString::fromStdString(reading.ValueText), reading.UnitText);
-    if (verdict != meterlink::Verdict::Unchanged)
+    if (verdict != meterlink::Verdict::Unchanged) {
         reading.JudgeText = meterlink::judgeText(verdict);
+        const meterlink::SiLimits limits = limits_->limitsInSi(reading.UnitText);
+        reading.HighLimitSi = limits.high;
+        reading.LowLimitSi = limits.low;
+    }
     if (progressChanged)
         changeBarQuietly(PBar2_, [&] { PBar2_->setMaximum(axis.progressMaximum); });
     if (Panel2_->frameDecoded())

@@ -54,6 +54,7 @@ void RecordLogger::AppendReading(const MeterReading& reading, bool sharedTime) {
     row.text[RecordTable::Unit] = view(reading.UnitText);
     row.text[RecordTable::Auto] = view(reading.JudgeText);
     row.fullTime = now;
+    row.limits = {reading.HighLimitSi, reading.LowLimitSi};
     row.range = reading.AutoText == "AUTO"   ? RecordTable::Range::Auto
                 : reading.AutoText == "MANU" ? RecordTable::Range::Manual
                                              : RecordTable::Range::Unknown;
