@@ -110,6 +110,12 @@ void LimitPanel::fixSeparators() {
     }
 }
 
+meterlink::SiLimits LimitPanel::limitsInSi(const std::string& unitText) const {
+    const std::string sep = utf8(numberSep_);
+    return meterlink::limitsInSi(meterlink::parseLimit(utf8(T1HI_->text()), sep),
+                                 meterlink::parseLimit(utf8(T1LO_->text()), sep), unitText);
+}
+
 meterlink::Verdict LimitPanel::judgeReading(const QString& valueText, const std::string& unitText) {
     if (T1VALUE_->text() != valueText)   // spares a repaint for a steady reading
         T1VALUE_->setText(valueText);

@@ -4,6 +4,7 @@
 // each reading against the limits.
 
 #include "protocol/limit_judge.h"
+#include "protocol/limit_value.h"
 
 #include <QColor>
 #include <QFrame>
@@ -35,6 +36,8 @@ public:
     // Per frame: shows the value and judges it. Unchanged (a limit is not a
     // number) leaves the lamp, the caption and the colours as they were.
     // unitText as the decoder makes it ("mV", "k*"); it counts when a limit has a unit.
+    // The limits as they judge a reading shown in unitText, in SI units.
+    meterlink::SiLimits limitsInSi(const std::string& unitText) const;
     meterlink::Verdict judgeReading(const QString& valueText, const std::string& unitText = {});
 
     QLineEdit* T1HI() const { return T1HI_; }

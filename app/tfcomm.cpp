@@ -488,8 +488,12 @@ void TFCOMM::readingDecoded(meterlink::MeterReading& reading, const meterlink::C
     Chtshow_->setValueRange(axis.minimum, axis.maximum);
     const meterlink::Verdict verdict =
         limits_->judgeReading(QString::fromStdString(reading.ValueText), reading.UnitText);
-    if (verdict != meterlink::Verdict::Unchanged)
+    if (verdict != meterlink::Verdict::Unchanged) {
         reading.JudgeText = meterlink::judgeText(verdict);
+        const meterlink::SiLimits limits = limits_->limitsInSi(reading.UnitText);
+        reading.HighLimitSi = limits.high;
+        reading.LowLimitSi = limits.low;
+    }
     if (progressChanged)
         changeBarQuietly(PBar2_, [&] { PBar2_->setMaximum(axis.progressMaximum); });
     if (Panel2_->frameDecoded())
@@ -751,7 +755,7 @@ void TFCOMM::startJournal() {
 QString TFCOMM::journalFolder() { return meterlink::Journal::folder(); }
 
 int TFCOMM::offerRecovery() {
-    const int restored = JournalRecovery(*logger_, this).offer(journalFolder());
+    const int restored = JournalRecovery(*logger_, *journal_, this).offer(journalFolder());
     if (restored > 0) ChartToolbar_->showPageNumber();
     return restored;
 }

@@ -1,5 +1,7 @@
 #include "limit_value.h"
 
+#include <charconv>
+
 #include "si_value.h"
 
 #include <string>
@@ -82,6 +84,19 @@ Verdict judgeLimits(std::string_view valueText, std::string_view unitText, const
     const SiValue reading = toSiValue(valueText, unitText, decimalSep);
     if (!reading.hasValue || reading.unit != unit) return Verdict::Fail;
     return reading.value < low.value || reading.value > high.value ? Verdict::Fail : Verdict::Pass;
+}
+
+SiLimits limitsInSi(const LimitValue& high, const LimitValue& low, std::string_view unitText) {
+    if (!high.valid || !low.valid) return {};
+    if (high.hasUnit || low.hasUnit) return {high.value, low.value};
+    // The shown number's own decimal text, scaled as the reading's would be.
+    const auto scaled = [unitText](double v) {
+        char text[400];
+        const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr;
+        const SiValue si = toSiValue(std::string_view(text, static_cast<std::size_t>(end - text)), unitText, ".");
+        return si.hasValue ? si.value : v;
+    };
+    return {scaled(high.value), scaled(low.value)};
 }
 
 Verdict judgeWithUnits(std::string_view valueText, std::string_view unitText, std::string_view highText,

@@ -7,6 +7,7 @@
 
 #include "limit_judge.h"
 
+#include <optional>
 #include <string_view>
 
 namespace meterlink {
@@ -28,6 +29,15 @@ LimitValue parseLimit(std::string_view text, std::string_view decimalSep);
 // counts in the same SI unit.
 Verdict judgeLimits(std::string_view valueText, std::string_view unitText, const LimitValue& high,
                     const LimitValue& low, std::string_view decimalSep);
+// The two limits in SI units for a reading shown in unitText: limits with a
+// unit are SI already; bare ones count in the unit the reading is shown in
+// ("6000" for a reading in mV is 6 V). None when a limit is not valid.
+struct SiLimits {
+    std::optional<double> high;
+    std::optional<double> low;
+};
+SiLimits limitsInSi(const LimitValue& high, const LimitValue& low, std::string_view unitText);
+
 Verdict judgeWithUnits(std::string_view valueText, std::string_view unitText, std::string_view highText,
                        std::string_view lowText, std::string_view decimalSep);
 

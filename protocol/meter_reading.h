@@ -2,6 +2,7 @@
 // The current reading, overwritten by every decoded frame.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace meterlink {
@@ -15,6 +16,9 @@ struct MeterReading {
     double ReadingValue = 0;    // display count, decimal point ignored; overload gives +-(FullCount + 1)
     double ChartValue = 0;      // ReadingValue scaled to the chart range
     std::int32_t FullCount = 6000;
+    // The high and low limits of the last verdict, in SI units; none before one.
+    std::optional<double> HighLimitSi;
+    std::optional<double> LowLimitSi;
     bool NewReadingFlag = false;
 };
 

@@ -32,8 +32,13 @@ void ReadingPipeline::onReading() {
     const bool highFixed = fixSeparator(settings_.highLimit, sep);
     if (fixSeparator(settings_.lowLimit, sep) || highFixed) parseLimits();
     verdict_ = judgeLimits(decoder_->reading().ValueText, decoder_->reading().UnitText, high_, low_, sep);
-    if (verdict_ != Verdict::Unchanged)
-        decoder_->mutableReading().JudgeText = judgeText(verdict_);
+    if (verdict_ != Verdict::Unchanged) {
+        MeterReading& reading = decoder_->mutableReading();
+        reading.JudgeText = judgeText(verdict_);
+        const SiLimits limits = limitsInSi(high_, low_, reading.UnitText);
+        reading.HighLimitSi = limits.high;
+        reading.LowLimitSi = limits.low;
+    }
     if (onReading_) onReading_(*this);
 }
 

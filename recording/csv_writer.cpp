@@ -24,7 +24,7 @@ void appendCsvField(std::string& out, std::string_view text) {
 }  // namespace
 
 void appendCsvHeader(std::string& out, std::string_view lineEnd) {
-    out += "timestamp,no,function,value,unit,display,range,verdict";
+    out += "timestamp,no,function,value,unit,display,range,verdict,high_limit,low_limit";
     out += lineEnd;
 }
 
@@ -49,6 +49,10 @@ void appendCsvRecord(std::string& out, const RowView& row, std::string_view deci
     if (const char* range = rangeName(row.range)) out += range;
     out += ',';
     out += verdictName(row.verdict);
+    out += ',';
+    if (row.limits.high) appendShortestDouble(out, *row.limits.high);
+    out += ',';
+    if (row.limits.low) appendShortestDouble(out, *row.limits.low);
     out += lineEnd;
 }
 

@@ -140,6 +140,15 @@ void DurableAppendFile::syncLoop() {
     }
 }
 
+bool DurableAppendFile::syncNow() {
+    if (fd_ < 0) return false;
+    if (dataSync(fd_) != 0) {
+        error_ = systemError(errno);
+        syncFailed_ = true;
+    }
+    return !syncFailed_;
+}
+
 bool DurableAppendFile::close() {
     if (fd_ < 0) return true;
     {

@@ -31,6 +31,9 @@ public:
     // Cuts the file to `size` bytes.
     bool truncate(std::int64_t size);
     std::int64_t size() const;
+    // Syncs what was written now, waiting for the disk; false when this or an
+    // earlier sync failed.
+    bool syncNow();
     // Syncs what was written and closes; false when the last sync failed.
     bool close();
     // A sync that failed in the background: the data may not be on disk.

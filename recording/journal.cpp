@@ -112,7 +112,7 @@ void Journal::rowsAppended(int first, int last) {
 void Journal::cleared() {
     unsaved_ = false;
     if (broken_ || !file_.isOpen()) return;
-    if (!file_.truncate(headerBytes_)) fail(file_.error());
+    if (!file_.truncate(clearTo_ >= 0 ? clearTo_ : headerBytes_)) fail(file_.error());
 }
 
 void Journal::markSaved() {
@@ -120,16 +120,79 @@ void Journal::markSaved() {
     std::string line;
     appendJournalSaved(line);
     write(line);
+    for (const QString& file : untilSaved_) QFile::remove(file);
+    untilSaved_.clear();
+    for (OrphanJournal& orphan : heldOrphans_) orphan.remove();
+    heldOrphans_.clear();
+}
+
+QString Journal::damagedCopyName(const QString& journal) {
+    const QString base = journal + QStringLiteral(".damaged");
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name); ++n) name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+void Journal::keepUntilSaved(const QString& file) {
+    untilSaved_.push_back(file);
+    std::string line;
+    appendJournalDamaged(line, QFileInfo(file).fileName().toStdString());
+    write(line);
+}
+
+Journal::Takeover Journal::takeOver(OrphanJournal orphan, bool damaged,
+                                    const std::vector<std::string>& damagedCopies,
+                                    const std::function<void()>& appendRows) {
+    const std::string name = QFileInfo(orphan.path).fileName().toStdString();
+    std::string line;
+    appendJournalTakes(line, name);
+    write(line);
+    // Rows restored into an empty log replace it: the clear that comes first
+    // must keep the line that opens the hand-over.
+    if (table_.rowCount() == 0 && working()) clearTo_ = file_.size();
+    appendRows();
+    clearTo_ = -1;
+    line.clear();
+    appendJournalTook(line, name);
+    write(line);
+    Takeover result;
+    result.synced = working() && file_.syncNow();
+    if (!result.synced) {
+        if (!broken_) fail(file_.error());
+        heldOrphans_.push_back(std::move(orphan));
+        return result;
+    }
+    const QDir dir = QFileInfo(orphan.path).absoluteDir();
+    for (const std::string& copy : damagedCopies) keepUntilSaved(dir.filePath(QString::fromStdString(copy)));
+    if (damaged) {
+        const QString copy = damagedCopyName(orphan.path);
+        if (orphan.renameTo(copy)) {
+            result.damagedCopy = copy;
+            keepUntilSaved(copy);
+            return result;
+        }
+    }
+    orphan.remove();
+    return result;
 }
 
 void Journal::finish() {
     if (!lock_) return;
     disconnect(&table_, nullptr, this, nullptr);
+    heldOrphans_.clear();   // unlocked: offered again at the next start
     const bool wasOpen = file_.isOpen();
     const bool synced = file_.close();
     if (wasOpen && !unsaved_ && synced) QFile::remove(path_);
     lock_->unlock();
     lock_.reset();
+}
+
+bool OrphanJournal::renameTo(const QString& to) {
+    if (!QFile::rename(path, to)) return false;
+    path = to;
+    if (lock) lock->unlock();
+    lock.reset();
+    return true;
 }
 
 void OrphanJournal::remove() {

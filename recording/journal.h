@@ -19,9 +19,20 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace meterlink {
+
+// A journal that no running window holds, locked for the caller.
+struct OrphanJournal {
+    QString path;
+    std::unique_ptr<QLockFile> lock;
+    // Removes the journal and its lock.
+    void remove();
+    // Renames the journal to `to` and lets it go; false when it cannot be renamed.
+    bool renameTo(const QString& to);
+};
 
 class Journal : public QObject {
     Q_OBJECT
@@ -40,7 +51,26 @@ public:
     // False when it cannot be written; failed() has said why.
     bool start(const QString& folder = Journal::folder());
     // The rows in the table were saved (or loaded from a file unchanged).
+    // Journals kept until then are removed.
     void markSaved();
+
+    // Hands the rows of an orphan journal over to this one: appendRows()
+    // appends them to the table (and so to this journal), which is then
+    // synced. Only once they are on the disk here does the orphan go:
+    // removed, or, when it is damaged, renamed to a copy kept beside the
+    // journals until the log is saved. When they are not (this journal cannot
+    // be written), the orphan stays as it is, held by this window until the
+    // log is saved (then removed) or the window ends (then offered again).
+    // damagedCopies: those the orphan itself kept, now kept by this journal.
+    struct Takeover {
+        bool synced = false;
+        QString damagedCopy;   // the damaged orphan's new name, when it was renamed
+    };
+    Takeover takeOver(OrphanJournal orphan, bool damaged, const std::vector<std::string>& damagedCopies,
+                      const std::function<void()>& appendRows);
+    // The name a damaged journal is kept under: not a journal's, so that it
+    // is not offered again.
+    static QString damagedCopyName(const QString& journal);
     // Ends the journal: removed when no row is left unsaved, kept otherwise.
     void finish();
 
@@ -62,6 +92,7 @@ private:
     void cleared();
     void write(const std::string& bytes);
     void fail(const QString& why);
+    void keepUntilSaved(const QString& file);
 
     RecordTable& table_;
     ChartValueOf chartValueOf_;
@@ -69,17 +100,13 @@ private:
     std::unique_ptr<QLockFile> lock_;
     DurableAppendFile file_;
     std::int64_t headerBytes_ = 0;
+    std::int64_t clearTo_ = -1;   // where a clear cuts the file to, when not after the header
     bool unsaved_ = false;
     bool broken_ = false;
     QString failure_;
-};
-
-// A journal that no running window holds, locked for the caller.
-struct OrphanJournal {
-    QString path;
-    std::unique_ptr<QLockFile> lock;
-    // Removes the journal and its lock.
-    void remove();
+    // Removed when the log is saved: damaged copies and orphans not yet handed over.
+    std::vector<QString> untilSaved_;
+    std::vector<OrphanJournal> heldOrphans_;
 };
 
 // The journals in folder that no running window holds (newest first), each

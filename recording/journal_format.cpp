@@ -13,7 +13,8 @@ namespace meterlink {
 namespace {
 
 constexpr std::string_view kMagic = "MeterLink journal ";
-constexpr int kRowFields = 12;
+constexpr int kRowFieldsV1 = 12;
+constexpr int kRowFields = 14;
 
 std::string_view sv(QByteArrayView v) { return {v.data(), static_cast<std::size_t>(v.size())}; }
 
@@ -62,6 +63,15 @@ bool readInteger(std::string_view text, std::optional<std::int32_t>& out) {
 }
 
 // One row line into the table; false when it is not one.
+bool readDouble(std::string_view text, std::optional<double>& out) {
+    if (text.empty()) return true;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size()) return false;
+    out = v;
+    return true;
+}
+
 bool readRow(std::string_view line, JournalContents& out, std::string (&texts)[5]) {
     std::string_view f[kRowFields];
     int n = 0;
@@ -73,7 +83,8 @@ bool readRow(std::string_view line, JournalContents& out, std::string (&texts)[5
         more = tab != std::string_view::npos;
         if (more) line.remove_prefix(tab + 1);
     }
-    if (n != kRowFields || more || f[0] != "row") return false;
+    const int wanted = out.version == 1 ? kRowFieldsV1 : kRowFields;
+    if (n != wanted || more || f[0] != "row") return false;
     RecordTable::Row row;
     if (!readInteger(f[1], row.no) || !readInteger(f[9], row.nval)) return false;
     if (!f[2].empty()) {
@@ -97,6 +108,8 @@ bool readRow(std::string_view line, JournalContents& out, std::string (&texts)[5
     }
     if (f[11] != "0" && f[11] != "1") return false;
     row.sharedTime = f[11] == "1";
+    if (wanted == kRowFields && (!readDouble(f[12], row.limits.high) || !readDouble(f[13], row.limits.low)))
+        return false;
     if (!out.rows.append(row)) return false;
     out.chartValues.push_back(chart);
     if (row.fullTime) out.lastLogged = row.fullTime;
@@ -127,10 +140,30 @@ void appendJournalRow(std::string& out, const RecordTable& table, int row, std::
     if (chartValue) appendShortestDouble(out, *chartValue);
     out += '\t';
     out += table.sharedTime(row) ? '1' : '0';
+    const RecordTable::Limits limits = table.limits(row);
+    out += '\t';
+    if (limits.high) appendShortestDouble(out, *limits.high);
+    out += '\t';
+    if (limits.low) appendShortestDouble(out, *limits.low);
     out += '\n';
 }
 
 void appendJournalSaved(std::string& out) { out += "saved\n"; }
+
+namespace {
+
+void appendNamed(std::string& out, std::string_view event, std::string_view name) {
+    out += event;
+    out += '\t';
+    appendEscaped(out, name);
+    out += '\n';
+}
+
+}  // namespace
+
+void appendJournalTakes(std::string& out, std::string_view journalName) { appendNamed(out, "takes", journalName); }
+void appendJournalTook(std::string& out, std::string_view journalName) { appendNamed(out, "took", journalName); }
+void appendJournalDamaged(std::string& out, std::string_view fileName) { appendNamed(out, "damaged", fileName); }
 
 void readJournal(QByteArrayView bytes, JournalContents& out) {
     std::string_view rest = sv(bytes);
@@ -151,26 +184,58 @@ void readJournal(QByteArrayView bytes, JournalContents& out) {
     rest.remove_prefix(end + 1);
     const RecordTable::Batch batch(out.rows);
     std::string texts[5];
+    std::string name;
+    // The hand-over being read: where its rows begin, and what was known before it.
+    struct Takeover {
+        std::string from;
+        int firstRow;
+        bool saved;
+        std::optional<FullTime> lastLogged;
+    };
+    std::optional<Takeover> takeover;
+    const auto named = [&](std::string_view line, std::string_view event) {
+        if (line.size() <= event.size() || line.substr(0, event.size()) != event || line[event.size()] != '\t')
+            return false;
+        return unescape(line.substr(event.size() + 1), name) && !name.empty();
+    };
     while (!rest.empty()) {
         end = rest.find('\n');
-        const std::string_view line = rest.substr(0, end);
+        std::string_view line = rest.substr(0, end);
         const bool whole = end != std::string_view::npos;
-        bool ok = whole;
+        rest.remove_prefix(whole ? end + 1 : rest.size());
+        const std::size_t text = line.find_first_not_of('\0');
+        const bool padded = text != 0;
+        line.remove_prefix(text == std::string_view::npos ? line.size() : text);
+        bool ok = whole && !line.empty();
         if (ok) {
-            if (line == "saved") out.saved = true;
-            else ok = readRow(line, out, texts);
-        }
-        if (!ok) {
-            // This line and every one after it.
-            for (std::size_t i = 0; i < rest.size();) {
-                ++out.droppedLines;
-                const std::size_t next = rest.find('\n', i);
-                if (next == std::string_view::npos) break;
-                i = next + 1;
+            if (line == "saved") {
+                out.saved = true;
+            } else if (named(line, "takes")) {
+                // One that never finished before this one began.
+                if (takeover) {
+                    out.rows.dropUnannounced(takeover->firstRow);
+                    out.chartValues.resize(static_cast<std::size_t>(out.rows.rowCount()));
+                }
+                takeover = Takeover{name, out.rows.rowCount(), out.saved, out.lastLogged};
+            } else if (named(line, "took")) {
+                // Not the end of the hand-over being read: damage.
+                ok = takeover && takeover->from == name;
+                if (ok) out.took.push_back(name);
+                if (ok) takeover.reset();
+            } else if (named(line, "damaged")) {
+                out.damagedCopies.push_back(name);
+            } else {
+                ok = readRow(line, out, texts);
             }
-            return;
         }
-        rest.remove_prefix(end + 1);
+        // A row after NUL padding is whole; the padding was the damage.
+        if (!ok || padded) ++out.skippedLines;
+    }
+    if (takeover) {
+        out.rows.dropUnannounced(takeover->firstRow);
+        out.chartValues.resize(static_cast<std::size_t>(out.rows.rowCount()));
+        out.saved = takeover->saved;
+        out.lastLogged = takeover->lastLogged;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "export_fields.h"
 
+#include <utility>
+
 
 namespace meterlink {
 
@@ -72,6 +74,11 @@ void appendJsonObject(std::string& out, const RowView& row, std::string_view dec
     appendStringOrNull(out, verdictName(row.verdict));
     out += ",\"overload\":";
     out += si.overload ? "true" : "false";
+    for (const auto& [key, limit] : {std::pair{",\"high_limit\":", row.limits.high}, std::pair{",\"low_limit\":", row.limits.low}}) {
+        out += key;
+        if (limit) appendShortestDouble(out, *limit);
+        else out += "null";
+    }
     out += '}';
 }
 

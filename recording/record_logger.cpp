@@ -71,6 +71,7 @@ void RecordLogger::AppendReading(const MeterReading& reading, bool sharedTime) {
     row.text[RecordTable::Unit] = view(reading.UnitText);
     row.text[RecordTable::Auto] = view(reading.JudgeText);
     row.fullTime = now;
+    row.limits = {reading.HighLimitSi, reading.LowLimitSi};
     row.range = reading.AutoText == "AUTO"   ? RecordTable::Range::Auto
                 : reading.AutoText == "MANU" ? RecordTable::Range::Manual
                                              : RecordTable::Range::Unknown;
@@ -128,6 +129,7 @@ void RecordLogger::restore(RecordTable& rows, const std::vector<double>& chartVa
             row.sharedTime = rows.sharedTime(i);
             row.fullTime = rows.fullTime(i);
             row.range = rows.range(i);
+            row.limits = rows.limits(i);
             if (!table_.append(row)) break;
             const auto at = static_cast<std::size_t>(i);
             if (pager_ && at < chartValues.size() && !std::isnan(chartValues[at])) pager_->AddValue(chartValues[at]);

@@ -1,5 +1,8 @@
 #include "record_table.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace meterlink {
 
 namespace {
@@ -67,6 +70,8 @@ bool RecordTable::append(const Row& row) {
     if (row.range == Range::Auto) r.flags |= RangeAuto;
     if (row.range == Range::Manual) r.flags |= RangeManual;
     rows_.push_back(r);
+    const Limits& before = limitRuns_.empty() ? Limits{} : limitRuns_.back().limits;
+    if (row.limits != before) limitRuns_.push_back({rowCount() - 1, row.limits});
     if (batchDepth_ == 0) {
         const int at = rowCount() - 1;
         emit rowsAppended(at, at);
@@ -84,6 +89,7 @@ RecordTable::Batch::~Batch() {
 void RecordTable::dropUnannounced(int first) {
     Q_ASSERT(batchDepth_ > 0);
     if (first >= rowCount()) return;
+    while (!limitRuns_.empty() && limitRuns_.back().first >= first) limitRuns_.pop_back();
     if (first <= 0) {
         rows_.clear();
         shared_.clear();
@@ -97,6 +103,7 @@ void RecordTable::takeRowsFrom(RecordTable& other) {
     rows_ = std::move(other.rows_);
     shared_ = std::move(other.shared_);
     packed_ = std::move(other.packed_);
+    limitRuns_ = std::move(other.limitRuns_);
     other.clear();
     emit cleared();
     if (rowCount() > 0) emit rowsAppended(0, rowCount() - 1);
@@ -104,6 +111,7 @@ void RecordTable::takeRowsFrom(RecordTable& other) {
 
 void RecordTable::clear() {
     rows_.clear();
+    limitRuns_.clear();
     shared_.clear();
     packed_.clear();
     emit cleared();
@@ -155,8 +163,15 @@ RecordTable::Range RecordTable::range(int row) const {
     return flags & RangeAuto ? Range::Auto : flags & RangeManual ? Range::Manual : Range::Unknown;
 }
 
+RecordTable::Limits RecordTable::limits(int row) const {
+    const auto after = std::upper_bound(limitRuns_.begin(), limitRuns_.end(), row,
+                                        [](int r, const LimitRun& run) { return r < run.first; });
+    return after == limitRuns_.begin() ? Limits{} : std::prev(after)->limits;
+}
+
 std::size_t RecordTable::bytesUsed() const {
-    return rows_.capacityBytes() + shared_.bytesUsed() + packed_.bytesUsed();
+    return rows_.capacityBytes() + shared_.bytesUsed() + packed_.bytesUsed() +
+           limitRuns_.capacity() * sizeof(LimitRun);
 }
 
 }  // namespace meterlink

@@ -3,7 +3,8 @@
 // read by the grid, the chart, the data files and the report. Seven fields in
 // a fixed order; texts are cut to 20 characters; the two integer fields may be
 // empty. Beside the fields, a logged row keeps the moment it was logged and
-// the meter's range mode; rows loaded from files have neither. A row costs a
+// the meter's range mode and the limits that judged it; rows loaded from
+// text files have none of these. A row costs a
 // fixed 40 bytes plus its value text: texts that repeat are kept once (see
 // text_store.h), and rows live in blocks that never move.
 
@@ -18,6 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace meterlink {
 
@@ -38,6 +40,14 @@ public:
 
     // The meter's range mode when the row was logged.
     enum class Range : std::uint8_t { Unknown, Auto, Manual };
+    // The high and low limits that judged a row, in SI units; none where a
+    // limit was not set or not a number.
+    struct Limits {
+        std::optional<double> high;
+        std::optional<double> low;
+        bool operator==(const Limits& o) const { return high == o.high && low == o.low; }
+        bool operator!=(const Limits& o) const { return !(*this == o); }
+    };
 
     // One row to append. Texts are UTF-8; they are cut to kTextLimit
     // characters when stored.
@@ -49,6 +59,7 @@ public:
         bool sharedTime = false;
         std::optional<FullTime> fullTime;
         Range range = Range::Unknown;
+        Limits limits;
     };
 
     explicit RecordTable(QObject* parent = nullptr);
@@ -88,6 +99,7 @@ public:
     bool isEmpty(int row, Field field) const;
     std::optional<FullTime> fullTime(int row) const;
     Range range(int row) const;
+    Limits limits(int row) const;
     bool sharedTime(int row) const { return rows_[static_cast<std::size_t>(row)].flags & SharedTime; }
 
     // Bytes held by rows and texts, for the memory figures of the benchmarks.
@@ -123,6 +135,13 @@ private:
     enum : std::uint8_t { HasNo = 1, HasNVal = 2, SharedTime = 4, HasFullTime = 8, RangeAuto = 16, RangeManual = 32 };
 
     ChunkedVector<StoredRow> rows_;
+    // Limits change seldom: kept once per run of rows that share them, not
+    // in every row.
+    struct LimitRun {
+        int first;
+        Limits limits;
+    };
+    std::vector<LimitRun> limitRuns_;
     int batchDepth_ = 0;
     SharedTexts shared_;
     PackedTexts packed_;

@@ -17,6 +17,7 @@ RowView rowView(const RecordTable& table, int row) {
     v.unit = sv(table.utf8(row, RecordTable::Unit));
     v.verdict = sv(table.utf8(row, RecordTable::Auto));
     v.range = table.range(row);
+    v.limits = table.limits(row);
     return v;
 }
 

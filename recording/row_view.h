@@ -20,6 +20,7 @@ struct RowView {
     std::string_view unit;       // as the decoder writes it: "mV", "k*", "#"
     std::string_view verdict;    // "pass", "Fail" or empty
     RecordTable::Range range = RecordTable::Range::Unknown;
+    RecordTable::Limits limits;   // SI values that judged it
 };
 
 RowView rowView(const RecordTable& table, int row);

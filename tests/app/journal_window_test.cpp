@@ -9,6 +9,8 @@
 #include "recording/data_files.h"
 #include "recording/journal.h"
 #include "recording/journal_format.h"
+#include "recording/export_fields.h"
+#include "../small_disk.h"
 #include "window_test_support.h"
 
 #include <QDir>
@@ -109,7 +111,7 @@ TEST_F(JournalTest, FollowsLoggingSavesCloseDataAndLoads) {
         ASSERT_EQ(c.header, JournalContents::Header::Ok) << s.what;
         EXPECT_EQ(c.rows.rowCount(), s.rows) << s.what;
         EXPECT_EQ(c.saved, s.saved) << s.what;
-        EXPECT_EQ(c.droppedLines, 0) << s.what;
+        EXPECT_EQ(c.skippedLines, 0) << s.what;
         EXPECT_EQ(rowsOf(c.rows), rowsOf(w->recordTable())) << s.what;
     }
     // Unsaved rows: the ended window leaves its journal; saved ones: none.
@@ -155,37 +157,209 @@ TEST_F(JournalTest, YesRestoresTheRowsAsTheyWereAndNumberingGoesOn) {
     EXPECT_EQ(c.chartValues[1], -346);
 }
 
-TEST_F(JournalTest, NoKeepsTheRowsAsADatedTextDataFile) {
-    const QStringList before = leaveUnsavedLog();
+TEST_F(JournalTest, NoKeepsTheRowsAsADatedCsvFileWithTheirFullTimes) {
+    leaveUnsavedLog();
+    const QString journal = QDir(folder).filePath(journals().front());
+    JournalContents left;
+    read(journal, left);
     TFCOMM w;
     std::optional<MessageBoxAnswerer> second;
     MessageBoxAnswerer no(QMessageBox::No, [&second](QMessageBox*) { second.emplace(QMessageBox::Ok); });
     EXPECT_EQ(w.offerRecovery(), 0);
     EXPECT_EQ(w.recordTable().rowCount(), 0);
-    const QStringList kept = QDir(folder).entryList({QStringLiteral("unsaved log *.txt")}, QDir::Files);
+    const QStringList kept = QDir(folder).entryList({QStringLiteral("unsaved log *.csv")}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
     ASSERT_TRUE(second && second->seen());
     EXPECT_EQ(second->seen()->text, JournalRecovery::keptMessage(QDir(folder).filePath(kept.front())));
-    RecordTable loaded;
-    ASSERT_TRUE(meterlink::LoadTableFromFile(QDir(folder).filePath(kept.front()), loaded, false));
-    ASSERT_EQ(loaded.rowCount(), 5);
-    EXPECT_EQ(loaded.text(2, RecordTable::Value), QStringLiteral("0.L"));
+    EXPECT_TRUE(second->seen()->text.contains(kept.front())) << "the message names the file";
+    QFile csv(QDir(folder).filePath(kept.front()));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_TRUE(lines[0].startsWith("timestamp,no,function,value,unit,")) << lines[0].constData();
+    // Full times as the journal had them, and SI values: -034.6 mV is -0.0346 V.
+    std::string time;
+    meterlink::appendIsoTime(time, *left.rows.fullTime(1));
+    EXPECT_TRUE(lines[2].startsWith(QByteArray::fromStdString(time) + ",2,DC,-0.0346,V,")) << lines[2].constData();
     EXPECT_EQ(journals(), QStringList{QFileInfo(w.journal().path()).fileName()});
 }
 
-TEST_F(JournalTest, ADamagedJournalRestoresTheRowsBeforeTheDamage) {
-    leaveUnsavedLog();
-    const QString path = QDir(folder).filePath(journals().front());
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write("row\tgarbage\nrow\t7\t2026-12-10T16:08:55.1");   // a bad line and a torn one
+// Damage at the start, in the middle or at the end costs only the damaged
+// lines; the damaged journal stays beside the journals until the log is saved.
+TEST_F(JournalTest, ADamagedJournalRestoresEveryIntactRow) {
+    struct Case {
+        const char* name;
+        int at;   // the damage goes after this many rows
+        QByteArray damage;
+    };
+    const Case cases[] = {
+        {"garbage_at_the_start", 0, "row\tgarbage\n"},
+        {"nul_block_in_the_middle", 2, QByteArray(4096, '\0')},
+        {"torn_line_at_the_end", 5, "row\t7\t2026-12-10T16:08:55.1"},
+    };
+    for (const Case& c : cases) {
+        const QStringList before = leaveUnsavedLog();
+        const QString path = QDir(folder).filePath(journals().front());
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            // After the header and `at` rows.
+            qsizetype at = 0;
+            for (int i = 0; i <= c.at; ++i) at = bytes.indexOf('\n', at) + 1;
+            bytes.insert(at, c.damage);
+            f.resize(0);
+            f.seek(0);
+            f.write(bytes);
+        }
+        auto w = std::make_unique<TFCOMM>();
+        MessageBoxAnswerer yes(QMessageBox::Yes);
+        EXPECT_EQ(w->offerRecovery(), 5) << c.name;
+        ASSERT_TRUE(yes.seen().has_value()) << c.name;
+        EXPECT_TRUE(yes.seen()->text.contains(QStringLiteral("1 damaged line of it was skipped. The damaged journal is "
+                                                             "kept in the folder")))
+            << c.name << qPrintable(yes.seen()->text);
+        EXPECT_EQ(rowsOf(w->recordTable()), before) << c.name;
+        const QString copy = path + QStringLiteral(".damaged");
+        EXPECT_TRUE(QFile::exists(copy)) << c.name;
+        EXPECT_EQ(journals(), QStringList{QFileInfo(w->journal().path()).fileName()}) << c.name;
+        if (c.at == 2) {
+            // Not saved: the next window restores the rows again and keeps the copy.
+            w.reset();
+            auto next = std::make_unique<TFCOMM>();
+            MessageBoxAnswerer again(QMessageBox::Yes);
+            EXPECT_EQ(next->offerRecovery(), 5) << c.name;
+            EXPECT_TRUE(QFile::exists(copy)) << c.name;
+            w = std::move(next);
+        }
+        emit w->dataFiles().saved();
+        EXPECT_FALSE(QFile::exists(copy)) << c.name << ": removed once the log is saved";
+        w.reset();
+        EXPECT_TRUE(journals().isEmpty()) << c.name;
     }
-    TFCOMM w;
-    MessageBoxAnswerer yes(QMessageBox::Yes);
-    EXPECT_EQ(w.offerRecovery(), 5);
-    ASSERT_TRUE(yes.seen().has_value());
-    EXPECT_TRUE(yes.seen()->text.contains(QStringLiteral("last 2 lines are damaged"))) << qPrintable(yes.seen()->text);
+}
+
+// A nearly full disk: the rows come back, but the journal they were in is
+// kept until they are saved, so that a kill cannot lose them.
+TEST_F(JournalTest, ARestoreTheDiskCannotHoldKeepsTheOldJournal) {
+    SmallDisk disk("size=2m");
+    if (!disk.mounted()) GTEST_SKIP() << SmallDisk::kSkipReason;
+    qputenv("XDG_DATA_HOME", disk.path().toLocal8Bit());
+    folder = meterlink::Journal::folder();
+    QStringList before;
+    {
+        TFCOMM w;
+        for (int i = 0; i < 6137; ++i) w.logger().INDataToTable(reading("5.999", "V", "AUTO", "pass", 5999));
+        before = rowsOf(w.recordTable());
+    }
+    ASSERT_EQ(journals().size(), 1);
+    const QString old = QDir(folder).filePath(journals().front());
+    QByteArray oldBytes;
+    {
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        oldBytes = f.readAll();
+    }
+    disk.fill(64 * 1024);
+    {
+        auto w = std::make_unique<TFCOMM>();
+        // Yes, then Ok to each Error: this one, and the journal's own.
+        QStringList errors;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) return yes->click();
+            errors << box->windowTitle() + QLatin1Char(':') + box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        answer.start(20);
+        EXPECT_EQ(w->offerRecovery(), 6137);
+        EXPECT_EQ(rowsOf(w->recordTable()), before);
+        ASSERT_TRUE(waitFor([&] { return errors.size() == 2; }));
+        EXPECT_TRUE(errors.contains(QStringLiteral("Error:") + JournalRecovery::notHandedOverMessage(old)))
+            << qPrintable(errors.join(u'\n'));
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), oldBytes) << "the old journal is as it was";
+        EXPECT_TRUE(meterlink::findOrphanJournals(folder).empty()) << "held by the window while it has the rows";
+    }
+    // As after a kill: the next start offers every row once.
+    QFile::remove(disk.filePath(QStringLiteral("filler")));
+    {
+        TFCOMM w;
+        MessageBoxAnswerer yes(QMessageBox::Yes);
+        EXPECT_EQ(w.offerRecovery(), 6137);
+        EXPECT_EQ(rowsOf(w.recordTable()), before);
+        EXPECT_FALSE(QFile::exists(old)) << "handed over once the disk holds the rows";
+        emit w.dataFiles().saved();
+    }
+    EXPECT_TRUE(journals().isEmpty()) << qPrintable(journals().join(u' '));
+}
+
+// Killed at any moment of a restore, the next start offers each row once:
+// the hand-over from the old journal to the new one is all or nothing.
+TEST_F(JournalTest, AKillDuringARestoreOffersEachRowOnce) {
+    constexpr int kRows = 1'000'000;
+    std::string bytes = meterlink::journalHeader();
+    {
+        RecordTable t;
+        for (int i = 1; i <= kRows; ++i) {
+            RecordTable::Row row;
+            row.no = i;
+            const std::string value = std::to_string(i % 6000);
+            row.text[RecordTable::Value] = QByteArrayView(value.data(), static_cast<qsizetype>(value.size()));
+            row.text[RecordTable::Unit] = "mV";
+            t.append(row);
+        }
+        for (int r = 0; r < kRows; ++r) meterlink::appendJournalRow(bytes, t, r, std::nullopt);
+    }
+    QDir().mkpath(folder);
+    for (const int killAfterMs : {0, 40, 80, 120, 160, 200, 300, -1}) {
+        {
+            QFile f(QDir(folder).filePath(QStringLiteral("log-old.journal")));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        }
+        QProcess child;
+        child.start(QStringLiteral(METERLINK_JOURNAL_CHILD),
+                    {QStringLiteral("restore"), QCoreApplication::applicationName(), QCoreApplication::organizationName()});
+        ASSERT_TRUE(child.waitForStarted());
+        QByteArray out;
+        ASSERT_TRUE(waitFor([&] {
+            out += child.readAllStandardOutput();
+            return out.contains("yes") || child.state() == QProcess::NotRunning;
+        }, 20000));
+        if (killAfterMs >= 0) {
+            QTest::qWait(killAfterMs);
+            if (child.processId() > 0) ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        }
+        child.waitForFinished(60000);
+        out += child.readAllStandardOutput();
+
+        auto w = std::make_unique<TFCOMM>();
+        int questions = 0;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            ++questions;
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) yes->click();
+            else box->reject();
+        });
+        answer.start(20);
+        EXPECT_EQ(w->offerRecovery(), kRows) << "killed " << killAfterMs << " ms after Yes; child: " << out.constData();
+        EXPECT_EQ(questions, 1) << "killed " << killAfterMs << " ms after Yes";
+        // Each row once, in order.
+        const RecordTable& t = w->recordTable();
+        bool inOrder = t.rowCount() == kRows;
+        for (int r = 0; inOrder && r < kRows; ++r) inOrder = t.integer(r, RecordTable::No) == r + 1;
+        EXPECT_TRUE(inOrder) << "killed " << killAfterMs << " ms after Yes";
+        emit w->dataFiles().saved();
+        w.reset();
+        EXPECT_TRUE(journals().isEmpty()) << killAfterMs << ": " << qPrintable(journals().join(u' '));
+        for (const QString& j : journals()) QFile::remove(QDir(folder).filePath(j));
+    }
 }
 
 TEST_F(JournalTest, AJournalARunningWindowHoldsOrANewerProgramWroteIsLeftAlone) {

@@ -84,5 +84,28 @@ TEST(ParseLimit, GivesTheSiValueAndUnit) {
     for (const char* bad : {"", "V", "5.5 m", "5.5 Vx", "-999999", "5..5 V"}) EXPECT_FALSE(parseLimit(bad, ".").valid) << bad;
 }
 
+// The limits a row carries are SI values: bare limits count in the unit the
+// reading is shown in.
+TEST(LimitsInSi, ScaleBareLimitsByTheReadingsUnit) {
+    const struct {
+        const char* high;
+        const char* low;
+        const char* unit;
+        std::optional<double> siHigh, siLow;
+    } cases[] = {
+        {"6000", "-6000", "mV", 6.0, -6.0},
+        {"6000", "-6000", "V", 6000.0, -6000.0},
+        {"1.5", "0", "k*", 1500.0, 0.0},
+        {"5.5 V", "4.5", "mV", 5.5, 4.5},
+        {"12.5 k", "10 k", "M*", 12500.0, 10000.0},
+        {"", "-6000", "V", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const SiLimits l = limitsInSi(parseLimit(c.high, "."), parseLimit(c.low, "."), c.unit);
+        EXPECT_EQ(l.high, c.siHigh) << c.high << " " << c.unit;
+        EXPECT_EQ(l.low, c.siLow) << c.low << " " << c.unit;
+    }
+}
+
 }  // namespace
 }  // namespace meterlink

@@ -35,8 +35,9 @@ TEST_P(ExportTable, CsvAndJsonCarryTheSameFields) {
 }
 
 RowView row(std::optional<FullTime> t, std::optional<int> no, const char* function, const char* value,
-            const char* unit, const char* verdict, RecordTable::Range range) {
+            const char* unit, const char* verdict, RecordTable::Range range, RecordTable::Limits limits = {}) {
     RowView v;
+    v.limits = limits;
     v.fullTime = t;
     v.no = no;
     v.function = function;
@@ -49,35 +50,35 @@ RowView row(std::optional<FullTime> t, std::optional<int> no, const char* functi
 
 const ExportCase kCases[] = {
     {"logged_row_in_base_units",
-     row(kWinterNoon, 12, "DC", "-034.6", "mV", "pass", RecordTable::Range::Auto), ".",
-     "2026-12-10T16:08:55.123+01:00,12,DC,-0.0346,V,-034.6 mV,auto,pass",
+     row(kWinterNoon, 12, "DC", "-034.6", "mV", "pass", RecordTable::Range::Auto, {6.0, -6.0}), ".",
+     "2026-12-10T16:08:55.123+01:00,12,DC,-0.0346,V,-034.6 mV,auto,pass,6,-6",
      R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":12,"function":"DC","value":-0.0346,"unit":"V",)"
-     R"("display":"-034.6 mV","range":"auto","verdict":"pass","overload":false})"},
+     R"("display":"-034.6 mV","range":"auto","verdict":"pass","overload":false,"high_limit":6,"low_limit":-6})"},
     {"kilo_ohm_exact_and_comma_display_quoted",
-     row(FullTime{0, -330}, 3, "OHM", "0,015", "k*", "Fail", RecordTable::Range::Manual), ",",
-     "1969-12-31T18:30:00.000-05:30,3,OHM,15,\u03A9,\"0,015 k\u03A9\",manual,fail",
+     row(FullTime{0, -330}, 3, "OHM", "0,015", "k*", "Fail", RecordTable::Range::Manual, {0.0125, std::nullopt}), ",",
+     "1969-12-31T18:30:00.000-05:30,3,OHM,15,\u03A9,\"0,015 k\u03A9\",manual,fail,0.0125,",
      R"({"timestamp":"1969-12-31T18:30:00.000-05:30","no":3,"function":"OHM","value":15,"unit":"Ω",)"
-     R"("display":"0,015 kΩ","range":"manual","verdict":"fail","overload":false})"},
+     R"("display":"0,015 kΩ","range":"manual","verdict":"fail","overload":false,"high_limit":0.0125,"low_limit":null})"},
     {"kilohertz_in_hertz",
      row(kWinterNoon, 5, "Freq", "1.234", "kHz", "pass", RecordTable::Range::Auto), ".",
-     "2026-12-10T16:08:55.123+01:00,5,Freq,1234,Hz,1.234 kHz,auto,pass",
+     "2026-12-10T16:08:55.123+01:00,5,Freq,1234,Hz,1.234 kHz,auto,pass,,",
      R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":5,"function":"Freq","value":1234,"unit":"Hz",)"
-     R"("display":"1.234 kHz","range":"auto","verdict":"pass","overload":false})"},
+     R"("display":"1.234 kHz","range":"auto","verdict":"pass","overload":false,"high_limit":null,"low_limit":null})"},
     {"overload_has_no_value",
      row(kWinterNoon, 4, "OHM", "0.L", "M*", "Fail", RecordTable::Range::Auto), ".",
-     "2026-12-10T16:08:55.123+01:00,4,OHM,,\u03A9,0.L M\u03A9,auto,fail",
+     "2026-12-10T16:08:55.123+01:00,4,OHM,,\u03A9,0.L M\u03A9,auto,fail,,",
      R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":4,"function":"OHM","value":null,"unit":"Ω",)"
-     R"("display":"0.L MΩ","range":"auto","verdict":"fail","overload":true})"},
+     R"("display":"0.L MΩ","range":"auto","verdict":"fail","overload":true,"high_limit":null,"low_limit":null})"},
     {"loaded_row_without_full_time",
      row(std::nullopt, std::nullopt, "TMP", "23.5", "#", "", RecordTable::Range::Unknown), ".",
-     ",,TMP,23.5,\u00B0C,23.5 \u00B0C,,",
+     ",,TMP,23.5,\u00B0C,23.5 \u00B0C,,,,",
      R"({"timestamp":null,"no":null,"function":"TMP","value":23.5,"unit":"°C","display":"23.5 °C",)"
-     R"("range":null,"verdict":null,"overload":false})"},
+     R"("range":null,"verdict":null,"overload":false,"high_limit":null,"low_limit":null})"},
     {"quotes_and_line_breaks_stay_in_their_field",
      row(std::nullopt, 1, "a\"b\nc", "1", "uA", "pass", RecordTable::Range::Unknown), ".",
-     ",1,\"a\"\"b\nc\",1e-06,A,1 \u00B5A,,pass",
+     ",1,\"a\"\"b\nc\",1e-06,A,1 \u00B5A,,pass,,",
      R"({"timestamp":null,"no":1,"function":"a\"b\nc","value":1e-06,"unit":"A","display":"1 µA",)"
-     R"("range":null,"verdict":"pass","overload":false})"},
+     R"("range":null,"verdict":"pass","overload":false,"high_limit":null,"low_limit":null})"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, ExportTable, ::testing::ValuesIn(kCases),
@@ -103,6 +104,7 @@ TEST(RowFormats, FilesKeepTheirLineEndsAndTheExtensionPicksTheFormat) {
     RecordTable::Row r = test::tableRow(1, "16:08:55", "DC", "5.000", "V", "pass");
     r.fullTime = kWinterNoon;
     r.range = RecordTable::Range::Auto;
+    r.limits = {5.5, 4.5};
     table.append(r);
     struct Case {
         const char* file;
@@ -110,10 +112,10 @@ TEST(RowFormats, FilesKeepTheirLineEndsAndTheExtensionPicksTheFormat) {
     };
     const Case cases[] = {
         {"log.txt", "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n1\t16:08:55\tDC\t5.000\tV\tpass\r\n"},
-        {"log.CSV", "timestamp,no,function,value,unit,display,range,verdict\r\n"
-                    "2026-12-10T16:08:55.123+01:00,1,DC,5,V,5.000 V,auto,pass\r\n"},
+        {"log.CSV", "timestamp,no,function,value,unit,display,range,verdict,high_limit,low_limit\r\n"
+                    "2026-12-10T16:08:55.123+01:00,1,DC,5,V,5.000 V,auto,pass,5.5,4.5\r\n"},
         {"log.jsonl", R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":1,"function":"DC","value":5,"unit":"V",)"
-                      R"("display":"5.000 V","range":"auto","verdict":"pass","overload":false})"
+                      R"("display":"5.000 V","range":"auto","verdict":"pass","overload":false,"high_limit":5.5,"low_limit":4.5})"
                       "\n"},
     };
     for (const Case& c : cases) {

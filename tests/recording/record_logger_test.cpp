@@ -225,6 +225,27 @@ TEST(LoggedRow, HoldsTheReadingAsDecodedWithTheVerdictInAuto) {
     EXPECT_EQ(log.pager.value(0), -1.23);
 }
 
+// Rows keep the limits that judged them; when the limits change, the rows
+// before keep theirs.
+TEST(LoggedRow, KeepsTheLimitsThatJudgedIt) {
+    RecordTable table;
+    RecordLogger logger(table, nullptr);
+    MeterReading r;
+    r.ValueText = "5.000";
+    r.UnitText = "V";
+    r.JudgeText = "pass";
+    logger.INDataToTable(r);
+    r.HighLimitSi = 6.0;
+    r.LowLimitSi = -6.0;
+    logger.INDataToTable(r);
+    logger.INDataToTable(r);
+    r.HighLimitSi = 4.5;
+    logger.INDataToTable(r);
+    const RecordTable::Limits expected[] = {{}, {6.0, -6.0}, {6.0, -6.0}, {4.5, -6.0}};
+    ASSERT_EQ(table.rowCount(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(table.limits(i), expected[i]) << "row " << i;
+}
+
 TEST(LoggedRow, TheSamplingTimerFlagIsClearedByEveryTick) {
     Log log;
     log.run("frame 1/DC/V/AUTO/pass");

@@ -402,7 +402,7 @@ TEST_F(LogCommand, OutIsWrittenAsItGoesAppendedOnRequestAndNeverSilentlyReplaced
         EXPECT_TRUE(printed[i].startsWith("{\"timestamp\":\"") && printed[i].endsWith("}")) << printed[i].constData();
     }
     const QByteArray after3 = readFile(csv);
-    ASSERT_TRUE(after3.startsWith("timestamp,no,function,value,unit,display,range,verdict\r\n"));
+    ASSERT_TRUE(after3.startsWith("timestamp,no,function,value,unit,display,range,verdict,high_limit,low_limit\r\n"));
     ASSERT_EQ(after3.count("\r\n"), 4);
 
     struct Refusal {
