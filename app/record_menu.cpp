@@ -44,6 +44,8 @@ RecordMenu::RecordMenu(QMenuBar* bar) : QObject(bar) {
         connect(a, &QAction::triggered, this, [this, i] { chooseLimit(i); });
         limits_.append(a);
     }
+    Record1_->addSeparator();
+    analysis_ = Record1_->addAction(QStringLiteral("Analysis…"));
 }
 
 QAction* RecordMenu::limitItem(int i) const { return limits_.at(i); }

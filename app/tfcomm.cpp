@@ -12,6 +12,7 @@
 #include "meter_chart.h"
 #include "record_bar.h"
 #include "record_grid.h"
+#include "analysis/analysis_launcher.h"
 #include "record_menu.h"
 #include "record_table_model.h"
 #include "user_settings.h"
@@ -202,6 +203,10 @@ void TFCOMM::buildMenus() {
     recordMenu_ = new RecordMenu(bar);
     connect(recordMenu_, &RecordMenu::limitChosen, this, [this](std::int32_t limit) { logger_->setRecordLimit(limit); });
     connect(recordMenu_->New1(), &QAction::triggered, this, &TFCOMM::RecordNewClick);
+    analysis_ = new meterlink::analysis::AnalysisLauncher(
+        RecordTable_, [this] { return DecimalSepText_; }, limits_->T1HI(), limits_->T1LO(), this);
+    connect(recordMenu_->analysisItem(), &QAction::triggered, analysis_, &meterlink::analysis::AnalysisLauncher::open);
+    connect(ChartToolbar_->BtAnalysis(), &QToolButton::clicked, analysis_, &meterlink::analysis::AnalysisLauncher::open);
 
     // Menus that only carry state; the user never sees them.
     bar->addMenu(connection_->ComSetup1())->setVisible(false);

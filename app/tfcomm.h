@@ -26,6 +26,9 @@
 namespace meterlink {
 class Journal;
 }
+namespace meterlink::analysis {
+class AnalysisLauncher;
+}
 
 class ChartToolbar;
 class ConnectionControl;
@@ -101,6 +104,7 @@ public:
     RecordBar* recordBar() const { return Panel2_; }
     RecordGrid* DBGrid1() const { return DBGrid1_; }
     RecordMenu* recordMenu() const { return recordMenu_; }
+    meterlink::analysis::AnalysisLauncher& analysis() const { return *analysis_; }
     meterlink::RecordTable& recordTable() { return RecordTable_; }
     meterlink::TChartControl& ChartPager() { return *ChartPager_; }
     meterlink::RecordLogger& logger() { return *logger_; }
@@ -225,6 +229,7 @@ private:
     MeterChart* Chtshow_ = nullptr;
     QLineEdit* systeminfomation_ = nullptr;
     RecordMenu* recordMenu_ = nullptr;
+    meterlink::analysis::AnalysisLauncher* analysis_ = nullptr;
     QMenu* meterMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
     DataFileCommands* dataFiles_ = nullptr;
