@@ -14,12 +14,19 @@
 
 #include "view_span.h"
 
-#include "recording/log_points.h"
 
 #include <QWidget>
 
+#include <cstdint>
+
 #include <optional>
 #include <vector>
+
+namespace meterlink {
+// Declared here alone: the log's own verdict type must stay out of headers
+// that moc reads beside the limit judge's.
+enum class BaseUnit : std::uint8_t;
+}
 
 namespace meterlink::analysis {
 
@@ -95,7 +102,7 @@ private:
     void drawMarks(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view) const;
 
     std::vector<const LogTrace*> traces_;
-    BaseUnit unit_ = BaseUnit::V;
+    BaseUnit unit_{};   // volts
     std::optional<double> high_, low_;
     ViewSpan view_;
     bool valuesChosen_ = false;   // the user set the value span: no refitting

@@ -4,6 +4,8 @@
 // made when first asked for and let go when closed, so its summaries cost
 // nothing while nobody looks.
 
+#include "analysis_window.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -19,7 +21,6 @@ class RecordTable;
 
 namespace meterlink::analysis {
 
-class AnalysisWindow;
 
 class AnalysisLauncher : public QObject {
     Q_OBJECT

@@ -4,11 +4,11 @@
 #include "axis_ticks.h"
 #include "log_trace.h"
 
-#include "protocol/limit_value.h"
 #include "recording/data_files.h"
 #include "recording/record_table.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -195,7 +195,7 @@ AnalysisWindow::AnalysisWindow(const RecordTable& live, const QString& decimalSe
     });
     connect(unit_, &QComboBox::currentIndexChanged, this, [this] {
         chart_->setUnit(static_cast<BaseUnit>(unit_->currentData().toInt()));
-        setLimitTexts(highText_, lowText_);
+        setLimits(high_, low_);
         refreshTexts();
     });
     connect(align_, &QComboBox::currentIndexChanged, this, [this] {
@@ -300,18 +300,16 @@ void AnalysisWindow::scheduleTexts() {
     if (!texts_->isActive()) texts_->start();
 }
 
-std::optional<double> AnalysisWindow::limitFor(const QString& text) const {
-    const std::string typed = text.toStdString();
-    const LimitValue limit = parseLimit(typed, decimalSep_.toStdString());
-    if (!limit.valid) return std::nullopt;
-    if (limit.hasUnit && baseUnitOf(limit.unit) != chart_->unit()) return std::nullopt;
-    return limit.value;
+std::optional<double> AnalysisWindow::limitFor(const std::optional<Limit>& limit) const {
+    if (!limit) return std::nullopt;
+    if (!limit->unit.isEmpty() && baseUnitOf(limit->unit.toStdString()) != chart_->unit()) return std::nullopt;
+    return limit->value;
 }
 
-void AnalysisWindow::setLimitTexts(const QString& high, const QString& low) {
-    highText_ = high;
-    lowText_ = low;
-    chart_->setLimits(limitFor(high), limitFor(low));
+void AnalysisWindow::setLimits(std::optional<Limit> high, std::optional<Limit> low) {
+    high_ = std::move(high);
+    low_ = std::move(low);
+    chart_->setLimits(limitFor(high_), limitFor(low_));
 }
 
 void AnalysisWindow::refreshTexts() {

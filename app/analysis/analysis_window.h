@@ -4,10 +4,11 @@
 // the live one. A window of its own, fed by the record table it is given; it
 // knows nothing of the main window.
 
-#include "recording/log_points.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include <cstdint>
 
 #include <memory>
 #include <optional>
@@ -21,6 +22,12 @@ class QToolButton;
 
 namespace meterlink {
 class RecordTable;
+}
+
+namespace meterlink {
+// Declared here alone: the log's own verdict type must stay out of headers
+// that moc reads beside the limit judge's.
+enum class BaseUnit : std::uint8_t;
 }
 
 namespace meterlink::analysis {
@@ -37,8 +44,13 @@ public:
 
     static QString title() { return QStringLiteral("Analysis"); }
 
-    // The limits as typed ("5.5", "220 mV"); drawn in the shown unit.
-    void setLimitTexts(const QString& high, const QString& low);
+    // A limit in SI units; unit is its SI symbol, or empty when it was typed
+    // without one (then it is drawn in whatever unit is shown).
+    struct Limit {
+        double value = 0;
+        QString unit;
+    };
+    void setLimits(std::optional<Limit> high, std::optional<Limit> low);
 
     AnalysisChart* chart() const { return chart_; }
     QComboBox* unitChoice() const { return unit_; }
@@ -77,7 +89,7 @@ private:
     void applyAlignment();
     void refreshReadout();
     void scheduleTexts();
-    std::optional<double> limitFor(const QString& text) const;
+    std::optional<double> limitFor(const std::optional<Limit>& limit) const;
 
     QString decimalSep_;
     std::vector<std::unique_ptr<LogTrace>> traces_;
@@ -90,7 +102,7 @@ private:
     QLabel* cursorText_ = nullptr;
     QTimer* catchUp_ = nullptr;
     QTimer* texts_ = nullptr;
-    QString highText_, lowText_;
+    std::optional<Limit> high_, low_;
     int pendingLoads_ = 0;
     QStringList askedByUser_;   // their failures get a message box
 };

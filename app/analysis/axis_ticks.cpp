@@ -37,7 +37,7 @@ QDateTime localDateTime(double utcMs, int offsetMinutes) {
 SiPrefix prefixForSpan(double low, double high) {
     const double largest = std::max(std::fabs(low), std::fabs(high));
     if (!(largest > 0) || !std::isfinite(largest)) return {};
-    const int exponent = static_cast<int>(std::floor(std::log10(largest) / 3.0)) * 3;
+    const int exponent = static_cast<int>(std::floor((std::log10(largest) + 1e-6) / 3.0)) * 3;   // 0.000999999 is 1 m
     const PrefixEntry* chosen = &kPrefixes.front();
     for (const PrefixEntry& p : kPrefixes)
         if (p.exponent <= exponent) chosen = &p;

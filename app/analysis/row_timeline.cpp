@@ -17,20 +17,23 @@ void RowTimeline::reset() {
     firstGaps_.clear();
     intervalMs_ = 1000;
     offsetMinutes_ = 0;
+    shiftMs_ = 0;
 }
 
 bool RowTimeline::catchUp(const LogPointSource& source, std::size_t maxRows) {
     if (source.size() < times_.size()) reset();
-    const std::size_t end = std::min(source.size(), times_.size() + std::max<std::size_t>(maxRows, 1));
+    const std::size_t end = times_.size() + std::min(source.size() - times_.size(), std::max<std::size_t>(maxRows, 1));
     for (std::size_t r = times_.size(); r < end; ++r) {
         const LogPoint p = source.point(r);
         const int row = static_cast<int>(r);
-        auto t = static_cast<double>(p.utcMs);
+        // After a clock went back, the rows after it keep their own spacing.
+        double t = static_cast<double>(p.utcMs) + shiftMs_;
         if (r == 0) offsetMinutes_ = p.offsetMinutes;
         if (r > 0) {
             const double before = times_.back();
             if (t < before) {
                 clockBack_.push_back(row);
+                shiftMs_ += before + intervalMs_ - t;
                 t = before + intervalMs_;
             } else if (!p.timePlaced && t > before) {
                 learnInterval(t - before);

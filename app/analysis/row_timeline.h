@@ -56,6 +56,7 @@ private:
     std::vector<double> firstGaps_;
     double intervalMs_ = 1000;
     int offsetMinutes_ = 0;
+    double shiftMs_ = 0;   // added to every moment since the clock last went back
 };
 
 }  // namespace meterlink::analysis
