@@ -20,8 +20,9 @@ class DataFileCommands : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kSaveFilter =
-        "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv";
-    static constexpr const char* kOpenFilter = "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt";
+        "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv|JSON lines (*.jsonl)|*.jsonl";
+    static constexpr const char* kOpenFilter =
+        "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt|CSV (*.csv)|*.csv|JSON lines (*.jsonl)|*.jsonl";
 
     DataFileCommands(meterlink::RecordTable& table, QWidget* window);
 

@@ -72,6 +72,7 @@ bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFi
     if (!file.open(QIODevice::ReadOnly)) return fail(reason, file.errorString());
     // Both readers take the file a piece at a time (read, not mapped: a file
     // that shrinks while it is read must fail the load, not crash).
+    if (hasRowFormatExtension(fileName)) return rowFormatForFile(fileName).load(file, table, reason);
     if (dataFileFormat(fileName) == DataFileFormat::Text) return loadTableText(file, table, reason);
     // Only a whole packet replaces the rows.
     RecordTable packet;

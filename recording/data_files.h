@@ -1,7 +1,7 @@
 #pragma once
 // Saving the log to a file and loading one back, in the format the file's
 // name selects: exactly ".xml" (lower case) is the XML data packet, ".csv"
-// and ".jsonl" (save only) the exports for analysis tools, every other name
+// and ".jsonl" the exports for analysis tools, every other name
 // tab-separated text. Shared by the window and meterlink-cli.
 //
 // A save replaces the file in one step, once the new one is complete and on
@@ -31,7 +31,8 @@ bool SaveTableAsText(const RecordTable& table, const QString& fileName, QString*
 bool saveTableToFile(const RecordTable& table, const QString& fileName, QString* reason = nullptr);
 
 // Loads a file in the format its name selects, after emptying the table
-// when clearFirst is set. Text rows are added after the table's rows; a
+// when clearFirst is set. Text, CSV and JSON-lines rows are added after
+// the table's rows; a
 // failing line stops the load and the rows before it stay. An XML packet
 // replaces the table's rows, and only when the whole packet could be read.
 bool LoadTableFromFile(const QString& fileName, RecordTable& table, bool clearFirst, QString* reason = nullptr);

@@ -46,7 +46,7 @@ bool Decimation::catchUp(std::size_t maxRows) {
         std::uint8_t f = static_cast<std::uint8_t>(p.unit);
         if (p.hasValue) f |= HasValue;
         if (p.overload) f |= Overload;
-        if (p.verdict == Verdict::Fail) f |= Fail;
+        if (p.verdict == RowVerdict::Fail) f |= Fail;
         values_.push_back(p.hasValue ? static_cast<float>(p.value) : 0.0f);
         flags_.push_back(f);
         ++taken;
@@ -107,8 +107,18 @@ std::vector<Column> Decimation::byTime(BaseUnit unit, std::int64_t t0Ms, std::in
     std::vector<std::size_t> edges(static_cast<std::size_t>(columns) + 1);
     const double span = double(t1Ms - t0Ms);
     for (std::size_t k = 0; k < edges.size(); ++k)
-        edges[k] = stats_.rowAtTime(t0Ms + static_cast<std::int64_t>(std::floor(span * double(k) / columns)));
-    return byEdges(unit, edges);
+        edges[k] = stats_.blockRowAtTime(t0Ms + static_cast<std::int64_t>(std::floor(span * double(k) / columns)));
+    // An edge is found to the row only where its columns are narrow: moving
+    // it by less than a block is less than a sixteenth of a wide column.
+    constexpr std::size_t kWide = std::size_t{16} << LogStatistics::kShift;
+    std::vector<std::size_t> exact = edges;
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+        const bool wideBefore = k == 0 || edges[k] - edges[k - 1] >= kWide;
+        const bool wideAfter = k + 1 == edges.size() || edges[k + 1] - edges[k] >= kWide;
+        if (!(wideBefore && wideAfter))
+            exact[k] = stats_.rowAtTime(t0Ms + static_cast<std::int64_t>(std::floor(span * double(k) / columns)));
+    }
+    return byEdges(unit, exact);
 }
 
 }  // namespace meterlink

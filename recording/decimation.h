@@ -54,7 +54,9 @@ public:
     // Rows [first, end) in `columns` columns of (nearly) equal row counts.
     std::vector<Column> byRows(BaseUnit unit, std::size_t first, std::size_t end, int columns) const;
     // Times [t0, t1) in `columns` columns of equal time; the column edges
-    // are the rows LogStatistics::rowAtTime finds.
+    // are the rows LogStatistics::rowAtTime finds, or, between columns of
+    // more than 1024 rows, the nearest block edge (under 1/16 of a column
+    // away). Either way every row falls in exactly one column.
     std::vector<Column> byTime(BaseUnit unit, std::int64_t t0Ms, std::int64_t t1Ms, int columns) const;
     // Columns with the given row edges: edges[k] .. edges[k+1].
     std::vector<Column> byEdges(BaseUnit unit, const std::vector<std::size_t>& edges) const;

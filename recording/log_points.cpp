@@ -40,8 +40,8 @@ LogPoint pointOf(std::string_view valueText, std::string_view unitText, std::str
         const auto lower = [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); };
         std::string v(4, ' ');
         std::transform(verdictText.begin(), verdictText.end(), v.begin(), lower);
-        if (v == "pass") p.verdict = Verdict::Pass;
-        if (v == "fail") p.verdict = Verdict::Fail;
+        if (v == "pass") p.verdict = RowVerdict::Pass;
+        if (v == "fail") p.verdict = RowVerdict::Fail;
     }
     return p;
 }
@@ -58,16 +58,24 @@ LogPoint RecordTablePoints::point(std::size_t row) const {
         return p;
     }
     p.timePlaced = true;
+    p.utcMs = placedTime(row, &p.offsetMinutes);
+    return p;
+}
+
+std::int64_t RecordTablePoints::timeOf(std::size_t row) const {
+    if (const auto t = table_.fullTime(static_cast<int>(row))) return t->utcMs;
+    std::int16_t offset = 0;
+    return placedTime(row, &offset);
+}
+
+std::int64_t RecordTablePoints::placedTime(std::size_t row, std::int16_t* offsetMinutes) const {
     const auto run = std::upper_bound(runs_.begin(), runs_.end(), row,
                                       [](std::size_t r, const PlacedRun& placed) { return r < placed.first; });
-    if (run != runs_.begin()) {
-        const PlacedRun& r = *std::prev(run);
-        if (row < r.end) {
-            p.utcMs = r.startMs + static_cast<std::int64_t>(std::llround(r.stepMs * double(row - r.first)));
-            p.offsetMinutes = r.offsetMinutes;
-        }
-    }
-    return p;
+    if (run == runs_.begin()) return 0;
+    const PlacedRun& r = *std::prev(run);
+    if (row >= r.end) return 0;
+    *offsetMinutes = r.offsetMinutes;
+    return r.startMs + static_cast<std::int64_t>(std::llround(r.stepMs * double(row - r.first)));
 }
 
 void RecordTablePoints::sync() {

@@ -34,7 +34,7 @@ std::string_view baseUnitSymbol(BaseUnit unit);
 // The unit of an SI symbol as toSiValue names it; Unknown for anything else.
 BaseUnit baseUnitOf(std::string_view siSymbol);
 
-enum class Verdict : std::uint8_t { None, Pass, Fail };
+enum class RowVerdict : std::uint8_t { None, Pass, Fail };
 
 struct LogPoint {
     std::int64_t utcMs = 0;
@@ -43,7 +43,7 @@ struct LogPoint {
     bool hasValue = false;     // false for overload and "no number" rows
     bool overload = false;
     BaseUnit unit = BaseUnit::Unknown;
-    Verdict verdict = Verdict::None;
+    RowVerdict verdict = RowVerdict::None;
     double value = 0;   // SI base unit; meaningful only with hasValue
 
     FullTime time() const { return FullTime{utcMs, offsetMinutes}; }
@@ -55,6 +55,8 @@ public:
     virtual ~LogPointSource() = default;
     virtual std::size_t size() const = 0;
     virtual LogPoint point(std::size_t row) const = 0;
+    // The row's time alone, where that is cheaper than the whole point.
+    virtual std::int64_t timeOf(std::size_t row) const { return point(row).utcMs; }
 };
 
 // A plain sequence of points: loaded logs, tests.
@@ -62,9 +64,11 @@ class PointVector : public LogPointSource {
 public:
     std::size_t size() const override { return points_.size(); }
     LogPoint point(std::size_t row) const override { return points_[row]; }
+    std::int64_t timeOf(std::size_t row) const override { return points_[row].utcMs; }
     void push_back(const LogPoint& p) { points_.push_back(p); }
     void clear() { points_.clear(); }
     const std::vector<LogPoint>& points() const { return points_; }
+    std::vector<LogPoint>& points() { return points_; }
 
 private:
     std::vector<LogPoint> points_;
@@ -81,6 +85,7 @@ public:
 
     std::size_t size() const override { return synced_; }
     LogPoint point(std::size_t row) const override;
+    std::int64_t timeOf(std::size_t row) const override;
 
     // Takes in the rows appended since the last call.
     void sync();
@@ -88,6 +93,7 @@ public:
     void reset();
 
 private:
+    std::int64_t placedTime(std::size_t row, std::int16_t* offsetMinutes) const;
     // A stretch of rows without full times, placed evenly.
     struct PlacedRun {
         std::size_t first, end;

@@ -29,8 +29,8 @@ Summary rowSummary(const LogPoint& p, std::size_t row) {
     s.count = 1;
     s.firstRow = s.lastRow = s.minRow = s.maxRow = r;
     s.overloads = p.overload ? 1 : 0;
-    s.pass = p.verdict == Verdict::Pass ? 1 : 0;
-    s.fail = p.verdict == Verdict::Fail ? 1 : 0;
+    s.pass = p.verdict == RowVerdict::Pass ? 1 : 0;
+    s.fail = p.verdict == RowVerdict::Fail ? 1 : 0;
     s.placed = p.timePlaced ? 1 : 0;
     if (p.hasValue) {
         s.numbers = 1;
@@ -41,7 +41,7 @@ Summary rowSummary(const LogPoint& p, std::size_t row) {
 
 // The time the row before spent outside the limits: up to this row.
 std::int64_t outsideBefore(const LogPoint& previous, const LogPoint& p) {
-    if (previous.verdict != Verdict::Fail) return 0;
+    if (previous.verdict != RowVerdict::Fail) return 0;
     return std::max<std::int64_t>(0, p.utcMs - previous.utcMs);
 }
 
@@ -237,19 +237,24 @@ UnitStatistics LogStatistics::range(std::size_t first, std::size_t end, BaseUnit
     return none;
 }
 
-std::size_t LogStatistics::rowAtTime(std::int64_t utcMs) const {
-    // The block whose first row is the last one before utcMs, then its rows.
+std::size_t LogStatistics::blockRowAtTime(std::int64_t utcMs) const {
     std::size_t lo = 0, hi = blockStartMs_.size();
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
         if (blockStartMs_[mid] < utcMs) lo = mid + 1;
         else hi = mid;
     }
-    if (lo == 0) return 0;
-    std::size_t a = (lo - 1) * kFan + 1, b = std::min(rows_, lo * kFan);
+    return std::min(rows_, lo * kFan);
+}
+
+std::size_t LogStatistics::rowAtTime(std::int64_t utcMs) const {
+    // The block whose first row is the last one before utcMs, then its rows.
+    const std::size_t blockRow = blockRowAtTime(utcMs);
+    if (blockRow == 0) return 0;
+    std::size_t a = ((blockRow - 1) & ~(kFan - 1)) + 1, b = blockRow;
     while (a < b) {
         const std::size_t mid = (a + b) / 2;
-        if (source_.point(mid).utcMs < utcMs) a = mid + 1;
+        if (source_.timeOf(mid) < utcMs) a = mid + 1;
         else b = mid;
     }
     return a;

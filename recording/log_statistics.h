@@ -95,6 +95,9 @@ public:
     // The first row whose time is not before utcMs, for rows in time order
     // (a clock that jumped back makes this one of the candidates).
     std::size_t rowAtTime(std::int64_t utcMs) const;
+    // The same to within 64 rows, without reading a row: the first row of
+    // the first block that does not begin before utcMs.
+    std::size_t blockRowAtTime(std::int64_t utcMs) const;
 
     // Bytes held by the summaries.
     std::size_t bytesUsed() const;

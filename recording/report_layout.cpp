@@ -2,6 +2,7 @@
 
 #include "unit_text.h"
 
+#include <QLocale>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -83,6 +84,28 @@ QString detailText(const RecordTable& table, int row, RecordTable::Field field) 
 
 }  // namespace
 
+namespace {
+
+ReportDetails plainDetails() {
+    ReportDetails d;
+    d.plain = true;
+    return d;
+}
+
+// Columns of the first page's chart: about one per half millimetre.
+constexpr int kChartColumns = 360;
+
+}  // namespace
+
+ReportLayout::ReportLayout(const RecordTable& table) : ReportLayout(table, plainDetails()) {}
+
+ReportLayout::ReportLayout(const RecordTable& table, const ReportDetails& details)
+    : table_(table), rows_(table.rowCount()), details_(details) {
+    if (!details_.printed.isValid()) details_.printed = QDateTime::currentDateTime();
+    if (!details_.plain)
+        summary_ = ReportSummary::of(table, static_cast<std::size_t>(rows_), details_.decimalSep, kChartColumns);
+}
+
 QPageLayout ReportLayout::pageLayout() {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                        QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter);
@@ -104,10 +127,38 @@ int ReportLayout::rowsPerPage(double printableHeightMm) {
 
 int ReportLayout::pageCount(double printableHeightMm) const {
     const int perPage = rowsPerPage(printableHeightMm);
-    return (rows() + perPage - 1) / perPage;
+    return summaryPages() + (rows() + perPage - 1) / perPage;
 }
 
 void ReportLayout::paintPage(QPainter& painter, int page, double printableHeightMm) const {
+    const int pages = pageCount(printableHeightMm);
+    if (page < summaryPages()) {
+        const double width = painter.device()->widthMM() > 0 ? std::min(kBandWidth, double(painter.device()->widthMM()))
+                                                             : kBandWidth;
+        paintSummaryPage(painter, summary_, details_, printableHeightMm, width);
+    } else {
+        paintTablePage(painter, page - summaryPages(), printableHeightMm);
+    }
+    if (!details_.plain) paintPageFooter(painter, page, pages, printableHeightMm);
+}
+
+void ReportLayout::paintPageFooter(QPainter& painter, int page, int pages, double printableHeightMm) const {
+    const Millimetres mm(painter);
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.setFont(fontOf(Face::Report));
+    const double top = printableHeightMm - kPageFooterHeight + kFooter.top;
+    if (page < summaryPages())
+        drawLeft(painter, mm, printableHeightMm - kPageFooterHeight, kFooter.left, kFooter.top,
+                 QString::fromLatin1(kFooter.text));
+    painter.drawText(mm.rect(0, top, kBandWidth, kDetailHeight), Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
+                     QStringLiteral("Printed ") + QLocale().toString(details_.printed, QLocale::ShortFormat));
+    painter.drawText(mm.rect(0, top, kBandWidth - 2, kDetailHeight), Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip,
+                     QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages));
+    painter.restore();
+}
+
+void ReportLayout::paintTablePage(QPainter& painter, int page, double printableHeightMm) const {
     const Millimetres mm(painter);
     painter.save();
     painter.setPen(Qt::black);

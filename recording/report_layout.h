@@ -3,8 +3,13 @@
 // column headings, as many rows as fit and the footer "The Data Print Foot".
 // Painted with QPainter on any paged device: the printer behind the print
 // preview, or a PDF writer. An empty log gives no pages.
+//
+// Unless the details ask for the plain report, a first page with the
+// summary comes before the table pages (see report_summary.h), and every
+// page carries "Page X of Y" and the print date in its footer.
 
 #include "record_table.h"
+#include "report_summary.h"
 
 #include <QPageLayout>
 
@@ -21,7 +26,9 @@ class ReportLayout {
 public:
     // The report holds the rows the table has now; rows logged while the
     // preview is open are not in it, on screen or on paper.
-    explicit ReportLayout(const RecordTable& table) : table_(table), rows_(table.rowCount()) {}
+    // The plain report: the table pages alone.
+    explicit ReportLayout(const RecordTable& table);
+    ReportLayout(const RecordTable& table, const ReportDetails& details);
 
     // A4 portrait, margins of 10 mm all round.
     static QPageLayout pageLayout();
@@ -31,6 +38,9 @@ public:
     // Rows that fit on a page whose printable area is this high.
     static int rowsPerPage(double printableHeightMm);
     int pageCount(double printableHeightMm) const;
+
+    const ReportDetails& details() const { return details_; }
+    const ReportSummary& summary() const { return summary_; }
 
     // Paints page `page` (from 0) with the painter's origin at the top-left
     // corner of the printable area.
@@ -48,9 +58,14 @@ public:
 
 private:
     int rows() const { return std::min(rows_, table_.rowCount()); }
+    int summaryPages() const { return details_.plain || rows() == 0 ? 0 : 1; }
+    void paintTablePage(QPainter& painter, int page, double printableHeightMm) const;
+    void paintPageFooter(QPainter& painter, int page, int pages, double printableHeightMm) const;
 
     const RecordTable& table_;
     int rows_;
+    ReportDetails details_;
+    ReportSummary summary_;
 };
 
 }  // namespace meterlink

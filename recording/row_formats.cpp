@@ -1,6 +1,7 @@
 #include "row_formats.h"
 
 #include "csv_writer.h"
+#include "export_reader.h"
 #include "json_lines_writer.h"
 #include "row_view.h"
 #include "text_data_file.h"
@@ -37,9 +38,9 @@ void jsonRow(std::string& out, const RecordTable& table, int row, std::string_vi
 }
 
 constexpr RowFormat kFormats[] = {
-    {"text", "", "\r\n", textHeader, textRow},
-    {"csv", ".csv", "\r\n", appendCsvHeader, csvRow},
-    {"jsonl", ".jsonl", "\n", jsonHeader, jsonRow},
+    {"text", "", "\r\n", textHeader, textRow, nullptr},
+    {"csv", ".csv", "\r\n", appendCsvHeader, csvRow, loadTableCsv},
+    {"jsonl", ".jsonl", "\n", jsonHeader, jsonRow, loadTableJsonLines},
 };
 
 }  // namespace

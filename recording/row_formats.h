@@ -22,6 +22,9 @@ struct RowFormat {
     void (*header)(std::string& out, std::string_view lineEnd);
     void (*row)(std::string& out, const RecordTable& table, int row, std::string_view decimalSep,
                 std::string_view lineEnd);
+    // Appends a file's rows to the table; nullptr for text, which the data
+    // files load themselves.
+    bool (*load)(QIODevice& in, RecordTable& table, QString* reason);
 };
 
 const RowFormat& textRowFormat();

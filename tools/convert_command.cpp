@@ -10,8 +10,8 @@ int runConvert(int argc, char** argv) {
                                     "usage: meterlink-cli convert IN OUT\n"
                                     "Loads the log file IN and saves it as OUT. A name ending in \".xml\" (lower\n"
                                     "case) is an XML data packet, \".csv\" CSV and \".jsonl\" JSON lines for\n"
-                                    "analysis tools (OUT only), any other tab-separated text. On failure OUT is\n"
-                                    "left as it was and the exit code is 1.\n");
+                                    "analysis tools, any other tab-separated text. On failure OUT is left as it\n"
+                                    "was and the exit code is 1.\n");
     if (done) return *done;
     meterlink::RecordTable table;
     if (!command.load(table)) return 1;

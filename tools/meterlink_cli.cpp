@@ -5,6 +5,7 @@
 #ifdef METERLINK_DATA_FILES
 #include "convert_command.h"
 #include "report_command.h"
+#include "stats_command.h"
 #endif
 #ifdef METERLINK_HEADLESS_LOG
 #include "log_command.h"
@@ -24,6 +25,7 @@ void usage(std::ostream& out) {
 #ifdef METERLINK_DATA_FILES
            "       meterlink-cli convert IN OUT\n"
            "       meterlink-cli report IN OUT.pdf\n"
+           "       meterlink-cli stats FILE... [--from TIME] [--to TIME] [--json]\n"
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "       meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--out FILE] [...]\n"
@@ -40,6 +42,7 @@ void usage(std::ostream& out) {
            "convert   loads a log file and saves it again: text, XML, CSV or JSON lines,\n"
            "          chosen by the names.\n"
            "report    writes the printed report of a log file as PDF.\n"
+           "stats     prints the statistics of saved logs, per unit.\n"
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "log       logs the meter without a window (see meterlink-cli log --help).\n"
@@ -60,6 +63,7 @@ int main(int argc, char** argv) {
 #ifdef METERLINK_DATA_FILES
     if (std::strcmp(argv[1], "convert") == 0) return runConvert(argc - 1, argv + 1);
     if (std::strcmp(argv[1], "report") == 0) return runReport(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "stats") == 0) return runStats(argc - 1, argv + 1);
 #endif
 #ifdef METERLINK_HEADLESS_LOG
     if (std::strcmp(argv[1], "log") == 0) return runLog(argc - 1, argv + 1);

@@ -130,9 +130,11 @@ QByteArray readAll(const QString& path) {
 
 TEST(DialogFilter, PairsBecomeQtNameFiltersAndSuffixes) {
     EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kSaveFilter))),
-              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "CSV (*.csv)"}));
+              (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)", "CSV (*.csv)",
+                           "JSON lines (*.jsonl)"}));
     EXPECT_EQ(nameFilters(parseDialogFilter(QLatin1String(DataFileCommands::kOpenFilter))),
-              (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)"}));
+              (QStringList{"Excel File(*.xls)", "XML (*.xml)", "Txt File(*.txt)", "CSV (*.csv)",
+                           "JSON lines (*.jsonl)"}));
     const QList<DialogFilter> other = parseDialogFilter(QStringLiteral("Logs|*.log;*.txt|Everything (*.*)|*.*"));
     EXPECT_EQ(nameFilters(other), (QStringList{"Logs (*.log *.txt)", "Everything (*.*)"}));
     EXPECT_EQ(other[0].suffix(), QStringLiteral("log"));
@@ -160,7 +162,7 @@ TEST_F(DataFileCommandsTest, SaveAsksForANameEachTimeAndSaysHowItWent) {
                                     [](QFileDialog* d) {
                                         EXPECT_EQ(d->nameFilters(),
                                                   (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)",
-                                                               "CSV (*.csv)"}));
+                                                               "CSV (*.csv)", "JSON lines (*.jsonl)"}));
                                         EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("Excel File(*.xls)"));
                                         EXPECT_EQ(d->defaultSuffix(), QStringLiteral("xls"));
                                         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));

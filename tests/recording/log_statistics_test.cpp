@@ -14,7 +14,7 @@
 namespace meterlink {
 namespace {
 
-LogPoint pt(std::int64_t ms, double value, BaseUnit unit = BaseUnit::V, Verdict verdict = Verdict::None) {
+LogPoint pt(std::int64_t ms, double value, BaseUnit unit = BaseUnit::V, RowVerdict verdict = RowVerdict::None) {
     LogPoint p;
     p.utcMs = ms;
     p.offsetMinutes = 60;
@@ -25,7 +25,7 @@ LogPoint pt(std::int64_t ms, double value, BaseUnit unit = BaseUnit::V, Verdict 
     return p;
 }
 
-LogPoint overload(std::int64_t ms, BaseUnit unit = BaseUnit::V, Verdict verdict = Verdict::Fail) {
+LogPoint overload(std::int64_t ms, BaseUnit unit = BaseUnit::V, RowVerdict verdict = RowVerdict::Fail) {
     LogPoint p = pt(ms, 0, unit, verdict);
     p.hasValue = false;
     p.overload = true;
@@ -56,8 +56,8 @@ std::map<BaseUnit, Direct> direct(const std::vector<LogPoint>& rows, std::size_t
         if (d.count == 0) d.firstRow = r;
         d.lastRow = r;
         ++d.count;
-        d.pass += p.verdict == Verdict::Pass;
-        d.fail += p.verdict == Verdict::Fail;
+        d.pass += p.verdict == RowVerdict::Pass;
+        d.fail += p.verdict == RowVerdict::Fail;
         if (p.overload) ++d.overloads;
         else if (!p.hasValue) ++d.noNumber;
         if (p.hasValue) {
@@ -65,7 +65,7 @@ std::map<BaseUnit, Direct> direct(const std::vector<LogPoint>& rows, std::size_t
             if (values[p.unit].empty() || p.value > d.max) d.max = p.value, d.maxRow = r;
             values[p.unit].push_back(p.value);
         }
-        if (r + 1 < end && p.verdict == Verdict::Fail)
+        if (r + 1 < end && p.verdict == RowVerdict::Fail)
             d.outside += std::max<std::int64_t>(0, rows[r + 1].utcMs - p.utcMs);
     }
     for (auto& [unit, v] : values) {
@@ -153,15 +153,15 @@ const LogCase kLogs[] = {
      {pt(0, 0.5), pt(1000, 0.7), pt(2000, 100, BaseUnit::Ohm), pt(3000, 120, BaseUnit::Ohm), pt(4000, 0.6),
       pt(5000, 20, BaseUnit::Celsius), pt(6000, 50, BaseUnit::Hz), pt(7000, 0.01, BaseUnit::A)}},
     {"time_outside_until_next_row",
-     {pt(0, 1, BaseUnit::V, Verdict::Pass), pt(1000, 9, BaseUnit::V, Verdict::Fail),
-      pt(1500, 9, BaseUnit::V, Verdict::Fail), pt(4000, 1, BaseUnit::V, Verdict::Pass),
-      pt(5000, 9, BaseUnit::V, Verdict::Fail)}},
+     {pt(0, 1, BaseUnit::V, RowVerdict::Pass), pt(1000, 9, BaseUnit::V, RowVerdict::Fail),
+      pt(1500, 9, BaseUnit::V, RowVerdict::Fail), pt(4000, 1, BaseUnit::V, RowVerdict::Pass),
+      pt(5000, 9, BaseUnit::V, RowVerdict::Fail)}},
     {"failing_row_before_a_unit_switch_counts_for_its_own_unit",
-     {pt(0, 9, BaseUnit::V, Verdict::Fail), pt(2000, 5, BaseUnit::Ohm, Verdict::Pass),
-      pt(3000, 9, BaseUnit::V, Verdict::Fail)}},
+     {pt(0, 9, BaseUnit::V, RowVerdict::Fail), pt(2000, 5, BaseUnit::Ohm, RowVerdict::Pass),
+      pt(3000, 9, BaseUnit::V, RowVerdict::Fail)}},
     {"clock_jumping_back_adds_no_time",
-     {pt(10000, 1, BaseUnit::V, Verdict::Fail), pt(4000, 2, BaseUnit::V, Verdict::Fail),
-      pt(5000, 3, BaseUnit::V, Verdict::Pass)}},
+     {pt(10000, 1, BaseUnit::V, RowVerdict::Fail), pt(4000, 2, BaseUnit::V, RowVerdict::Fail),
+      pt(5000, 3, BaseUnit::V, RowVerdict::Pass)}},
     {"equal_extremes_report_the_earliest_row", {pt(0, 2), pt(1000, 1), pt(2000, 2), pt(3000, 1)}},
     // A sum of squares would lose every digit here.
     {"large_offset_keeps_deviation",
@@ -194,7 +194,7 @@ std::vector<LogPoint> longLog(std::size_t rows) {
         ms += 300 + static_cast<std::int64_t>(rng() % 700);
         if (rng() % 997 == 0) ms -= 5000;   // a clock set back now and then
         if (rng() % 1500 == 0) unit = unit == BaseUnit::V ? BaseUnit::A : BaseUnit::V;
-        const Verdict verdict = rng() % 7 == 0 ? Verdict::Fail : (rng() % 5 == 0 ? Verdict::None : Verdict::Pass);
+        const RowVerdict verdict = rng() % 7 == 0 ? RowVerdict::Fail : (rng() % 5 == 0 ? RowVerdict::None : RowVerdict::Pass);
         const unsigned kind = static_cast<unsigned>(rng() % 200);
         if (kind == 0) out.push_back(overload(ms, unit, verdict));
         else if (kind == 1) out.push_back(noNumber(ms, unit));
@@ -348,7 +348,7 @@ TEST_P(DecimationColumns, every_column_keeps_its_min_and_max) {
             for (std::size_t r = col.firstRow; r < col.endRow; ++r) {
                 if (rows[r].unit != unit) continue;
                 ++count;
-                fails += rows[r].verdict == Verdict::Fail;
+                fails += rows[r].verdict == RowVerdict::Fail;
                 if (!rows[r].hasValue) continue;
                 const float v = static_cast<float>(rows[r].value);
                 if (numbers == 0 || v < lo) lo = v, loRow = r;
@@ -396,6 +396,32 @@ TEST(DecimationTest, columns_by_time_cover_the_rows_of_their_time) {
         EXPECT_EQ(cols[k].max, 50.0);
         EXPECT_EQ(cols[k].maxRow, k * 100 + 7);
         EXPECT_EQ(cols[k].min, 1.0);
+    }
+}
+
+TEST(DecimationTest, wide_columns_by_time_still_tile_the_rows_and_keep_extremes) {
+    const auto rows = longLog(100'000);
+    PointVector points;
+    for (const LogPoint& p : rows) points.push_back(p);
+    LogStatistics stats(points);
+    Decimation dec(stats);
+    stats.catchUp();
+    dec.catchUp();
+    for (int columns : {3, 40, 700}) {
+        const auto cols = dec.byTime(BaseUnit::V, rows.front().utcMs, rows.back().utcMs + 1, columns);
+        ASSERT_EQ(cols.size(), static_cast<std::size_t>(columns));
+        std::size_t next = 0;
+        for (const Column& c : cols) {
+            ASSERT_EQ(c.firstRow, next);
+            next = c.endRow;
+            float hi = -1e30f;
+            for (std::size_t r = c.firstRow; r < c.endRow; ++r)
+                if (rows[r].unit == BaseUnit::V && rows[r].hasValue) hi = std::max(hi, static_cast<float>(rows[r].value));
+            if (c.numbers) {
+                EXPECT_FLOAT_EQ(static_cast<float>(c.max), hi);
+            }
+        }
+        EXPECT_EQ(next, rows.size());
     }
 }
 
