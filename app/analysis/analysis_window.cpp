@@ -60,10 +60,10 @@ QString valueText(double v, BaseUnit unit) {
 
 QString timeText(const FullTime& t) { return readoutTime(static_cast<double>(t.utcMs), t.offsetMinutes); }
 
-QString verdictText(Verdict v) {
+QString verdictText(RowVerdict v) {
     switch (v) {
-    case Verdict::Pass: return QStringLiteral("pass");
-    case Verdict::Fail: return QStringLiteral("Fail");
+    case RowVerdict::Pass: return QStringLiteral("pass");
+    case RowVerdict::Fail: return QStringLiteral("Fail");
     default: return QStringLiteral("not judged");
     }
 }
@@ -157,7 +157,9 @@ AnalysisWindow::AnalysisWindow(const RecordTable& live, const QString& decimalSe
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(statistics_);
     scroll->setWidgetResizable(true);
-    scroll->setMinimumWidth(330);
+    scroll->setMinimumWidth(360);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    statistics_->setWordWrap(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(chart_);
@@ -172,6 +174,7 @@ AnalysisWindow::AnalysisWindow(const RecordTable& live, const QString& decimalSe
     cursorText_->setObjectName(QStringLiteral("AnalysisCursors"));
     cursorText_->setTextFormat(Qt::RichText);
     cursorText_->setWordWrap(true);
+    cursorText_->setMinimumHeight(3 * cursorText_->fontMetrics().height());
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
@@ -213,6 +216,7 @@ AnalysisWindow::AnalysisWindow(const RecordTable& live, const QString& decimalSe
 
     std::vector<const LogTrace*> shown{traces_[0].get()};
     chart_->setTraces(shown);
+    refreshReadout();
     catchUp_->start(0);
     chart_->setFocus();
 }
@@ -333,12 +337,17 @@ void AnalysisWindow::refreshTexts() {
         if (!trace->timeline().clockBackRows().empty())
             html += QStringLiteral("<small>the clock went back %1 times</small><br>")
                         .arg(trace->timeline().clockBackRows().size());
-        html += QStringLiteral("<table cellspacing=0 cellpadding=2><tr><th></th><th align=left>Whole log</th>"
-                               "<th align=left>In view</th></tr>");
-        for (int k = 0; k < static_cast<int>(std::size(kRowNames)); ++k)
-            html += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td></tr>")
-                        .arg(QString::fromUtf8(kRowNames[k]), cells(whole, unit, k), cells(seen, unit, k));
-        html += QStringLiteral("</table></p>");
+        // One table under the other: the panel stays narrow beside the chart.
+        for (const auto& [heading, figures] : {std::pair<const char*, const UnitStatistics*>{"Whole log", &whole},
+                                               std::pair<const char*, const UnitStatistics*>{"In view", &seen}}) {
+            html += QStringLiteral("<table cellspacing=0 cellpadding=1><tr><th colspan=2 align=left>%1</th></tr>")
+                        .arg(QString::fromLatin1(heading));
+            for (int k = 0; k < static_cast<int>(std::size(kRowNames)); ++k)
+                html += QStringLiteral("<tr><td>%1&nbsp;&nbsp;</td><td>%2</td></tr>")
+                            .arg(QString::fromUtf8(kRowNames[k]), cells(*figures, unit, k));
+            html += QStringLiteral("</table>");
+        }
+        html += QStringLiteral("</p>");
     }
     statistics_->setText(html);
 

@@ -122,6 +122,7 @@ QString readoutTime(double utcMs, int offsetMinutes) {
 
 QString durationText(double ms) {
     const double a = std::fabs(ms);
+    if (a == 0) return QStringLiteral("0 s");
     const QString sign = ms < 0 ? QStringLiteral("−") : QString();
     if (a < 1000) return sign + QString::number(a, 'f', a < 10 ? 1 : 0) + QStringLiteral(" ms");
     if (a < 60000) return sign + QString::number(a / 1000, 'f', a < 10000 ? 3 : 1) + QStringLiteral(" s");

@@ -359,6 +359,7 @@ TEST(AnalysisWindow, logs_side_by_side_align_by_clock_or_by_start) {
     EXPECT_TRUE(stats.contains(QStringLiteral("Live log")));
     w.chart().setCursorA(kStartMs + 150'000);
     w.chart().setCursorB(kStartMs + 250'000);
+    QApplication::processEvents();
     saveScreenshot(w.window.grab(), "analysis-side-by-side.png");
 }
 
@@ -427,7 +428,7 @@ TEST(AnalysisWindow, a_spike_in_a_million_rows_stays_visible_and_cursors_measure
     EXPECT_GT(w.chart().view().v1, 9.87);
     const double spike = kStartMs + kSpike * 1000.0;
     // Zoom into it with the wheel, about where it lies.
-    for (int k = 0; k < 18; ++k) wheel(w.chart(), {w.chart().xOf(spike), w.at(0).y()}, 120);
+    for (int k = 0; k < 42; ++k) wheel(w.chart(), {w.chart().xOf(spike), w.at(0).y()}, 120);
     const ViewSpan v = w.chart().view();
     EXPECT_LT(v.t0, spike);
     EXPECT_GT(v.t1, spike);
@@ -435,6 +436,7 @@ TEST(AnalysisWindow, a_spike_in_a_million_rows_stays_visible_and_cursors_measure
     w.chart().setCursorA(spike - 20'000);
     w.chart().setCursorB(spike + 10'000);
     EXPECT_TRUE(w.window.cursorLabel()->text().contains(QStringLiteral("max 9.87 V")));
+    QApplication::processEvents();
     saveScreenshot(w.window.grab(), "analysis-spike.png");
 }
 

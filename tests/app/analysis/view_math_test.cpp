@@ -137,7 +137,7 @@ TEST(Durations, read_as_a_person_writes_them) {
         const char* text;
     };
     for (const Case c : {Case{850, "850 ms"}, Case{12'500, "12.5 s"}, Case{200'000, "3 min 20 s"},
-                         Case{7'500'000, "2 h 05 min"}, Case{97'200'000, "1 d 03 h"}, Case{2.5, "2.5 ms"}})
+                         Case{7'500'000, "2 h 05 min"}, Case{97'200'000, "1 d 03 h"}, Case{2.5, "2.5 ms"}, Case{0, "0 s"}})
         EXPECT_EQ(durationText(c.ms), QString::fromUtf8(c.text)) << c.ms;
 }
 
