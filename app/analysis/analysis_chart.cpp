@@ -164,10 +164,20 @@ void AnalysisChart::rowsArrived() {
     }
     const double newest = newestTime();
     if (!std::isfinite(newest)) return;
+    const ViewSpan before = view_;
     if (newest > view_.t1) view_ = view_.panned(newest - view_.t1 + view_.timeSpan() * 0.02, 0);
     fitValues();
-    update();
-    emit viewChanged();
+    if (view_ == before && std::isfinite(drawnNewest_) && drawnNewest_ >= view_.t0) {
+        // The view stands: only the strip from the row drawn last to the new ones changes.
+        const QRectF plot = plotRect();
+        const int from = static_cast<int>(std::floor(xOf(drawnNewest_))) - 3;
+        update(QRect(from, static_cast<int>(plot.top()) - 1, static_cast<int>(plot.right()) + 2 - from,
+                     static_cast<int>(plot.height()) + 3));
+    } else {
+        update();
+        emit viewChanged();
+    }
+    drawnNewest_ = newest;
 }
 
 void AnalysisChart::userView(const ViewSpan& view, bool valuesChosen) {
@@ -322,9 +332,9 @@ void AnalysisChart::keyPressEvent(QKeyEvent* event) {
 
 // ---- painting ----
 
-void AnalysisChart::paintEvent(QPaintEvent*) {
+void AnalysisChart::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    paintChart(p, rect());
+    paintChart(p, rect(), event->rect());
     if (drag_ == Drag::Band && moved_) {
         p.setPen(QPen(QColor(40, 80, 200), 1, Qt::DashLine));
         p.setBrush(QColor(40, 80, 200, 30));
@@ -332,8 +342,17 @@ void AnalysisChart::paintEvent(QPaintEvent*) {
     }
 }
 
-void AnalysisChart::paintChart(QPainter& p, const QRect& area) const {
+void AnalysisChart::paintChart(QPainter& p, const QRect& area, const QRect& exposed) const {
     const QRectF plot = plotRectFor(area);
+    // Only the columns under the exposed part are asked for: a live row
+    // redraws a strip at the right, not the whole log.
+    const int allColumns = std::max(1, static_cast<int>(plot.width()));
+    std::pair<int, int> columns{0, allColumns};
+    if (!exposed.isNull()) {
+        columns.first = std::clamp(static_cast<int>(std::floor(exposed.left() - plot.left())) - 2, 0, allColumns);
+        columns.second = std::clamp(static_cast<int>(std::ceil(exposed.right() - plot.left())) + 3, columns.first,
+                                    allColumns);
+    }
     const Mapping map{plot, view_};
     const QFontMetrics fm(font());
     p.setFont(font());
@@ -347,20 +366,24 @@ void AnalysisChart::paintChart(QPainter& p, const QRect& area) const {
     p.setPen(kGridColour);
     for (double v : vt.values) p.drawLine(QLineF(plot.left(), map.y(v), plot.right(), map.y(v)));
     for (double t : tt.times) p.drawLine(QLineF(map.x(t), plot.top(), map.x(t), plot.bottom()));
+    // Labels and legend only where the exposed part reaches them.
+    const bool all = exposed.isNull();
     p.setPen(Qt::black);
-    for (double v : vt.values)
+    if (all || exposed.left() < plot.left())
+        for (double v : vt.values)
         p.drawText(QRectF(area.left(), map.y(v) - fm.height() / 2.0, plot.left() - area.left() - 6, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, vt.label(v));
-    for (int i = 0; i < tt.times.size(); ++i)
-        p.drawText(QRectF(map.x(tt.times[i]) - 80, plot.bottom() + 4, 160, 2 * fm.height() + 4),
+    if (all || exposed.bottom() > plot.bottom())
+        for (int i = 0; i < tt.times.size(); ++i)
+            p.drawText(QRectF(map.x(tt.times[i]) - 80, plot.bottom() + 4, 160, 2 * fm.height() + 4),
                    Qt::AlignHCenter | Qt::AlignTop, tt.labels[i]);
     p.drawText(QRectF(area.left() + 2, area.top() + 2, plot.left() - area.left(), fm.height() + 4),
                Qt::AlignLeft | Qt::AlignVCenter, unitLabel(vt.prefix, unit_));
 
     p.save();
     p.setClipRect(plot.adjusted(-1, -1, 1, 1));
-    for (const LogTrace* trace : traces_) drawMarks(p, plot, *trace, view_);
-    for (const LogTrace* trace : traces_) drawTrace(p, plot, *trace, view_);
+    for (const LogTrace* trace : traces_) drawMarks(p, plot, *trace, view_, columns);
+    for (const LogTrace* trace : traces_) drawTrace(p, plot, *trace, view_, columns);
 
     // Limit lines.
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -402,6 +425,7 @@ void AnalysisChart::paintChart(QPainter& p, const QRect& area) const {
 
     // Legend.
     double x = plot.left() + fm.horizontalAdvance(QStringLiteral("  ")) + 30;
+    if (all || exposed.top() < plot.top())
     for (const LogTrace* trace : traces_) {
         const double y = area.top() + 4 + fm.height() / 2.0;
         p.setPen(QPen(trace->colour(), 3));
@@ -419,17 +443,19 @@ void AnalysisChart::paintChart(QPainter& p, const QRect& area) const {
 
 // Failed stretches, overload and "no number" rows, placed times and clock
 // jumps: behind the lines.
-void AnalysisChart::drawMarks(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view) const {
+void AnalysisChart::drawMarks(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view,
+                              std::pair<int, int> span) const {
     const Mapping map{plot, view};
     const RowTimeline& line = trace.timeline();
     const int n = trace.rowCount();
-    if (n == 0) return;
+    if (n == 0 || span.first >= span.second) return;
     const double shift = trace.shiftMs();
-    const int columns = std::max(1, static_cast<int>(plot.width()));
+    const double left = plot.left() + span.first;   // column 0 below is this one
+    const int columns = span.second - span.first;
     std::vector<std::size_t> edges(static_cast<std::size_t>(columns) + 1);
     for (int c = 0; c <= columns; ++c)
         edges[static_cast<std::size_t>(c)] = static_cast<std::size_t>(
-            std::min(line.lowerBound(map.t(plot.left() + c) - shift), n));
+            std::min(line.lowerBound(map.t(left + c) - shift), n));
     if (edges.front() >= edges.back()) return;
     const std::vector<Column> cols = trace.decimation().byEdges(unit_, edges);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -443,12 +469,12 @@ void AnalysisChart::drawMarks(QPainter& p, const QRectF& plot, const LogTrace& t
                (cols[static_cast<std::size_t>(last) + 1].fail > 0 ||
                 cols[static_cast<std::size_t>(last) + 1].firstRow == cols[static_cast<std::size_t>(last) + 1].endRow))
             ++last;
-        p.fillRect(QRectF(plot.left() + c, plot.top(), last - c + 1, plot.height()), kFailShade);
+        p.fillRect(QRectF(left + c, plot.top(), last - c + 1, plot.height()), kFailShade);
         c = last;
     }
     for (int c = 0; c < static_cast<int>(cols.size()); ++c) {
         const Column& col = cols[static_cast<std::size_t>(c)];
-        const double x = plot.left() + c + 0.5;
+        const double x = left + c + 0.5;
         if (col.overloads > 0) {   // a red wedge down from the top edge
             p.setBrush(QColor(210, 0, 0));
             const QPointF tri[3] = {{x - 4, plot.top()}, {x + 4, plot.top()}, {x, plot.top() + 7}};
@@ -483,17 +509,19 @@ void AnalysisChart::drawMarks(QPainter& p, const QRectF& plot, const LogTrace& t
     }
 }
 
-void AnalysisChart::drawTrace(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view) const {
+void AnalysisChart::drawTrace(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view,
+                              std::pair<int, int> span) const {
     const Mapping map{plot, view};
     const RowTimeline& line = trace.timeline();
     const int n = trace.rowCount();
-    if (n == 0) return;
+    if (n == 0 || span.first >= span.second) return;
     const double shift = trace.shiftMs();
+    const double left = plot.left() + span.first;
+    const int columns = span.second - span.first;
     // One row either side, so lines run on to the edges.
-    const int first = std::max(0, line.lowerBound(view.t0 - shift) - 1);
-    const int end = std::min(n, line.lowerBound(view.t1 - shift) + 1);
+    const int first = std::max(0, line.lowerBound(map.t(left) - shift) - 1);
+    const int end = std::min(n, line.lowerBound(map.t(left + columns) - shift) + 1);
     if (first >= end) return;
-    const int columns = std::max(1, static_cast<int>(plot.width()));
     std::vector<QLineF> lines;
     const LogPointSource& points = trace.points();
 
@@ -531,7 +559,7 @@ void AnalysisChart::drawTrace(QPainter& p, const QRectF& plot, const LogTrace& t
     std::vector<std::size_t> edges(static_cast<std::size_t>(columns) + 1);
     for (int c = 0; c <= columns; ++c)
         edges[static_cast<std::size_t>(c)] = static_cast<std::size_t>(
-            std::min(line.lowerBound(map.t(plot.left() + c) - shift), n));
+            std::min(line.lowerBound(map.t(left + c) - shift), n));
     const std::vector<Column> cols = trace.decimation().byEdges(unit_, edges);
     lines.reserve(cols.size() * 2);
     std::optional<QPointF> previous;
@@ -542,7 +570,7 @@ void AnalysisChart::drawTrace(QPainter& p, const QRectF& plot, const LogTrace& t
             if (col.count > 0) previous.reset();   // only overloads here: the line breaks
             continue;
         }
-        const double x = plot.left() + static_cast<double>(c) + 0.5;
+        const double x = left + static_cast<double>(c) + 0.5;
         const double yMin = map.clampY(map.y(col.min));
         const double yMax = map.clampY(map.y(col.max));
         const LogPoint firstPoint = points.point(col.firstUnitRow);

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -69,7 +70,8 @@ public:
     double yOf(double v) const;
 
     // Draws the chart as it is into any device: the screen, a picture, SVG, PDF.
-    void paintChart(QPainter& painter, const QRect& area) const;
+    // exposed: the part to draw, in area's coordinates (all of it when null).
+    void paintChart(QPainter& painter, const QRect& area, const QRect& exposed = {}) const;
 
     // The row of a trace nearest to a moment on the chart; -1 when none.
     static int nearestRow(const LogTrace& trace, double t);
@@ -98,8 +100,11 @@ private:
     void fitValues();
     std::optional<std::pair<double, double>> valueExtent(double t0, double t1) const;
     double newestTime() const;
-    void drawTrace(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view) const;
-    void drawMarks(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view) const;
+    // span: the pixel columns of the plot to draw, [first, second).
+    void drawTrace(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view,
+                   std::pair<int, int> span) const;
+    void drawMarks(QPainter& p, const QRectF& plot, const LogTrace& trace, const ViewSpan& view,
+                   std::pair<int, int> span) const;
 
     std::vector<const LogTrace*> traces_;
     BaseUnit unit_{};   // volts
@@ -109,6 +114,7 @@ private:
     bool following_ = true;
     std::optional<double> cursorA_, cursorB_;
     std::optional<QPointF> crosshair_;
+    double drawnNewest_ = -INFINITY;   // the newest row when the live log last moved the chart
 
     enum class Drag { None, Pan, Band };
     Drag drag_ = Drag::None;

@@ -37,8 +37,10 @@ namespace {
 // huge log never holds the window up.
 constexpr std::size_t kSliceRows = 100'000;
 // Live rows are drawn in batches: the chart is repainted at most this often.
-constexpr int kLiveRedrawMs = 250;
+constexpr int kLiveRedrawMs = 1000;
 constexpr int kTextsMs = 1000;
+// Live rows alone refresh the figures beside the chart this often.
+constexpr int kLiveTextsMs = 3000;
 
 const QColor kTraceColours[] = {QColor(0, 70, 200),  QColor(230, 120, 0), QColor(0, 150, 70),
                                 QColor(160, 40, 170), QColor(140, 90, 40), QColor(0, 150, 160)};
@@ -239,7 +241,7 @@ void AnalysisWindow::catchUpSlice() {
         chart_->rowsArrived();
     }
     updateUnits();
-    scheduleTexts();
+    if (!texts_->isActive()) texts_->start(done ? kLiveTextsMs : kTextsMs);
 }
 
 void AnalysisWindow::catchUpNow() {
@@ -301,7 +303,7 @@ void AnalysisWindow::applyAlignment() {
 }
 
 void AnalysisWindow::scheduleTexts() {
-    if (!texts_->isActive()) texts_->start();
+    if (!texts_->isActive() || texts_->remainingTime() > kTextsMs) texts_->start(kTextsMs);
 }
 
 std::optional<double> AnalysisWindow::limitFor(const std::optional<Limit>& limit) const {
@@ -328,7 +330,9 @@ void AnalysisWindow::refreshTexts() {
         const UnitStatistics whole = trace->statistics().range(0, n, unit);
         const auto [a, b] = rowsBetween(*trace, view.t0, view.t1);
         const UnitStatistics seen = trace->statistics().range(a, b, unit);
-        if (!trace->caughtUp()) html += QStringLiteral("<i>reading rows: %1 so far</i><br>").arg(n);
+        // A big log is taken in over many turns; a live row or two waiting is no news.
+        if (trace->table().rowCount() - trace->rowCount() > static_cast<int>(kSliceRows))
+            html += QStringLiteral("<i>reading rows: %1 so far</i><br>").arg(n);
         if (whole.count != n)
             html += QStringLiteral("<small>%1 of %2 rows in %3</small><br>").arg(whole.count).arg(n).arg(unitName(unit));
         if (whole.placedTimes)
