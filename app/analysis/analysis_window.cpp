@@ -293,7 +293,12 @@ void AnalysisWindow::applyAlignment() {
             break;
         }
     for (auto& trace : traces_) {
-        if (!byStart || !reference || trace.get() == reference || trace->rowCount() == 0) {
+        // A log whose rows carry no date of their own (older text and XML
+        // files) has no clock time to line up by: it lines up by its start.
+        const auto& runs = trace->timeline().placedRuns();
+        const bool undated = trace->rowCount() > 0 && runs.size() == 1 && runs[0].first == 0 &&
+                             runs[0].last >= trace->rowCount() - 1;
+        if (!(byStart || undated) || !reference || trace.get() == reference || trace->rowCount() == 0) {
             trace->setShiftMs(0);
             continue;
         }
