@@ -66,9 +66,11 @@ ChartToolbar::ChartToolbar(QWidget* parent) : QFrame(parent) {
 
     Maxrecord_ = new QLineEdit(QStringLiteral("100"), this);
     Maxrecord_->setObjectName(QStringLiteral("Maxrecord"));
-    Maxrecord_->setGeometry(64, 12, 65, 21);
+    Maxrecord_->setGeometry(64, 12, 44, 21);   // narrowed to make room for the analysis button
     Maxrecord_->installEventFilter(new DigitKeyFilter(Maxrecord_));
 
+    BtAnalysis_ = makeButton(QStringLiteral("BtAnalysis"), QStyle::SP_FileDialogContentsView,
+                             QStringLiteral("Analysis"), {109, 12, 23, 21}, this);
     BtSave_ = makeButton(QStringLiteral("BtSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"),
                          {133, 12, 35, 21}, this);
     BtFirst_ = makeButton(QStringLiteral("BtFirst"), QStyle::SP_MediaSkipBackward, QStringLiteral("First"),

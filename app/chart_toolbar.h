@@ -37,6 +37,8 @@ public:
     QCheckBox* BtFill() const { return BtFill_; }
     QLineEdit* Maxrecord() const { return Maxrecord_; }
     QToolButton* BtSave() const { return BtSave_; }
+    // Opens the analysis window.
+    QToolButton* BtAnalysis() const { return BtAnalysis_; }
     QToolButton* BtFirst() const { return BtFirst_; }
     QToolButton* BTPrevious() const { return BTPrevious_; }
     QPushButton* Bt10() const { return Bt10_; }
@@ -79,6 +81,7 @@ private:
     QCheckBox* BtFill_ = nullptr;
     QLineEdit* Maxrecord_ = nullptr;
     QToolButton* BtSave_ = nullptr;
+    QToolButton* BtAnalysis_ = nullptr;
     QToolButton* BtFirst_ = nullptr;
     QToolButton* BTPrevious_ = nullptr;
     QPushButton* Bt10_ = nullptr;

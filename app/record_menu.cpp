@@ -64,6 +64,9 @@ RecordMenu::RecordMenu(QMenuBar* bar) : QObject(bar) {
         connect(a, &QAction::triggered, this, [this, frames] { chooseConfirm(frames); });
         confirms_.append(a);
     }
+
+    Record1_->addSeparator();
+    analysis_ = Record1_->addAction(QStringLiteral("Analysis…"));
 }
 
 QList<int> RecordMenu::confirmChoices() { return {1, 2, 3, 5}; }

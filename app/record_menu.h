@@ -19,6 +19,8 @@ public:
     QMenu* Record1() const { return Record1_; }
     QAction* New1() const { return New1_; }
     QAction* Save1() const { return Save1_; }
+    // "Analysis…": opens the analysis window.
+    QAction* analysisItem() const { return analysis_; }
     // The six limit items, in menu order ("1000" .. "limitless").
     QAction* limitItem(int i) const;
     static int limitItemCount();
@@ -46,6 +48,7 @@ private:
     QMenu* Record1_ = nullptr;
     QAction* New1_ = nullptr;
     QAction* Save1_ = nullptr;
+    QAction* analysis_ = nullptr;
     QList<QAction*> limits_;
     QAction* RecordToFile1_ = nullptr;
     QAction* StopRecording1_ = nullptr;

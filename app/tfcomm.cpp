@@ -12,6 +12,7 @@
 #include "meter_chart.h"
 #include "record_bar.h"
 #include "record_grid.h"
+#include "analysis/analysis_launcher.h"
 #include "record_menu.h"
 #include "record_table_model.h"
 #include "record_to_file.h"
@@ -210,6 +211,10 @@ void TFCOMM::buildMenus() {
     connect(recordMenu_->New1(), &QAction::triggered, this, &TFCOMM::RecordNewClick);
     connect(recordMenu_, &RecordMenu::confirmChosen, this, [this](int frames) { logger_->setConfirmFrames(frames); });
     recordToFile_ = new RecordToFile(*recordMenu_, statusBar(), this);
+    analysis_ = new meterlink::analysis::AnalysisLauncher(
+        RecordTable_, [this] { return DecimalSepText_; }, limits_->T1HI(), limits_->T1LO(), this);
+    connect(recordMenu_->analysisItem(), &QAction::triggered, analysis_, &meterlink::analysis::AnalysisLauncher::open);
+    connect(ChartToolbar_->BtAnalysis(), &QToolButton::clicked, analysis_, &meterlink::analysis::AnalysisLauncher::open);
 
     // Menus that only carry state; the user never sees them.
     bar->addMenu(connection_->ComSetup1())->setVisible(false);

@@ -28,6 +28,9 @@
 namespace meterlink {
 class Journal;
 }
+namespace meterlink::analysis {
+class AnalysisLauncher;
+}
 
 class ChartToolbar;
 class ConnectionControl;
@@ -107,6 +110,7 @@ public:
     RecordGrid* DBGrid1() const { return DBGrid1_; }
     RecordMenu* recordMenu() const { return recordMenu_; }
     RecordToFile& recordToFile() const { return *recordToFile_; }
+    meterlink::analysis::AnalysisLauncher& analysis() const { return *analysis_; }
     meterlink::RecordTable& recordTable() { return RecordTable_; }
     meterlink::TChartControl& ChartPager() { return *ChartPager_; }
     meterlink::RecordLogger& logger() { return *logger_; }
@@ -239,6 +243,7 @@ private:
     QLineEdit* systeminfomation_ = nullptr;
     RecordMenu* recordMenu_ = nullptr;
     RecordToFile* recordToFile_ = nullptr;
+    meterlink::analysis::AnalysisLauncher* analysis_ = nullptr;
     QMenu* meterMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
     DataFileCommands* dataFiles_ = nullptr;

@@ -19,15 +19,19 @@
 #include <cstring>
 #include <utility>
 
+#include "app/analysis/analysis_chart.h"
+#include "app/analysis/analysis_launcher.h"
+
 namespace {
 
 void usage(FILE* out) {
-    std::fputs("usage: meterlink-snapshot [--usb] [--high X] [--low Y] [--enlarge-chart] SECONDS PNG\n"
+    std::fputs("usage: meterlink-snapshot [--usb] [--high X] [--low Y] [--enlarge-chart] [--analysis] SECONDS PNG\n"
                "Shows the main window, connects COM 1 (set METERLINK_COM1 to the port's path),\n"
                "waits SECONDS and writes a picture of the window to PNG. With --usb it\n"
                "connects the USB cable instead (METERLINK_HID=sim:SOCKET for the simulated one).\n"
                "--high and --low type the limits in; --enlarge-chart enlarges the chart to the\n"
-               "whole window before the picture is taken.\n",
+               "whole window before the picture is taken; --analysis pictures the analysis\n"
+               "window instead, with its cursors at a third and two thirds of the view.\n",
                out);
 }
 
@@ -40,6 +44,7 @@ int main(int argc, char** argv) {
     }
     bool usb = false;
     bool enlargeChart = false;
+    bool analysis = false;
     const char* highLimit = nullptr;
     const char* lowLimit = nullptr;
     while (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
@@ -48,6 +53,8 @@ int main(int argc, char** argv) {
             usb = true;
         } else if (std::strcmp(option, "--enlarge-chart") == 0) {
             enlargeChart = true;
+        } else if (std::strcmp(option, "--analysis") == 0) {
+            analysis = true;
         } else if ((std::strcmp(option, "--high") == 0 || std::strcmp(option, "--low") == 0) && argc > 2) {
             (option[2] == 'h' ? highLimit : lowLimit) = argv[2];
             --argc;
@@ -92,6 +99,7 @@ int main(int argc, char** argv) {
     }
     QTimer::singleShot(0, button, [button] { button->click(); });
     if (enlargeChart) QTimer::singleShot(0, &window, [&window] { window.TbFdClick(); });
+    if (analysis) QTimer::singleShot(0, &window, [&window] { window.analysis().open()->resize(1000, 560); });
 
     int result = 1;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &window, [&] {
@@ -99,7 +107,18 @@ int main(int argc, char** argv) {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
                 std::fprintf(stderr, "meterlink-snapshot: the window says: %s\n", qPrintable(box->text()));
-        const QPixmap picture = window.grab();
+        QWidget* shown = &window;
+        if (analysis) {
+            auto* view = window.analysis().open();
+            auto* chart = view->chart();
+            chart->showAll();
+            const auto span = chart->view();
+            chart->setCursorA(span.t0 + span.timeSpan() / 3);
+            chart->setCursorB(span.t0 + span.timeSpan() * 2 / 3);
+            QApplication::processEvents();
+            shown = view;
+        }
+        const QPixmap picture = shown->grab();
         if (picture.isNull()) {
             std::fprintf(stderr, "meterlink-snapshot: could not grab the window\n");
         } else if (!picture.save(pngPath, "PNG")) {

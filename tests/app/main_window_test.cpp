@@ -1,6 +1,8 @@
 // Drives the real window offscreen, with a pseudo-terminal as COM 1 and the
 // test playing the meter on its far side.
 
+#include "app/analysis/analysis_launcher.h"
+#include "app/chart_toolbar.h"
 #include "app/circle_shape.h"
 #include "app/connection_control.h"
 #include "app/lcd_panel.h"
@@ -29,12 +31,14 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
@@ -190,10 +194,20 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
         items << a->text();
         if (a->isChecked()) checked << a->text();
     }
-    // The record limits, then recording to a file and confirming readings.
+    // The record limits, then recording to a file, confirming readings and the analysis window.
     EXPECT_EQ(items, (QStringList{"1000", "5000", "10000", "50000", "100000", "limitless", "", "Record to File…",
-                                  "Stop Recording to File", "Confirm readings"}));
+                                  "Stop Recording to File", "Confirm readings", "", "Analysis…"}));
     EXPECT_EQ(checked, QStringList{QStringLiteral("10000")});
+    // "Analysis…" and the chart toolbar's button open one analysis window on the log.
+    window->recordMenu()->analysisItem()->trigger();
+    QPointer<QWidget> analysis = window->analysis().window();
+    ASSERT_TRUE(analysis);
+    EXPECT_TRUE(analysis->isVisible());
+    window->chartToolbar()->BtAnalysis()->click();
+    EXPECT_EQ(window->analysis().window(), analysis);
+    analysis->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(analysis);   // let go when closed
 
     RecordGrid* grid = window->DBGrid1();
     QStringList titles;
