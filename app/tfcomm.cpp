@@ -42,6 +42,7 @@
 #include <QActionGroup>
 #include <QMap>
 #include <QTableView>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -359,11 +360,15 @@ void TFCOMM::showTitle() {
 void TFCOMM::meterBytesArrived(std::size_t n) {
     if (!framelessClock_.isValid()) framelessClock_.start();
     if (!frameless_.bytesArrived(n, framelessClock_.elapsed())) return;
-    const QString text = QString::fromStdString(meterlink::meterName(*meter_));
-    // Not inside the hand-over of the USB reader, which waits for this call.
-    QTimer::singleShot(0, this, [this, text] {
-        showInformation(QString::fromStdString(meterlink::framelessBytesNotice(text.toStdString())));
-    });
+    // In the status line rather than a box: nothing waits for the user, who
+    // may be away; the next frame that forms clears it.
+    statusBar()->showMessage(
+        QString::fromStdString(meterlink::framelessBytesNotice(meterlink::meterName(*meter_))));
+}
+
+void TFCOMM::frameFormed() {
+    frameless_.frameDecoded();
+    if (!statusBar()->currentMessage().isEmpty()) statusBar()->clearMessage();
 }
 
 void TFCOMM::applyUserSettings() {
@@ -454,7 +459,7 @@ void TFCOMM::showMeterReading(const meterlink::MeterDecoder& decoder) {
     for (std::size_t i = 0; i < LcdPanel::kExtraCount && i < meterlink::kLcdExtraCount; ++i)
         extras.on.set(i, lcd.extra.test(i));
     link_->frameDecoded();
-    frameless_.frameDecoded();
+    frameFormed();
     armConTimer();
     Panel1_->setState(lcd.state, extras);
     readingDecoded(meterDecoder_->mutableReading(), decoder.axis(), decoder.progressMaximumChanged());
@@ -477,7 +482,7 @@ void TFCOMM::LcdDisplayKR20C(const meterlink::MeterFrame& frame) {
     // A frame with a corrupt digit is dropped whole: the last reading stays.
     if (decoder_.decode(frame, separator.toStdString()) != meterlink::DecodeResult::Decoded)
         return;
-    frameless_.frameDecoded();
+    frameFormed();
     DecimalSepText_ = separator;
     LocaleFormat_ = user;
     limits_->setSeparators(systeminfomation_->text(), DecimalSepText_, LocaleFormat_.decimalPoint());

@@ -200,6 +200,7 @@ private:
     void startJournal();
     // Meter bytes came over a link; tells the user once when none form a frame.
     void meterBytesArrived(std::size_t n);
+    void frameFormed();
     // The caption: the profile's title, and the meter chosen when it is another.
     void showTitle();
 

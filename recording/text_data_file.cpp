@@ -176,6 +176,13 @@ constexpr qsizetype kUtf8LineMaxBytes = 320;
 
 }  // namespace
 
+std::string textFileDecimalSeparator(const QString& localeSeparator) {
+    const bool fits = !localeSeparator.isEmpty() &&
+                      std::all_of(localeSeparator.begin(), localeSeparator.end(),
+                                  [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0xFF; });
+    return fits ? localeSeparator.toStdString() : std::string(".");
+}
+
 char* putTableTextLine(const RecordTable& table, int row, char* at) { return putLine(table, row, at, putText); }
 
 bool writeTableText(const RecordTable& table, QIODevice& out) {

@@ -12,6 +12,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <string>
+
 class QIODevice;
 
 namespace meterlink {
@@ -21,6 +23,11 @@ bool writeTableText(const RecordTable& table, QIODevice& out);
 
 // The header line, CR LF included.
 QByteArrayView tableTextHeader();
+
+// The decimal separator for value texts bound for a text data file: the
+// locale's own where Latin-1 holds it, else a full stop (Arabic and Persian
+// locales use U+066B, which would turn into a question mark).
+std::string textFileDecimalSeparator(const QString& localeSeparator);
 // The most bytes one row's line takes.
 constexpr qsizetype kTableTextLineMaxBytes = 128;
 // Writes the Latin-1 line of one row, CR LF included, at `at`, which has room

@@ -1,5 +1,7 @@
 #include "log_session.h"
 
+#include "recording/text_data_file.h"
+
 namespace meterlink {
 
 namespace {
@@ -9,7 +11,8 @@ ReadingPipeline::Settings pipelineSettings(const LogSession::Rules& rules, std::
     ReadingPipeline::Settings settings;
     settings.highLimit = rules.highLimit;
     settings.lowLimit = rules.lowLimit;
-    settings.decimalSep = locale.decimalPoint().toStdString();
+    // Rows go to text files and standard output as Latin-1.
+    settings.decimalSep = textFileDecimalSeparator(locale.decimalPoint());
     settings.fullCount = fullCount;
     settings.meter = rules.meter;
     return settings;

@@ -124,6 +124,7 @@ const TypedFrame kEs51922[] = {
     {"refused_ac_and_dc_lit", "UT61E", "012345;000>0", nullptr},
     {"refused_negative_frequency", "UT61E", "312345240020", nullptr},
     {"refused_negative_capacitance", "UT61E", "001234640020", nullptr},
+    {"refused_negative_resistance", "UT61E", "112345340020", nullptr},
     {"refused_negative_duty_cycle", "UT61E", "000500;C00;0", nullptr},
     {"refused_duty_cycle_above_100", "UT61E", "001001;800;0", nullptr},
     {"refused_underflow_on_volts", "UT61E", "000000;008:0", nullptr},

@@ -183,6 +183,36 @@ TEST_F(LogCommand, RowsFromAPortFollowTheRulesAndTheFileHoldsWhatWasPrinted) {
     }
 }
 
+// Text rows are Latin-1: a locale whose decimal separator Latin-1 lacks
+// (Arabic and Persian: U+066B) gets a full stop, never a question mark.
+TEST_F(LogCommand, TextRowsKeepADecimalSeparatorTheirEncodingHolds) {
+    Simulator meter({"--rate", "50"});
+    const struct {
+        const char* locale;
+        QChar separator;
+        const char* out;
+    } cases[] = {{"C", '.', "sep-c.txt"},
+                 {"de_DE.UTF-8", ',', "sep-de.txt"},
+                 {"ar_EG.UTF-8", '.', "sep-ar.txt"},
+                 {"fa_IR.UTF-8", '.', "sep-fa.txt"}};
+    for (const auto& c : cases) {
+        const QString out = at(c.out);
+        LogRun run({"--port", meter.where(), "--limit", "3", "--out", out},
+                   {QStringLiteral("LC_ALL=%1").arg(QLatin1String(c.locale))});
+        ASSERT_EQ(run.waitForExit(), 0) << c.locale << '\n' << qPrintable(run.err());
+        const QStringList rows = run.rows();
+        ASSERT_EQ(rows.size(), 3) << c.locale;
+        for (const QString& row : rows) {
+            const QString value = fields(row)[3];
+            EXPECT_FALSE(value.contains(QLatin1Char('?'))) << c.locale << ": " << qPrintable(row);
+            // An overload ("0L") has no decimal mark to show.
+            if (!value.contains(QLatin1Char('L')))
+                EXPECT_TRUE(value.contains(c.separator)) << c.locale << ": " << qPrintable(row);
+        }
+        EXPECT_FALSE(readFile(out).contains('?')) << c.locale;
+    }
+}
+
 TEST_F(LogCommand, SigintAndSigtermSaveAFileThatLoadsBack) {
     Simulator meter({"--rate", "50"});
     const struct {
@@ -520,8 +550,8 @@ TEST_F(LogCommand, AppendContinuesOnlyALogOfItsFormat) {
     QByteArray noise(3000, '\0');
     for (int i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
     noise += '\n';
-    const QByteArray csvLog = "timestamp,no,function,value,unit,display,range,verdict\r\n"
-                              "2026-01-01T00:00:00.000+00:00,4,DC,1.000,V,1.000,auto,pass\r\n";
+    const QByteArray csvLog = "timestamp,no,function,value,unit,display,range,verdict,high_limit,low_limit\r\n"
+                              "2026-01-01T00:00:00.000+00:00,4,DC,1.000,V,1.000,auto,pass,6,-6\r\n";
     const struct {
         const char* name;
         QByteArray content;
