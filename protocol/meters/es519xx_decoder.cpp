@@ -120,12 +120,14 @@ bool Es519xxDecoder::decodeFrame() {
 
     // What no meter shows: under-range outside frequency and duty cycle,
     // under and over range at once, negative frequencies, duty cycles and
-    // capacitances and resistances (either only below a relative reference), duty
+    // capacitances and resistance values (either only below a relative
+    // reference; an overload may carry the sign), duty
     // cycles above 100 % and counts above the range's full scale.
     const bool underflow = opt[EsOption::Underflow];
     if (underflow && (overload || (fnText != "Freq" && fnText != "DutyCycle"))) return false;
     if (negative && (fnText == "Freq" || fnText == "DutyCycle")) return false;
-    if (negative && (fnText == "CAP" || fnText == "OHM") && !opt[EsOption::Rel]) return false;
+    if (negative && fnText == "CAP" && !opt[EsOption::Rel]) return false;
+    if (negative && !overload && fnText == "OHM" && !opt[EsOption::Rel]) return false;
     if (!overload && !underflow) {
         const std::int32_t fullScale =
             fnText == "DutyCycle" ? 1000 : frequency && L.frequencyCount ? L.frequencyCount : model().fullCount;
