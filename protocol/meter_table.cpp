@@ -45,7 +45,7 @@ const std::vector<MeterModel>& meterTable() {
     using P = MeterProtocol;
     static const std::vector<MeterModel> rows{
         // The shipped profile: its caption and behaviour stay the program's default.
-        {"", "KR20C", P::Fs9922, kShipped, 6000, 2400, "the shipped profile"},
+        {"", "KR20C", P::Fs9922, kShipped, 6000, 2400, "the shipped profile", kNoSymbols, 0, Cable::UtD04},
         {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
         {"MASTECH", "MAS345", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"MASTECH", "MS8250B", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial},
@@ -66,14 +66,14 @@ const std::vector<MeterModel>& meterTable() {
         {"Tecpel", "DMM-8061", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"TekPower", "TP4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
         {"Tenma", "72-7745", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
-        {"Tenma", "72-7750", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable},
+        {"Tenma", "72-7750", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
         {"UNI-T", "UT60A", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT60E", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
-        {"UNI-T", "UT60G", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable},
+        {"UNI-T", "UT60G", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
         {"UNI-T", "UT61B", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61C", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61D", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
-        {"UNI-T", "UT61E", P::Es51922, k19200_7O1, 22000, 19200, kSrcSerialAndCable},
+        {"UNI-T", "UT61E", P::Es51922, k19200_7O1, 22000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
         {"V&A", "VA18B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kCelsiusAtBit1},
         {"V&A", "VA40B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kMaxAtBit0CelsiusAtBit1MinAtBit3},
         {"Voltcraft", "M-3650CR", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
@@ -126,6 +126,20 @@ std::string_view protocolName(MeterProtocol p) {
     case MeterProtocol::Metex14: return "Metex 14-byte";
     case MeterProtocol::Es51922: return "ES51922";
     case MeterProtocol::Es51986: return "ES51986";
+    case MeterProtocol::UniTAbCd: return "UNI-T AB CD";
+    case MeterProtocol::Bm86x: return "BM86x";
+    case MeterProtocol::FlukeQm: return "Fluke QM";
+    }
+    return "";
+}
+
+std::string_view cableName(Cable c) {
+    switch (c) {
+    case Cable::Serial: return "-";
+    case Cable::UtD04: return "UT-D04";
+    case Cable::UtD09: return "UT-D09";
+    case Cable::Victor: return "Victor USB";
+    case Cable::BrymenBu86x: return "BU-86X";
     }
     return "";
 }

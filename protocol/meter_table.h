@@ -13,7 +13,20 @@
 
 namespace meterlink {
 
-enum class MeterProtocol { Fs9922, Fs9721, Metex14, Es51922, Es51986 };
+// Fs9922 .. Es51986 stream their display unasked; UniTAbCd, Bm86x and
+// FlukeQm answer only when asked (the link sends the model's request).
+enum class MeterProtocol { Fs9922, Fs9721, Metex14, Es51922, Es51986, UniTAbCd, Bm86x, FlukeQm };
+
+// How the meter reaches the PC. Serial covers RS-232, the IR-to-serial
+// cables and `tcp://`; the others are USB HID cables, each with its own way
+// of carrying the meter's bytes.
+enum class Cable {
+    Serial,
+    UtD04,        // "USB to Serial" HID cable: the model's cableBaud
+    UtD09,        // HID-to-UART bridge: CP2110 or CH9329
+    Victor,       // HID cable that scrambles every report
+    BrymenBu86x,  // HID cable asked for each reading
+};
 enum class Parity { None, Even, Odd };
 // DTR or RTS while the port is open: driven low, driven high, or left as the
 // system opened it.
@@ -60,6 +73,7 @@ struct MeterModel {
     std::string_view source;       // where the model's protocol and settings are documented
     UserSymbols userSymbols{};     // FS9721 only
     unsigned switches = 0;         // ModelSwitch bits
+    Cable cable = Cable::Serial;   // UtD04 rows also set cableBaud
     bool has(ModelSwitch s) const { return (switches & s) != 0; }
 };
 
@@ -73,9 +87,13 @@ const MeterModel* findMeter(std::string_view name);
 // "MAKER MODEL", or MODEL alone when the maker is empty.
 std::string meterName(const MeterModel& m);
 
-// "FS9922", "FS9721", "Metex 14-byte", "ES51922", "ES51986".
+// "FS9922", "FS9721", "Metex 14-byte", "ES51922", "ES51986", "UNI-T AB CD",
+// "BM86x", "Fluke QM".
 std::string_view protocolName(MeterProtocol p);
 // "2400 8N1", "1200 7N2", "19200 7O1".
 std::string lineText(const LineSettings& line);
+// The cable as `meters` and the README name it: "-", "UT-D04", "UT-D09",
+// "Victor USB", "BU-86X".
+std::string_view cableName(Cable c);
 
 }  // namespace meterlink

@@ -269,6 +269,10 @@ FamilyFrame encodeFamilyFrame(const MeterModel& model, const DisplaySpec& spec) 
     case MeterProtocol::Metex14: return metex14(model, spec);
     case MeterProtocol::Es51922: return es519xx(spec, kEs51922Layout, model.fullCount);
     case MeterProtocol::Es51986: return es519xx(spec, kEs51986Layout, model.fullCount);
+    case MeterProtocol::UniTAbCd:
+    case MeterProtocol::Bm86x:
+    case MeterProtocol::FlukeQm:
+        break;
     }
     return {};
 }

@@ -21,6 +21,10 @@ std::unique_ptr<MeterDecoder> makeDecoder(const MeterModel& model, std::string_v
     case MeterProtocol::Metex14: return std::make_unique<Metex14Decoder>(model, decimalSep);
     case MeterProtocol::Es51922: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51922Layout);
     case MeterProtocol::Es51986: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51986Layout);
+    case MeterProtocol::UniTAbCd:
+    case MeterProtocol::Bm86x:
+    case MeterProtocol::FlukeQm:
+        break;
     }
     return nullptr;
 }
