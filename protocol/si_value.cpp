@@ -13,13 +13,16 @@ struct BaseUnit {
 };
 
 // "*" is ohm, "#" degrees Celsius and "?" degrees Fahrenheit in the decoder's
-// unit texts; the spelled-out symbols are accepted too.
+// unit texts; the spelled-out symbols are accepted too. Decibels are
+// logarithmic: the shown number stays as it is, under its own unit, and
+// takes no prefix.
 constexpr BaseUnit kBaseUnits[] = {
     {"V", "V", true},          {"A", "A", true},   {"*", "\u03A9", true},
     {"\u03A9", "\u03A9", true}, {"\u2126", "\u03A9", true},
     {"F", "F", true},          {"Hz", "Hz", true}, {"%", "%", false},
     {"#", "\u00B0C", false},   {"?", "\u00B0F", false},
     {"\u00B0C", "\u00B0C", false}, {"\u00B0F", "\u00B0F", false},
+    {"W", "W", true},          {"dB", "dB", false}, {"dBm", "dBm", false},
 };
 
 struct Prefix {

@@ -11,7 +11,8 @@ struct SiValue {
     bool hasValue = false;   // false for overload forms or text that is not a number
     bool overload = false;   // "OL", "0.L", ".0L" and the other overload forms the decoder makes
     double value = 0;        // in the SI base unit, exact to the shown digits
-    std::string_view unit;   // SI symbol, UTF-8: "V","A","Ω"(U+03A9),"F","Hz","%","°C","°F", or "" when unknown
+    std::string_view unit;   // SI symbol, UTF-8: "V","A","Ω"(U+03A9),"F","Hz","%","°C","°F","W",
+                             // "dB","dBm" (as shown, not scaled), or "" when unknown
 };
 
 // valueText as shown (user's decimal separator), unitText as the decoder makes

@@ -13,7 +13,7 @@ namespace meterlink {
 namespace {
 
 constexpr std::array<std::string_view, kBaseUnitCount> kSymbols = {
-    "V", "A", "\u03A9", "F", "Hz", "%", "\u00B0C", "\u00B0F", ""};
+    "V", "A", "\u03A9", "F", "Hz", "%", "\u00B0C", "\u00B0F", "W", "dB", "dBm", ""};
 
 // Rows with nothing to place them by stand one second apart.
 constexpr double kRowStepMs = 1000;

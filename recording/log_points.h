@@ -26,10 +26,10 @@ class RecordTable;
 
 // Base units, in the order statistics list them. Unknown is a unit the
 // decoder did not name (or a row without one).
-enum class BaseUnit : std::uint8_t { V, A, Ohm, F, Hz, Percent, Celsius, Fahrenheit, Unknown };
-constexpr int kBaseUnitCount = 9;
+enum class BaseUnit : std::uint8_t { V, A, Ohm, F, Hz, Percent, Celsius, Fahrenheit, W, dB, dBm, Unknown };
+constexpr int kBaseUnitCount = 12;
 
-// "V", "A", "Ω", "F", "Hz", "%", "°C", "°F" and "" (UTF-8).
+// "V", "A", "Ω", "F", "Hz", "%", "°C", "°F", "W", "dB", "dBm" and "" (UTF-8).
 std::string_view baseUnitSymbol(BaseUnit unit);
 // The unit of an SI symbol as toSiValue names it; Unknown for anything else.
 BaseUnit baseUnitOf(std::string_view siSymbol);

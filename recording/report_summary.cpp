@@ -159,7 +159,7 @@ void paintChart(Page& page, const ReportSummary& s, const ReportDetails& d, doub
 QString siText(double value, BaseUnit unit) {
     const QString sym = fromUtf8(baseUnitSymbol(unit));
     const bool prefixed = unit == BaseUnit::V || unit == BaseUnit::A || unit == BaseUnit::Ohm ||
-                          unit == BaseUnit::F || unit == BaseUnit::Hz;
+                          unit == BaseUnit::F || unit == BaseUnit::Hz || unit == BaseUnit::W;
     static constexpr struct {
         int exponent;
         const char* prefix;

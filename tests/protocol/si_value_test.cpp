@@ -72,8 +72,16 @@ const SiCase kCases[] = {
     {"overload_letter_O", "OL", "*", ".", false, true, 0, "\u03A9"},
     {"underflow_has_no_value", "UL", "Hz", ".", false, false, 0, "Hz"},
     {"overload_negative", "-0.L", "V", ".", false, true, 0, "V"},
+    // Power and its logarithmic forms: watts take a prefix, decibels keep
+    // the shown number under their own unit.
+    {"watt", "12.34", "W", ".", true, false, 12.34, "W"},
+    {"milliwatt", "250.0", "mW", ".", true, false, 0.25, "W"},
+    {"decibel_negative", "-12.5", "dB", ".", true, false, -12.5, "dB"},
+    {"dBm_is_not_milli_dB", "003.0", "dBm", ".", true, false, 3, "dBm"},
+    {"dBm_comma", "-0,5", "dBm", ",", true, false, -0.5, "dBm"},
+    {"prefix_on_decibel_is_unknown", "1.5", "kdB", ".", true, false, 1.5, ""},
     // Units the decoder does not make: no symbol guessed.
-    {"unknown_unit", "1.5", "dB", ".", true, false, 1.5, ""},
+    {"unknown_unit", "1.5", "rpm", ".", true, false, 1.5, ""},
     {"prefix_on_percent_is_unknown", "1.5", "k%", ".", true, false, 1.5, ""},
 };
 

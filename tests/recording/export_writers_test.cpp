@@ -74,6 +74,21 @@ const ExportCase kCases[] = {
      ",,TMP,23.5,\u00B0C,23.5 \u00B0C,,,,",
      R"({"timestamp":null,"no":null,"function":"TMP","value":23.5,"unit":"°C","display":"23.5 °C",)"
      R"("range":null,"verdict":null,"overload":false,"high_limit":null,"low_limit":null})"},
+    {"watts_in_watts",
+     row(kWinterNoon, 6, "Power", "12.34", "W", "pass", RecordTable::Range::Manual, {20.0, 1.0}), ".",
+     "2026-12-10T16:08:55.123+01:00,6,Power,12.34,W,12.34 W,manual,pass,20,1",
+     R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":6,"function":"Power","value":12.34,"unit":"W",)"
+     R"("display":"12.34 W","range":"manual","verdict":"pass","overload":false,"high_limit":20,"low_limit":1})"},
+    {"dBm_as_shown",
+     row(kWinterNoon, 7, "dB", "-12.5", "dBm", "pass", RecordTable::Range::Manual), ".",
+     "2026-12-10T16:08:55.123+01:00,7,dB,-12.5,dBm,-12.5 dBm,manual,pass,,",
+     R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":7,"function":"dB","value":-12.5,"unit":"dBm",)"
+     R"("display":"-12.5 dBm","range":"manual","verdict":"pass","overload":false,"high_limit":null,"low_limit":null})"},
+    {"logic_word_has_no_value",
+     row(kWinterNoon, 8, "Logic", "READY", "", "", RecordTable::Range::Manual), ".",
+     "2026-12-10T16:08:55.123+01:00,8,Logic,,,READY,manual,,,",
+     R"({"timestamp":"2026-12-10T16:08:55.123+01:00","no":8,"function":"Logic","value":null,"unit":null,)"
+     R"("display":"READY","range":"manual","verdict":null,"overload":false,"high_limit":null,"low_limit":null})"},
     {"quotes_and_line_breaks_stay_in_their_field",
      row(std::nullopt, 1, "a\"b\nc", "1", "uA", "pass", RecordTable::Range::Unknown), ".",
      ",1,\"a\"\"b\nc\",1e-06,A,1 \u00B5A,,pass,,",

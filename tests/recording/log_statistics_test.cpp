@@ -277,6 +277,62 @@ RecordTable::Row timedRow(const char* value, const char* unit, const char* judge
     return r;
 }
 
+// A row's texts as a point: a number in its unit, an overload, or no number
+// (the logic probe's words), which statistics leave out of min, max and mean.
+struct PointCase {
+    const char* name;
+    const char* value;
+    const char* unit;
+    bool hasValue;
+    bool overload;
+    BaseUnit base;
+    double si;
+};
+
+class PointOfRow : public ::testing::TestWithParam<PointCase> {};
+
+TEST_P(PointOfRow, KeepsTheShownNumberInItsUnit) {
+    const PointCase& c = GetParam();
+    const LogPoint p = pointOf(c.value, c.unit, "", ".");
+    EXPECT_EQ(p.hasValue, c.hasValue);
+    EXPECT_EQ(p.overload, c.overload);
+    EXPECT_EQ(p.unit, c.base);
+    if (c.hasValue) {
+        EXPECT_EQ(p.value, c.si);
+    }
+}
+
+const PointCase kPointCases[] = {
+    {"volts", "1.234", "V", true, false, BaseUnit::V, 1.234},
+    {"watts", "12.34", "W", true, false, BaseUnit::W, 12.34},
+    {"decibels_as_shown", "-12.5", "dB", true, false, BaseUnit::dB, -12.5},
+    {"dBm_as_shown", "-03.0", "dBm", true, false, BaseUnit::dBm, -3},
+    {"overload", "0L", "M*", false, true, BaseUnit::Ohm, 0},
+    {"logic_ready_is_no_number", "READY", "", false, false, BaseUnit::Unknown, 0},
+    {"logic_lo_is_no_number", "Lo", "", false, false, BaseUnit::Unknown, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, PointOfRow, ::testing::ValuesIn(kPointCases),
+                         [](const ::testing::TestParamInfo<PointCase>& p) { return std::string(p.param.name); });
+
+TEST(LogStatisticsTest, words_and_watts_are_summed_apart) {
+    PointVector points;
+    points.push_back(pointOf("12.00", "W", "", "."));
+    points.push_back(pointOf("READY", "", "", "."));
+    points.push_back(pointOf("14.00", "W", "", "."));
+    LogStatistics stats(points);
+    stats.catchUp();
+    const UnitStatistics watts = stats.range(0, 3, BaseUnit::W);
+    EXPECT_EQ(watts.numbers, 2u);
+    ASSERT_TRUE(watts.min && watts.max);
+    EXPECT_EQ(watts.min->value, 12);
+    EXPECT_EQ(watts.max->value, 14);
+    const UnitStatistics words = stats.range(0, 3, BaseUnit::Unknown);
+    EXPECT_EQ(words.count, 1u);
+    EXPECT_EQ(words.noNumber, 1u);
+    EXPECT_EQ(words.numbers, 0u);
+}
+
 TEST(RecordTablePointsTest, rows_without_time_are_placed_by_neighbours_and_marked) {
     RecordTable table;
     RecordTablePoints points(table, ",");
