@@ -8,6 +8,17 @@ namespace {
 
 QByteArrayView view(const std::string& s) { return {s.data(), static_cast<qsizetype>(s.size())}; }
 
+// A reading that is a word ("READY", "Hi") carries no number: it gets no
+// chart point, where a 0 would draw a value the meter never showed. Overload
+// ("0L") and underflow ("UL") keep their marks at the range's edge and foot.
+bool hasChartPoint(const MeterReading& reading) {
+    const std::string& v = reading.ValueText;
+    if (v == "UL") return true;
+    for (char c : v)
+        if (c >= '0' && c <= '9') return true;
+    return false;
+}
+
 }  // namespace
 
 RecordLogger::RecordLogger(RecordTable& table, TChartControl* pager, TimeTexts times, Clock clock)
@@ -76,10 +87,11 @@ void RecordLogger::AppendReading(const MeterReading& reading, bool sharedTime) {
                 : reading.AutoText == "MANU" ? RecordTable::Range::Manual
                                              : RecordTable::Range::Unknown;
     appendingFrom_ = table_.rowCount();
-    appendingChart_ = reading.ChartValue;
+    const bool plotted = hasChartPoint(reading);
+    appendingChart_ = plotted ? reading.ChartValue : std::nan("");
     table_.append(row);
     appendingFrom_ = -1;
-    if (pager_) pager_->AddValue(reading.ChartValue);
+    if (pager_ && plotted) pager_->AddValue(reading.ChartValue);
     if (onAppended_) onAppended_(reading);
     // Told with the row that fills the log, not with the next reading.
     stoppedAtLimit();
@@ -96,7 +108,9 @@ bool RecordLogger::stoppedAtLimit() {
 
 std::optional<double> RecordLogger::chartValueBeingAppended(int row) const {
     if (appendingFrom_ < 0 || row < appendingFrom_) return std::nullopt;
-    if (!restoring_) return row == appendingFrom_ ? std::optional<double>(appendingChart_) : std::nullopt;
+    if (!restoring_)
+        return row == appendingFrom_ && !std::isnan(appendingChart_) ? std::optional<double>(appendingChart_)
+                                                                      : std::nullopt;
     const auto at = static_cast<std::size_t>(row - appendingFrom_);
     if (at >= restoring_->size() || std::isnan((*restoring_)[at])) return std::nullopt;
     return (*restoring_)[at];

@@ -106,7 +106,7 @@ private:
     // Rows being appended and their chart points, for chartValueBeingAppended.
     int appendingFrom_ = -1;
     const std::vector<double>* restoring_ = nullptr;
-    double appendingChart_ = 0;
+    double appendingChart_ = 0;   // NaN: the row has no chart point
     std::int32_t nextRecordNo_ = 1;
     std::int32_t loggedCount_ = 0;
     std::int32_t recordLimit_ = kDefaultRecordLimit;

@@ -141,6 +141,41 @@ const LoggingCase kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Logging, LoggingScript, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<LoggingCase>& p) { return std::string(p.param.name); });
 
+// What the paged chart gets: a point per logged row that shows a number, and
+// none for a row that is a word (the logic probe's "READY", "Hi", "Lo").
+struct ChartCase {
+    const char* name;
+    const char* script;
+    std::vector<double> points;   // the pager's points, in order
+    int rows;
+};
+
+class ChartPoints : public ::testing::TestWithParam<ChartCase> {};
+
+TEST_P(ChartPoints, AreTheRowsThatShowANumber) {
+    const ChartCase& c = GetParam();
+    Log log;
+    log.run(c.script);
+    EXPECT_EQ(log.table.rowCount(), c.rows);
+    std::vector<double> points;
+    for (std::size_t x = 0; x < log.pager.pointCount(); ++x) points.push_back(log.pager.value(x));
+    EXPECT_EQ(points, c.points);
+}
+
+const ChartCase kChartCases[] = {
+    {"numbers_are_plotted", "frame 1.5/DC/V/MANU frame 2.5/DC/V/MANU", {1.5, 2.5}, 2},
+    {"logic_words_are_logged_not_plotted",
+     "frame 1.5/DC/V/MANU frame READY/Logic//MANU frame FLOAT/Logic//MANU frame Hi/Logic//MANU "
+     "frame Lo/Logic//MANU frame 2.5/DC/V/MANU",
+     {1.5, 2.5}, 6},
+    {"sampled_word_is_not_plotted", "sampling frame Hi/Logic//MANU tick frame 3/DC/V/MANU tick", {3}, 2},
+    // Overload and underflow keep their marks (at the edge and at the foot).
+    {"overload_and_underflow_keep_their_marks", "frame 0L/OHM/M*/AUTO frame UL/Freq/Hz/AUTO", {0, 0}, 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Logging, ChartPoints, ::testing::ValuesIn(kChartCases),
+                         [](const ::testing::TestParamInfo<ChartCase>& p) { return std::string(p.param.name); });
+
 // "Confirm readings": a reading is logged only once N frames in a row agree.
 struct ConfirmCase {
     const char* name;
