@@ -14,6 +14,11 @@
 // cycle above 100 %, a count beyond the model's full scale (the frequency
 // counter's own count for Hz and %), or a function with a unit it never
 // carries. The target is 0 false readings.
+//
+// A Metex line has no REL flag, so nothing on the wire tells a relative
+// reading from an absolute one; a negative resistance may be one the meter
+// shows. The decoder keeps them; they are counted apart ("kept"), not as
+// false.
 #include "protocol/meters/family_frame_builder.h"
 #include "protocol/meters/meter_decoder.h"
 #include "protocol/si_value.h"
@@ -64,6 +69,8 @@ bool oneOf(std::string_view u, std::initializer_list<std::string_view> set) {
     return false;
 }
 
+constexpr const char* kKept = "kept: a Metex negative resistance may be relative";
+
 // Why a reading is one no meter shows, or nullptr.
 const char* falseBecause(const MeterDecoder& d) {
     const MeterReading& r = d.reading();
@@ -81,7 +88,10 @@ const char* falseBecause(const MeterDecoder& d) {
     if (!si.hasValue) return nullptr;
     const bool counted = fn == "Freq" || fn == "DutyCycle";
     if (counted && si.value < 0) return "negative frequency or duty";
-    if (!rel && (fn == "CAP" || fn == "OHM") && si.value < 0) return "negative capacitance or resistance";
+    if (!rel && (fn == "CAP" || fn == "OHM") && si.value < 0) {
+        if (fn == "OHM" && d.model().protocol == MeterProtocol::Metex14) return kKept;
+        return "negative capacitance or resistance";
+    }
     if (fn == "DutyCycle" && si.value > 100) return "duty above 100 %";
     const double count = r.ReadingValue < 0 ? -r.ReadingValue : r.ReadingValue;
     const double limit = counted ? (d.lcd().places == 5 ? 99999 : 9999) : d.model().fullCount;
@@ -92,6 +102,7 @@ const char* falseBecause(const MeterDecoder& d) {
 struct Result {
     std::size_t readings = 0;
     std::size_t falseOnes = 0;
+    std::size_t kept = 0;
     std::set<std::string> examples;
 };
 
@@ -101,7 +112,8 @@ Result run(const MeterModel& m, const std::vector<std::uint8_t>& noise) {
     d->setHandler([&](const MeterDecoder& x) {
         ++out.readings;
         if (const char* why = falseBecause(x)) {
-            ++out.falseOnes;
+            if (why == kKept) ++out.kept;
+            else ++out.falseOnes;
             if (out.examples.size() < 4)
                 out.examples.insert(x.reading().ValueText + " " + x.reading().FunctionText + " " +
                                     x.reading().UnitText + " (" + why + ")");
@@ -119,7 +131,7 @@ int main(int argc, char** argv) {
     const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
     const std::string only = argc > 2 ? argv[2] : "";
     const std::size_t size = megabytes * 1024 * 1024;
-    std::printf("%-28s %-11s %12s %8s  examples\n", "family (model)", "noise", "readings", "false");
+    std::printf("%-28s %-11s %12s %8s %6s  examples\n", "family (model)", "noise", "readings", "false", "kept");
     for (const char* name : {"KR20C", "VC-820", "M-3640D", "UT61E", "UT60G"}) {
         if (!only.empty() && only != name) continue;
         const MeterModel& m = *findMeter(name);
@@ -148,7 +160,7 @@ int main(int argc, char** argv) {
             }
             const Result r = run(m, noise);
             const std::string label = std::string(protocolName(m.protocol)) + " (" + name + ")";
-            std::printf("%-28s %-11s %12zu %8zu ", label.c_str(), mode, r.readings, r.falseOnes);
+            std::printf("%-28s %-11s %12zu %8zu %6zu ", label.c_str(), mode, r.readings, r.falseOnes, r.kept);
             for (const std::string& e : r.examples) std::printf(" [%s]", e.c_str());
             std::printf("\n");
             std::fflush(stdout);

@@ -57,11 +57,12 @@ bool Es519xxDecoder::decodeFrame() {
     const std::size_t functionByte = kEsFirstDigit + L.places;
     const std::uint8_t status = f[functionByte + 1];
     const bool overload = status & kEsOverload;
+    // The chip's digit codes are '0'-'9' only, overload or not.
     long long count = 0;
     for (std::size_t i = 0; i < L.places; ++i) {
         const std::uint8_t c = f[kEsFirstDigit + i];
-        if (c > '9' && !overload) return false;
-        count = count * 10 + (c <= '9' ? c - '0' : 0);
+        if (c > '9') return false;
+        count = count * 10 + (c - '0');
     }
 
     bool opt[EsOption::Zero + 1]{};

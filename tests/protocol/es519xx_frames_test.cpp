@@ -131,6 +131,9 @@ const TypedFrame kEs51922[] = {
     {"refused_underflow_with_overload", "UT61E", "000000210820", nullptr},
     {"refused_peak_max_and_min", "UT61E", "012345;006:0", nullptr},
     {"refused_bit_sent_clear", "UT61E", "012345;001:0", nullptr},
+    // The overload bit does not make other digit codes possible.
+    {"refused_overload_with_digit_code_above_9", "UT61E", "1000:0;100:0", nullptr},
+    {"refused_overload_ohms_with_high_digit_codes", "UT61E", "1?>?>=310020", nullptr},
 };
 INSTANTIATE_TEST_SUITE_P(Es51922, Es519xxTypedFrames, testing::ValuesIn(kEs51922),
                          [](const auto& p) { return std::string(p.param.name); });
@@ -153,6 +156,7 @@ const TypedFrame kEs51986[] = {
     {"refused_ac_and_dc_lit", "UT60G", "05999;00>", nullptr},
     {"refused_negative_frequency", "UT60G", "012342402", nullptr},
     {"refused_bit_sent_clear", "UT60G", "05999;01:", nullptr},
+    {"refused_overload_with_digit_code_above_9", "UT60G", "0600:;10:", nullptr},
 };
 INSTANTIATE_TEST_SUITE_P(Es51986, Es519xxTypedFrames, testing::ValuesIn(kEs51986),
                          [](const auto& p) { return std::string(p.param.name); });
