@@ -16,6 +16,8 @@ constexpr LineSettings k2400_8N1{2400, 8, Parity::None, 1, kHigh, kLow, "", 0};
 // Cables that must find DTR and RTS as the port opened them.
 constexpr LineSettings k2400_8N1_linesAsIs{2400, 8, Parity::None, 1, kAsIs, kAsIs, "", 0};
 constexpr LineSettings k19200_7O1{19200, 7, Parity::Odd, 1, kHigh, kLow, "", 0};
+// Asked like the others, but the meter answers with one stop bit.
+constexpr LineSettings k1200_7N1{1200, 7, Parity::None, 1, kHigh, kLow, "D", 1000};
 // Metex-style meters answer "D" with one display line; they are asked about
 // once a second.
 constexpr LineSettings k600_7N2{600, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
@@ -38,6 +40,12 @@ constexpr std::string_view kSrcSerialAndCable = "libsigrok serial-dmm and uni-t-
 constexpr std::string_view kSrcSerialAndNotes =
     "libsigrok serial-dmm model list; line settings confirmed by published user notes";
 constexpr std::string_view kSrcMakerSheet = "the maker's published communication protocol sheet";
+constexpr std::string_view kSrcModelList = "public serial multimeter model list (chip, line settings, counts)";
+// The list gives 7N1, which a 7O1 chip cannot send; the chip's datasheet wins.
+constexpr std::string_view kSrcModelListChipLine =
+    "public serial multimeter model list; line settings from the chip's datasheet (19230 7O1)";
+constexpr std::string_view kSrcGdm397 =
+    "public serial multimeter model lists and device notes: FS9922-DMM4, 2400 8N1, 4000 counts";
 
 }  // namespace
 
@@ -46,25 +54,50 @@ const std::vector<MeterModel>& meterTable() {
     static const std::vector<MeterModel> rows{
         // The shipped profile: its caption and behaviour stay the program's default.
         {"", "KR20C", P::Fs9922, kShipped, 6000, 2400, "the shipped profile", kNoSymbols, 0, Cable::UtD04},
+        {"Digitech", "QM1350", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
+        {"Digitech", "QM1462", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
+        {"Digitech", "QM1537", P::Fs9922, k2400_8N1, 4000, 0, kSrcModelList},
+        {"Digitech", "QM1538", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
+        {"Digitek", "DT-9062", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
         {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
+        {"Digitek", "INO2513", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
+        {"GW Instek", "GDM-397", P::Fs9922, k2400_8N1, 4000, 0, kSrcGdm397},
+        {"HoldPeak", "HP-90EPC", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
+        {"Iso-Tech", "IDM 73", P::Es51986, k19200_7O1, 6000, 0, kSrcModelList},
+        {"MASTECH", "MAS-343", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
         {"MASTECH", "MAS345", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"MASTECH", "MS8250B", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial},
+        {"McVoice", "M-345pro", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
         {"Metex", "M-3640D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
+        {"Metex", "M-3660D", P::Metex14, k1200_7N2, 4000, 0, kSrcModelList},
+        {"Metex", "M-3830D", P::Metex14, k1200_7N2, 4000, 0, kSrcModelList},
+        {"Metex", "M-3840D", P::Metex14, k1200_7N2, 4000, 0, kSrcModelList},
+        {"Metex", "M-3850D", P::Metex14, k1200_7N2, 4000, 0, kSrcModelList},
         {"Metex", "M-3860M", P::Metex14, k9600_7N2, 4000, 0, kSrcSerial, kNoSymbols, kFourDisplayLines},
+        {"Metex", "M-3870D", P::Metex14, k1200_7N1, 4000, 0, kSrcModelList},
+        {"Metex", "M-4650C", P::Metex14, k1200_7N2, 20000, 0, kSrcModelList},
         {"Metex", "M-4650CR", P::Metex14, k1200_7N2, 20000, 0, kSrcSerial},
+        {"Metex", "ME-11", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
         {"Metex", "ME-21", P::Metex14, k2400_7N2, 2000, 0, kSrcSerialAndNotes},
+        {"Metex", "ME-22", P::Metex14, k2400_7N2, 4000, 0, kSrcModelList},
         {"Metex", "ME-31", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"Metex", "ME-32", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
+        {"Metex", "Universal System 9160", P::Metex14, k1200_7N2, 4000, 0, kSrcModelList},
         {"PCE", "PCE-DM32", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kFahrenheitAtBit1CelsiusAtBit2},
         {"PeakTech", "2025", P::Fs9922, k2400_8N1, 6000, 0, kSrcMakerSheet},
         {"PeakTech", "3330", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kFahrenheitAtBit1CelsiusAtBit2},
         {"PeakTech", "3410", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"PeakTech", "4010", P::Metex14, k9600_7N2, 4000, 0, kSrcModelList},
+        {"PeakTech", "4360", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
         {"PeakTech", "4370", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"PeakTech", "4390A", P::Metex14, k9600_7N2, 4000, 0, kSrcSerial, kNoSymbols, kFourDisplayLines},
         {"RadioShack", "22-168", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"RadioShack", "22-805", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
+        {"Sinometer", "MAS-343", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
         {"SparkFun", "70C", P::Fs9922, k2400_8N1, 6000, 0, kSrcSerial},
         {"Tecpel", "DMM-8061", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"TekPower", "TP4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
+        {"Tenma", "72-1016", P::Es51986, k19200_7O1, 6000, 0, kSrcModelList},
         {"Tenma", "72-7745", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"Tenma", "72-7750", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
         {"UNI-T", "UT60A", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
@@ -74,15 +107,23 @@ const std::vector<MeterModel>& meterTable() {
         {"UNI-T", "UT61C", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61D", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61E", P::Es51922, k19200_7O1, 22000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
+        {"UNI-T", "UT803", P::Es51986, k19200_7O1, 6000, 0, kSrcModelList},
         {"V&A", "VA18B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kCelsiusAtBit1},
         {"V&A", "VA40B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kMaxAtBit0CelsiusAtBit1MinAtBit3},
+        {"Vichy", "VC99", P::Fs9922, k2400_8N1, 6000, 0, kSrcModelList},
+        {"Voltcraft", "M-3610D", P::Metex14, k1200_7N2, 4000, 0, kSrcModelList},
         {"Voltcraft", "M-3650CR", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"Voltcraft", "M-3650D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
         {"Voltcraft", "M-4650CR", P::Metex14, k1200_7N2, 20000, 0, kSrcSerial},
+        {"Voltcraft", "M-4660", P::Metex14, k1200_7N2, 50000, 0, kSrcModelList},
+        {"Voltcraft", "ME-11", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
+        {"Voltcraft", "ME-22T", P::Metex14, k2400_7N2, 4000, 0, kSrcModelList},
+        {"Voltcraft", "ME-32", P::Metex14, k600_7N2, 4000, 0, kSrcModelList},
         {"Voltcraft", "ME-42", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"Voltcraft", "VC-820", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
         {"Voltcraft", "VC-830", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable, kNoSymbols, kZ1IsDiodeVolts},
         {"Voltcraft", "VC-840", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
+        {"Wintex", "TD2200", P::Es51922, k19200_7O1, 22000, 0, kSrcModelListChipLine},
     };
     return rows;
 }

@@ -175,6 +175,82 @@ TEST(DecodeCommand, SevenBitMeterWithParityBitsAndAWrongModel) {
         << wrong.err;
 }
 
+// Each family's frames typed byte by byte, read with a model of that family:
+// what the meter shows, one line a reading, and what no meter of that model
+// can send refused.
+struct StreamCase {
+    const char* name;
+    const char* meter;
+    const char* limits;   // extra arguments
+    std::string bytes;
+    const char* out;
+    const char* err;
+};
+
+// A 14-byte Metex line: two bytes of mode, seven of value, four of unit, CR.
+std::string metex(const char* mode, const char* value, const char* unit) {
+    char text[15];
+    std::snprintf(text, sizeof text, "%-2.2s%7.7s%-4.4s\r", mode, value, unit);
+    return std::string(text, 14);
+}
+
+// FS9922: sign, four digits, blank, point code, four status bytes, bar
+// graph, CR LF. Status byte 1 0x30 is AUTO DC; status byte 4 0x80 is V.
+std::string fs9922(const char* signAndDigits, char point) {
+    return std::string(signAndDigits) + " " + point + std::string("\x30\x00\x00\x80\x00\r\n", 7);
+}
+
+class FamilyStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(FamilyStream, PrintsWhatTheMeterShows) {
+    const StreamCase& c = GetParam();
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_stream_" + c.name;
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(c.bytes.data(), static_cast<std::streamsize>(c.bytes.size()));
+    }
+    const CliRun run = runCli(std::string("--meter '") + c.meter + "' " + c.limits + " " + path);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+}
+
+const StreamCase kStreams[] = {
+    // A 4000-count FS9922 meter never shows 4500; a 6000-count one does.
+    {"gdm397_counts_to_4000", "GDM-397", "", "\n" + fs9922("+3999", '1') + fs9922("+4500", '1'),
+     "3.999\tDC\tV\tAUTO\t3999\t3.999\t6\t6000\tpass\n", "1 frames decoded, 1 rejected\n"},
+    {"vc99_counts_to_6000", "Vichy VC99", "", "\n" + fs9922("+4500", '1'),
+     "4.500\tDC\tV\tAUTO\t4500\t4.500\t6\t6000\tpass\n", "1 frames decoded, 0 rejected\n"},
+    // Watts are judged in watts; decibels keep their shown number.
+    {"metex_watts_judged_in_watts", "ME-22", "--high '20 W' --low '1 W'",
+     metex("W", "12.34", "W") + metex("W", "25.00", "W"),
+     "12.34\tPower\tW\tMANU\t1234\t12.34\t40\t4000\tpass\n"
+     "25.00\tPower\tW\tMANU\t2500\t25.00\t40\t4000\tFail\n",
+     "2 frames decoded, 0 rejected\n"},
+    {"metex_dbm_judged_in_dbm", "Metex ME-32", "--high '0 dBm' --low '-20 dBm'",
+     metex("DB", "-12.5", "dBm") + metex("DB", "-25.0", "dBm") + metex("DB", "-12.5", "dB"),
+     "-12.5\tdB\tdBm\tMANU\t-125\t-12.5\t400\t4000\tpass\n"
+     "-25.0\tdB\tdBm\tMANU\t-250\t-25.0\t400\t4000\tFail\n"
+     "-12.5\tdB\tdB\tMANU\t-125\t-12.5\t400\t4000\tFail\n",
+     "3 frames decoded, 0 rejected\n"},
+    {"metex_logic_words", "M-3850D", "", metex("LO", "READY", "") + metex("LO", "Hi", "") + metex("LO", "FLOAT", ""),
+     "READY\tLogic\t\tMANU\t0\t0\t4000\t4000\tFail\nHi\tLogic\t\tMANU\t0\t0\t4000\t4000\tFail\n"
+     "FLOAT\tLogic\t\tMANU\t0\t0\t4000\t4000\tFail\n",
+     "3 frames decoded, 0 rejected\n"},
+    {"metex_one_stop_bit_meter", "M-3870D", "", metex("DC", "1.999", "V"),
+     "1.999\tDC\tV\tMANU\t1999\t1.999\t4\t4000\tpass\n", "1 frames decoded, 0 rejected\n"},
+    // The chip's digit codes are 0-9 even when the display shows OL.
+    {"es51922_overload_digits_are_digits", "Wintex TD2200", "", "100000;100:0\r\n1000:0;100:0\r\n",
+     "0.L\tDC\tV\tAUTO\t22001\t22.001\t22\t22000\tFail\n", "1 frames decoded, 1 rejected\n"},
+    {"es51986_bench_meter", "UT803", "", "05999;00:\r\n05999;00:\r\n",
+     "5.999\tDC\tV\tAUTO\t5999\t5.999\t6\t6000\tpass\n", "1 frames decoded, 0 rejected\n"},
+    {"es51986_overload_digits_are_digits", "IDM 73", "", "0600:;10:\r\n0600:;10:\r\n00000;10:\r\n00000;10:\r\n",
+     "0L\tDC\tV\tAUTO\t6001\t6.001\t6\t6000\tFail\n", "1 frames decoded, 1 rejected\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Families, FamilyStream, ::testing::ValuesIn(kStreams),
+                         [](const ::testing::TestParamInfo<StreamCase>& p) { return std::string(p.param.name); });
+
 TEST(DecodeCommand, UnreadableFileExitsTwoWithAMessage) {
     const CliRun missing = runCli("/nonexistent/meter.bin");
     EXPECT_EQ(missing.exitCode, 2);
