@@ -25,19 +25,30 @@ QString candidateNames(const FoundMeter& found) {
     return names.join(QStringLiteral(", "));
 }
 
-QString foundMeterText(const FoundMeter& found) {
+QString foundMeterText(const FoundMeter& found, std::size_t maxNames) {
     QString s = found.port + QStringLiteral(": ");
     if (found.status == FoundMeter::Status::Failed) return s + QStringLiteral("not tried: ") + found.trouble;
     if (found.status == FoundMeter::Status::Silent) return s + QStringLiteral("no meter answered");
     QStringList parts;
     if (found.usb())
         parts << QStringLiteral("%1 cable (%2, USB %3)").arg(text(cableName(found.cable)), found.bridge, found.usbId);
-    if (found.protocol) parts << QStringLiteral("%1 at %2").arg(text(protocolName(*found.protocol)), found.line);
+    if (found.protocol) {
+        // A network port's line is set by its server.
+        parts << (found.line.isEmpty() ? text(protocolName(*found.protocol))
+                                       : QStringLiteral("%1 at %2").arg(text(protocolName(*found.protocol)), found.line));
+    }
+    if (!found.reading.isEmpty()) parts << QStringLiteral("reading %1").arg(found.reading);
     if (const MeterModel* m = found.model())
         parts << QString::fromStdString(meterName(*m));
-    else if (!found.candidates.empty())
+    else if (found.candidates.size() > maxNames) {
+        QStringList names;
+        for (std::size_t i = 0; i < maxNames; ++i) names << QString::fromStdString(meterName(*found.candidates[i]));
+        parts << QStringLiteral("one of %1 models (%2, ...)").arg(found.candidates.size()).arg(names.join(QStringLiteral(", ")));
+    } else if (!found.candidates.empty()) {
         parts << QStringLiteral("one of %1").arg(candidateNames(found));
-    if (!found.reading.isEmpty()) parts << QStringLiteral("reading %1").arg(found.reading);
+    } else if (found.usb()) {
+        parts << QStringLiteral("no meter this build reads uses it yet");
+    }
     if (!found.trouble.isEmpty()) parts << found.trouble;
     return s + parts.join(QStringLiteral(", "));
 }

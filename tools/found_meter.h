@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -36,8 +38,9 @@ struct FoundMeter {
 
 // "MAKER MODEL, MAKER MODEL, ..."
 QString candidateNames(const FoundMeter& found);
-// One line: "/dev/ttyUSB0: FS9721 at 2400 8N1, UNI-T UT60E (or ...), reading DC 1.234 V".
-QString foundMeterText(const FoundMeter& found);
+// One line: "/dev/ttyUSB0: FS9721 at 2400 8N1, reading DC 1.234 V, one of UNI-T UT60A, ...".
+// maxNames: past that many candidates only their number and the first few are named.
+QString foundMeterText(const FoundMeter& found, std::size_t maxNames = SIZE_MAX);
 QJsonObject foundMeterJson(const FoundMeter& found);
 
 }  // namespace meterlink

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -119,6 +121,40 @@ TEST(FindMeters, a_busy_port_is_listed_with_the_reason) {
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].status, FoundMeter::Status::Failed);
     EXPECT_FALSE(results[0].trouble.isEmpty());
+}
+
+// A serial-port server on the network: the meter's frames come over TCP.
+TEST(FindMeters, a_network_port_is_listened_to_once_at_the_server_s_line) {
+    const MeterModel& model = row("UNI-T UT60E");
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QTimer frames;
+    QTcpSocket* client = nullptr;
+    int received = 0;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        client = server.nextPendingConnection();
+        QObject::connect(client, &QTcpSocket::readyRead, [&] { received += static_cast<int>(client->readAll().size()); });
+    });
+    QObject::connect(&frames, &QTimer::timeout, [&] {
+        if (!client) return;
+        meterlink::DisplaySpec spec;
+        spec.count = 1234;
+        spec.pointAfter = 1;
+        const meterlink::FamilyFrame f = meterlink::encodeFamilyFrame(model, spec);
+        client->write(reinterpret_cast<const char*>(f.bytes.data()), static_cast<qint64>(f.size));
+    });
+    frames.start(50);
+    MeterFinder::Options options;
+    options.ports << QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+    const auto results = find(options);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].status, FoundMeter::Status::Found) << results[0].trouble.toStdString();
+    EXPECT_EQ(results[0].protocol, meterlink::MeterProtocol::Fs9721);
+    EXPECT_TRUE(results[0].line.isEmpty());   // the server's, not known here
+    EXPECT_TRUE(meterlink::foundMeterText(results[0]).startsWith(options.ports[0] + QStringLiteral(": FS9721, reading ")))
+        << meterlink::foundMeterText(results[0]).toStdString();
+    EXPECT_TRUE(hasCandidate(results[0], model));
+    EXPECT_EQ(received, 0);
 }
 
 class CableById : public ::testing::TestWithParam<meterlink::UsbCableId> {};
