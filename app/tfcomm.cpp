@@ -4,6 +4,7 @@
 #include "connection_control.h"
 #include "data_file_commands.h"
 #include "design_font.h"
+#include "find_meter_dialog.h"
 #include "hid_info_dialog.h"
 #include "journal_recovery.h"
 #include "lcd_panel.h"
@@ -41,6 +42,7 @@
 #include <QSysInfo>
 #include <QActionGroup>
 #include <QMap>
+#include <QFileInfo>
 #include <QTableView>
 #include <QStatusBar>
 #include <QTimer>
@@ -254,12 +256,58 @@ void TFCOMM::buildMeterMenu() {
             }
         });
     }
+    meterMenu_->addSeparator();
+    QAction* find = meterMenu_->addAction(QStringLiteral("Find my meter…"));
+    find->setObjectName(QStringLiteral("FindMeter"));
+    connect(find, &QAction::triggered, this, &TFCOMM::FindMeterClick);
     // A meter is chosen while no link is open; the menu says so by its looks.
-    connect(meterMenu_, &QMenu::aboutToShow, this, [this] {
+    connect(meterMenu_, &QMenu::aboutToShow, this, [this, find] {
         const bool free = connection_->state() == ConnectionControl::State::Disconnected;
         for (QAction* a : meterMenu_->findChildren<QAction*>())
             if (a->isCheckable()) a->setEnabled(free);
+        find->setEnabled(free);
     });
+}
+
+meterlink::MeterFinder::Options TFCOMM::findMeterOptions() const {
+    meterlink::MeterFinder::Options options;
+    options.systemPorts = true;
+    options.usb = true;
+    // The window's own HID devices (a simulated cable in tests), not owned here.
+    if (HidCtl_) options.hid = std::shared_ptr<HidPlatform>(HidCtl_->Platform(), [](HidPlatform*) {});
+    // The four ports the window offers, where they are not among the system's.
+    for (int n = 0; n < 4; ++n) {
+        const QString device = TSerialPortDriver::deviceName(static_cast<TSerialPortDriver::TComPortNumber>(n));
+        if (QFileInfo::exists(device)) options.ports << device;
+    }
+    if (!COMM2_.portPath().isEmpty() && !options.ports.contains(COMM2_.portPath())) options.ports << COMM2_.portPath();
+    options.decimalSep = DecimalSepText_;
+    return options;
+}
+
+void TFCOMM::FindMeterClick() {
+    // The ports of an open link are in use: choosing needs them closed.
+    if (connection_->state() != ConnectionControl::State::Disconnected) return;
+    FindMeterDialog dialog(findMeterOptions(), this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.chosen() || !dialog.chosenModel()) return;
+    if (!useFoundMeter(*dialog.chosen(), *dialog.chosenModel()))
+        showLinkError(QStringLiteral("Could not choose %1: this build cannot read it.")
+                          .arg(QString::fromStdString(meterlink::meterName(*dialog.chosenModel()))));
+}
+
+bool TFCOMM::useFoundMeter(const meterlink::FoundMeter& found, const meterlink::MeterModel& model) {
+    if (!chooseMeter(model, true)) return false;
+    // A USB cable is found by the USB link itself.
+    if (found.usb()) return true;
+    for (int n = 1; n <= 4; ++n) {
+        if (TSerialPortDriver::deviceName(static_cast<TSerialPortDriver::TComPortNumber>(n - 1)) == found.port) {
+            COMM2_.setPortPath(QString());
+            connection_->COMItem(n)->trigger();
+            return true;
+        }
+    }
+    COMM2_.setPortPath(found.port);
+    return true;
 }
 
 bool TFCOMM::chooseMeter(const meterlink::MeterModel& model, bool remember) {

@@ -16,6 +16,7 @@
 #include "recording/chart_pager.h"
 #include "recording/record_logger.h"
 #include "recording/record_table.h"
+#include "tools/meter_finder.h"
 
 #include <QElapsedTimer>
 #include <QLocale>
@@ -94,6 +95,11 @@ public:
     // for the next start.
     bool chooseMeter(const meterlink::MeterModel& model, bool remember);
     QMenu* meterMenu() const { return meterMenu_; }
+    // "Find my meter…": the dialog, and what choosing a meter found sets: the
+    // model, and the port it answered on (a USB cable's link finds it itself).
+    void FindMeterClick();
+    meterlink::MeterFinder::Options findMeterOptions() const;
+    bool useFoundMeter(const meterlink::FoundMeter& found, const meterlink::MeterModel& model);
     // The rate the USB cable's feature report sets.
     int adapterBaud() const;
     const QString& DecimalSepText() const { return DecimalSepText_; }

@@ -10,6 +10,9 @@
 #ifdef METERLINK_HEADLESS_LOG
 #include "log_command.h"
 #endif
+#ifdef METERLINK_DETECT
+#include "detect_command.h"
+#endif
 
 #include <cstring>
 #include <iostream>
@@ -30,6 +33,9 @@ void usage(std::ostream& out) {
 #ifdef METERLINK_HEADLESS_LOG
            "       meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--out FILE] [...]\n"
 #endif
+#ifdef METERLINK_DETECT
+           "       meterlink-cli detect [--port PORT]... [--usb] [--json]\n"
+#endif
            "       meterlink-cli --help | --version\n"
            "\n"
            "decode    reads a raw byte stream from the meter (FILE or standard input) and\n"
@@ -46,6 +52,10 @@ void usage(std::ostream& out) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "log       logs the meter without a window (see meterlink-cli log --help).\n"
+#endif
+#ifdef METERLINK_DETECT
+           "detect    finds the meters on the serial ports and the meter cables plugged in\n"
+           "          (see meterlink-cli detect --help).\n"
 #endif
            ;
 }
@@ -67,6 +77,9 @@ int main(int argc, char** argv) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
     if (std::strcmp(argv[1], "log") == 0) return runLog(argc - 1, argv + 1);
+#endif
+#ifdef METERLINK_DETECT
+    if (std::strcmp(argv[1], "detect") == 0) return runDetect(argc - 1, argv + 1);
 #endif
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         usage(std::cout);
