@@ -9,6 +9,7 @@
 #endif
 #ifdef METERLINK_HEADLESS_LOG
 #include "log_command.h"
+#include "send_command.h"
 #endif
 
 #include <cstring>
@@ -29,6 +30,7 @@ void usage(std::ostream& out) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "       meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--out FILE] [...]\n"
+           "       meterlink-cli send --meter MODEL --port PORT COMMAND\n"
 #endif
            "       meterlink-cli --help | --version\n"
            "\n"
@@ -46,6 +48,8 @@ void usage(std::ostream& out) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "log       logs the meter without a window (see meterlink-cli log --help).\n"
+           "send      presses a button of a meter on its UT-D09 cable (see meterlink-cli\n"
+           "          send --help).\n"
 #endif
            ;
 }
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
     if (std::strcmp(argv[1], "log") == 0) return runLog(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "send") == 0) return runSend(argc - 1, argv + 1);
 #endif
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         usage(std::cout);
