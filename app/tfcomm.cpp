@@ -11,6 +11,8 @@
 #include "limit_panel.h"
 #include "link_indicator.h"
 #include "meter_chart.h"
+#include "remote_buttons.h"
+#include "links/bridge_meter_link.h"
 #include "record_bar.h"
 #include "record_grid.h"
 #include "analysis/analysis_launcher.h"
@@ -115,6 +117,7 @@ TFCOMM::~TFCOMM() {
     // the controller unplugs the devices the list still holds, then the list
     // lets them go.
     COMM2_.Disconnect();
+    bridge_.reset();
     HidCtl_.reset();
     devices_.reset();
 }
@@ -186,6 +189,15 @@ void TFCOMM::buildLayout() {
     systeminfomation_ = new QLineEdit(client);
     systeminfomation_->setObjectName(QStringLiteral("systeminfomation"));
     systeminfomation_->hide();
+
+    remote_ = new RemoteButtons(this);
+    addToolBar(Qt::BottomToolBarArea, remote_);
+    remote_->hide();
+    remote_->setEnabled(false);
+    connect(remote_, &RemoteButtons::pressed, this, [this](meterlink::AbCdCommand c) {
+        if (bridge_ && !bridge_->send(c))
+            showLinkError(QStringLiteral("The %1 cable took no command.").arg(bridge_->cableText()));
+    });
 }
 
 void TFCOMM::buildRecordGrid(QWidget* parent) {
@@ -335,6 +347,7 @@ bool TFCOMM::chooseMeter(const meterlink::MeterModel& model, bool remember) {
     if (fullCount > 9999) look.digit5 = '9';
     Panel1_->setState(meterlink::LcdState::initial(profile_.firstDigit), look);
     Chtshow_->setValueRange(-fullCount, fullCount);
+    remote_->setVisible(model.protocol == meterlink::MeterProtocol::UniTAbCd);
     for (QAction* a : meterMenu_->findChildren<QAction*>())
         if (a->data().value<const void*>() == &model) a->setChecked(true);
     if (remember) meter_setting::store(QString::fromStdString(meterlink::meterName(model)));
@@ -509,6 +522,7 @@ void TFCOMM::showMeterReading(const meterlink::MeterDecoder& decoder) {
     link_->frameDecoded();
     frameFormed();
     armConTimer();
+    if (bridge_) bridge_->noteReading();
     Panel1_->setState(lcd.state, extras);
     readingDecoded(meterDecoder_->mutableReading(), decoder.axis(), decoder.progressMaximumChanged());
     // The separator for the next reading, should the user's locale change.
@@ -623,6 +637,7 @@ void TFCOMM::TbSxClick() {
 }
 
 void TFCOMM::buildUsbLink(std::shared_ptr<HidPlatform> hid) {
+    hid_ = hid;
     try {
         HidCtl_ = std::make_unique<THidDeviceController>(std::move(hid));
     } catch (const EControllerError& e) {
@@ -703,6 +718,10 @@ int TFCOMM::adapterBaud() const {
 }
 
 void TFCOMM::USBConClick() {
+    if (meter_->cable == meterlink::Cable::UtD09) {
+        bridgeConClick();
+        return;
+    }
     ReadBtnClick();
     SetFeatureClick();
     usb_.resetIdleCount();
@@ -724,6 +743,36 @@ void TFCOMM::USBConClick() {
     connection_->showUsbLinkOpen();
     frameless_.reset();
     bindUsbReader(device);
+}
+
+// The UT-D09 cable is found by its USB id and asked for each reading; its
+// answers go to the chosen meter's decoder like any other meter bytes.
+void TFCOMM::bridgeConClick() {
+    QPushButton* usbCon = connection_->USBCon();
+    if (!usbCon->isChecked()) {
+        bridge_.reset();
+        remote_->setEnabled(false);
+        connection_->showUsbLinkClosed();
+        return;
+    }
+    bridge_ = std::make_unique<BridgeMeterLink>(hid_, *meter_);
+    bridge_->setBytesHandler([this](const std::uint8_t* data, std::size_t size) {
+        meterBytesArrived(size);
+        if (meterDecoder_) meterDecoder_->feed(data, size);
+    });
+    connect(bridge_.get(), &BridgeMeterLink::lost, this, [this](const QString& reason) {
+        showLinkError(reason.left(1).toUpper() + reason.mid(1) + QLatin1Char('.'));
+    });
+    frameless_.reset();
+    QString error;
+    if (!bridge_->open(error)) {
+        bridge_.reset();
+        usbCon->setChecked(false);
+        showLinkError(error.left(1).toUpper() + error.mid(1) + QLatin1Char('.'));
+        return;
+    }
+    connection_->showUsbLinkOpen();
+    remote_->setEnabled(true);
 }
 
 void TFCOMM::bindUsbReader(THidDevice* device) {

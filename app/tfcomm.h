@@ -42,6 +42,8 @@ class DataFileCommands;
 class LcdPanel;
 class LimitPanel;
 class LinkIndicator;
+class BridgeMeterLink;
+class RemoteButtons;
 class MeterChart;
 class QFrame;
 class QLineEdit;
@@ -124,6 +126,10 @@ public:
     THidDeviceController* HidCtl() const { return HidCtl_.get(); }
     UsbDeviceList& usbDevices() const { return *devices_; }
     const UsbReportUnwrapper& usbLink() const { return usb_; }
+    // The row of the meter's buttons (shown for models that take commands),
+    // and the UT-D09 cable's link while it is open.
+    RemoteButtons* remoteButtons() const { return remote_; }
+    BridgeMeterLink* bridgeLink() const { return bridge_.get(); }
 
     // The journal beside the log; none while it cannot be written.
     meterlink::Journal& journal() const { return *journal_; }
@@ -223,6 +229,11 @@ private:
     meterlink::FramelessBytesWatch frameless_;
     QElapsedTimer framelessClock_;
     std::unique_ptr<THidDeviceController> HidCtl_;
+    // A polled meter on the UT-D09 cable: its own link, beside the controller's.
+    std::shared_ptr<HidPlatform> hid_;
+    std::unique_ptr<BridgeMeterLink> bridge_;
+    RemoteButtons* remote_ = nullptr;
+    void bridgeConClick();
     std::unique_ptr<UsbDeviceList> devices_;
     // The cable the USB link reads, while it reads; empty otherwise.
     std::optional<THidPnPInfo> usbLinkCable_;

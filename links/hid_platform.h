@@ -55,6 +55,14 @@ public:
     virtual std::size_t inputReportLength() = 0;
     // data[0] is the report ID (0 for a device without numbered reports).
     virtual bool sendFeatureReport(const std::uint8_t* data, std::size_t size) = 0;
+    // One output report on the interrupt OUT pipe; data[0] is the report ID.
+    // Bridges to a meter's UART carry the PC's bytes this way; the cables
+    // that only take feature reports have none.
+    virtual bool writeOutputReport(const std::uint8_t* data, std::size_t size) {
+        (void)data;
+        (void)size;
+        return false;
+    }
     // Waits up to timeoutMs for one input report; data[0] receives its report ID.
     virtual HidReadResult read(std::uint8_t* data, std::size_t size, int timeoutMs) = 0;
 };

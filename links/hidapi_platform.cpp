@@ -133,6 +133,10 @@ public:
         return device_ && hid_send_feature_report(device_, data, size) >= 0;
     }
 
+    bool writeOutputReport(const std::uint8_t* data, std::size_t size) override {
+        return device_ && access_ == HidAccess::ReadWrite && hid_write(device_, data, size) >= 0;
+    }
+
     HidReadResult read(std::uint8_t* data, std::size_t size, int timeoutMs) override {
         if (!device_ || size < 2) return {-1, static_cast<std::uint32_t>(EINVAL)};
         clearSystemError();

@@ -7,6 +7,7 @@
 //   client -> cable   'I' info request (empty)      cable -> client  'i' info
 //   client -> cable   'F' feature report (bytes)    cable -> client  'f' accepted (1 byte: 0 or 1)
 //   client -> cable   'S' subscribe (empty)         cable -> client  'r' input report (bytes)
+//   client -> cable   'O' output report (bytes)     (no answer)
 // A connection is one open handle; only subscribed ones receive input reports.
 
 #include <cstddef>
@@ -23,6 +24,7 @@ enum Type : std::uint8_t {
     kFeatureAck = 'f',
     kSubscribe = 'S',
     kInputReport = 'r',
+    kOutputReport = 'O',
 };
 
 constexpr std::size_t kHeaderBytes = 3;

@@ -49,11 +49,24 @@ public:
 
     bool sendFeatureReport(const std::uint8_t* data, std::size_t size) override {
         if (access_ != HidAccess::ReadWrite) return false;
-        std::lock_guard<std::mutex> lock(shared_->mutex);
-        const auto it = shared_->devices.find(device_.identity);
-        if (it == shared_->devices.end()) return false;
-        it->second.features.emplace_back(data, data + size);
+        {
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            const auto it = shared_->devices.find(device_.identity);
+            if (it == shared_->devices.end()) return false;
+            it->second.features.emplace_back(data, data + size);
+        }
+        if (device_.onFeature && !device_.onFeature(data, size)) return false;
         return device_.acceptsFeatures;
+    }
+
+    bool writeOutputReport(const std::uint8_t* data, std::size_t size) override {
+        if (access_ != HidAccess::ReadWrite || !device_.onOutput) return false;
+        {
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            if (shared_->devices.count(device_.identity) == 0) return false;
+        }
+        device_.onOutput(data, size);
+        return true;
     }
 
     HidReadResult read(std::uint8_t* data, std::size_t size, int timeoutMs) override {

@@ -30,6 +30,11 @@ public:
         bool readable = true;       // false: a read handle cannot be opened
         bool identifiable = true;   // false: its attributes cannot be read
         bool acceptsFeatures = true;
+        // What the device does with a feature report (false: refuses it) and
+        // with an output report; called on the sender's thread, outside the
+        // platform's lock, so they may send reports back.
+        std::function<bool(const std::uint8_t* data, std::size_t size)> onFeature;
+        std::function<void(const std::uint8_t* data, std::size_t size)> onOutput;
     };
 
     // The meter's cable: "USB to Serial", no serial number, 9-byte input reports.

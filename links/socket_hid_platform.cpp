@@ -169,6 +169,10 @@ public:
                ack.payload.size() == 1 && ack.payload[0] == 1;
     }
 
+    bool writeOutputReport(const std::uint8_t* data, std::size_t size) override {
+        return access_ == HidAccess::ReadWrite && connection_->send(simcable::kOutputReport, data, size);
+    }
+
     HidReadResult read(std::uint8_t* data, std::size_t size, int timeoutMs) override {
         simcable::Message report;
         std::uint32_t error = 0;

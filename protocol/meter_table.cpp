@@ -1,5 +1,7 @@
 #include "meter_table.h"
 
+#include "meters/unit_abcd_commands.h"
+
 #include <cctype>
 
 namespace meterlink {
@@ -24,6 +26,9 @@ constexpr LineSettings k600_7N2{600, 7, Parity::None, 2, kHigh, kLow, "D", 1000}
 constexpr LineSettings k1200_7N2{1200, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
 constexpr LineSettings k2400_7N2{2400, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
 constexpr LineSettings k9600_7N2{9600, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
+// The AB CD family answers its measurement request; the LCD changes about
+// three times a second, so it is asked twice as often.
+constexpr LineSettings k9600_8N1_abCd{9600, 8, Parity::None, 1, kAsIs, kAsIs, kAbCdPoll, 150};
 
 // What each FS9721 maker put on the four free LCD symbols, by bit of the
 // last byte.
@@ -39,6 +44,12 @@ constexpr std::string_view kSrcSerial = "libsigrok serial-dmm model list";
 constexpr std::string_view kSrcSerialAndCable = "libsigrok serial-dmm and uni-t-dmm (UT-D04 cable) model lists";
 constexpr std::string_view kSrcSerialAndNotes =
     "libsigrok serial-dmm model list; line settings confirmed by published user notes";
+constexpr std::string_view kSrcAbCdNotes =
+    "published wire notes of the UT61E+ on its UT-D09 cable (CP2110 set-up, request, answer, buttons); "
+    "the meter's manual for counts and ranges";
+constexpr std::string_view kSrcAbCdFamily =
+    "published wire notes of the UT61E+, whose series shares the protocol and the UT-D09 cable; "
+    "the meter's manual for counts and ranges";
 constexpr std::string_view kSrcMakerSheet = "the maker's published communication protocol sheet";
 constexpr std::string_view kSrcModelList = "public serial multimeter model list (chip, line settings, counts)";
 // The list gives 7N1, which a 7O1 chip cannot send; the chip's datasheet wins.
@@ -100,6 +111,9 @@ const std::vector<MeterModel>& meterTable() {
         {"Tenma", "72-1016", P::Es51986, k19200_7O1, 6000, 0, kSrcModelList},
         {"Tenma", "72-7745", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"Tenma", "72-7750", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
+        {"UNI-T", "UT161B", P::UniTAbCd, k9600_8N1_abCd, 6000, 0, kSrcAbCdFamily, kNoSymbols, 0, Cable::UtD09},
+        {"UNI-T", "UT161D", P::UniTAbCd, k9600_8N1_abCd, 6000, 0, kSrcAbCdFamily, kNoSymbols, 0, Cable::UtD09},
+        {"UNI-T", "UT161E", P::UniTAbCd, k9600_8N1_abCd, 22000, 0, kSrcAbCdFamily, kNoSymbols, 0, Cable::UtD09},
         {"UNI-T", "UT60A", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT60E", P::Fs9721, k2400_8N1, 4000, 2400, kSrcSerialAndCable, kCelsiusAtBit0},
         {"UNI-T", "UT60G", P::Es51986, k19200_7O1, 6000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
@@ -107,6 +121,9 @@ const std::vector<MeterModel>& meterTable() {
         {"UNI-T", "UT61C", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61D", P::Fs9922, k2400_8N1, 6000, 2400, kSrcSerialAndCable},
         {"UNI-T", "UT61E", P::Es51922, k19200_7O1, 22000, 19200, kSrcSerialAndCable, kNoSymbols, 0, Cable::UtD04},
+        {"UNI-T", "UT61B+", P::UniTAbCd, k9600_8N1_abCd, 6000, 0, kSrcAbCdFamily, kNoSymbols, 0, Cable::UtD09},
+        {"UNI-T", "UT61D+", P::UniTAbCd, k9600_8N1_abCd, 6000, 0, kSrcAbCdFamily, kNoSymbols, 0, Cable::UtD09},
+        {"UNI-T", "UT61E+", P::UniTAbCd, k9600_8N1_abCd, 22000, 0, kSrcAbCdNotes, kNoSymbols, 0, Cable::UtD09},
         {"UNI-T", "UT803", P::Es51986, k19200_7O1, 6000, 0, kSrcModelList},
         {"V&A", "VA18B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kCelsiusAtBit1},
         {"V&A", "VA40B", P::Fs9721, k2400_8N1_linesAsIs, 4000, 0, kSrcSerial, kMaxAtBit0CelsiusAtBit1MinAtBit3},

@@ -14,6 +14,7 @@
 #include "serial_meter_source.h"
 #include "stop_signal_notifier.h"
 #include "usb_meter_source.h"
+#include "bridge_meter_source.h"
 
 #include "links/hid_platform_factory.h"
 #include "links/socket_hid_platform.h"
@@ -75,12 +76,16 @@ public:
             std::shared_ptr<HidPlatform> hid = options.usbSocket.isEmpty()
                                                    ? createHidPlatform()
                                                    : std::make_shared<SocketHidPlatform>(options.usbSocket.toStdString());
-            // The cable runs at the rate of the meter's row (its serial speed when none is given).
-            const int baud = shipped ? profile.adapterBaud : meter.cableBaud > 0 ? meter.cableBaud : meter.line.baud;
-            auto usb = std::make_unique<UsbMeterSource>(session_, std::move(hid), static_cast<std::uint32_t>(baud));
-            usb->setStreamBytes(!shipped);
-            usb->setSevenBitLine(meter.line.dataBits == 7);
-            source_ = std::move(usb);
+            if (meter.cable == meterlink::Cable::UtD09) {
+                source_ = std::make_unique<BridgeMeterSource>(session_, std::move(hid), meter);
+            } else {
+                // The cable runs at the rate of the meter's row (its serial speed when none is given).
+                const int baud = shipped ? profile.adapterBaud : meter.cableBaud > 0 ? meter.cableBaud : meter.line.baud;
+                auto usb = std::make_unique<UsbMeterSource>(session_, std::move(hid), static_cast<std::uint32_t>(baud));
+                usb->setStreamBytes(!shipped);
+                usb->setSevenBitLine(meter.line.dataBits == 7);
+                source_ = std::move(usb);
+            }
         }
         connect(&session_, &LogSession::rowLogged, this, &HeadlessLog::rowLogged);
         connect(&session_, &LogSession::readingDecoded, this, [this] { status_.changed(); });

@@ -9,6 +9,7 @@
 #endif
 #ifdef METERLINK_HEADLESS_LOG
 #include "log_command.h"
+#include "send_command.h"
 #endif
 #ifdef METERLINK_DETECT
 #include "detect_command.h"
@@ -32,6 +33,7 @@ void usage(std::ostream& out) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "       meterlink-cli log (--port DEVICE | --usb [sim:SOCKET]) [--out FILE] [...]\n"
+           "       meterlink-cli send --meter MODEL --port PORT COMMAND\n"
 #endif
 #ifdef METERLINK_DETECT
            "       meterlink-cli detect [--port PORT]... [--usb] [--json]\n"
@@ -52,6 +54,8 @@ void usage(std::ostream& out) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
            "log       logs the meter without a window (see meterlink-cli log --help).\n"
+           "send      presses a button of a meter on its UT-D09 cable (see meterlink-cli\n"
+           "          send --help).\n"
 #endif
 #ifdef METERLINK_DETECT
            "detect    finds the meters on the serial ports and the meter cables plugged in\n"
@@ -77,6 +81,7 @@ int main(int argc, char** argv) {
 #endif
 #ifdef METERLINK_HEADLESS_LOG
     if (std::strcmp(argv[1], "log") == 0) return runLog(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "send") == 0) return runSend(argc - 1, argv + 1);
 #endif
 #ifdef METERLINK_DETECT
     if (std::strcmp(argv[1], "detect") == 0) return runDetect(argc - 1, argv + 1);

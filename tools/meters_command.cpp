@@ -4,6 +4,7 @@
 
 #include "protocol/meter_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iomanip>
 #include <iostream>
@@ -26,7 +27,22 @@ void metersUsage(std::ostream& out) {
 
 std::string pollText(const MeterModel& m) {
     if (m.line.pollCommand.empty()) return "-";
-    return "\"" + std::string(m.line.pollCommand) + "\" every " + std::to_string(m.line.pollIntervalMs) + " ms";
+    const std::string_view poll = m.line.pollCommand;
+    const bool text = std::all_of(poll.begin(), poll.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    std::string shown;
+    if (text) {
+        shown = "\"" + std::string(poll) + "\"";
+    } else {
+        // A binary request is shown as its bytes, never written raw to a terminal or the README.
+        static const char kHex[] = "0123456789ABCDEF";
+        for (char c : poll) {
+            const auto b = static_cast<unsigned char>(c);
+            if (!shown.empty()) shown += ' ';
+            shown += kHex[b >> 4];
+            shown += kHex[b & 0x0F];
+        }
+    }
+    return shown + " every " + std::to_string(m.line.pollIntervalMs) + " ms";
 }
 
 std::string cableText(const MeterModel& m) { return m.cableBaud ? std::to_string(m.cableBaud) : "-"; }

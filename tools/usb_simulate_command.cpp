@@ -8,6 +8,7 @@
 
 #include "usb_simulate_command.h"
 
+#include "bridge_simulate_command.h"
 #include "meter_scenario.h"
 
 #include <cerrno>
@@ -40,6 +41,8 @@ namespace {
 void usbUsage(std::ostream& out) {
     out << "usage: meterlink-cli simulate --usb SOCKET [--rate N] [--count N] [--scenario FILE]\n"
            "                                [--report-ms N]\n"
+           "       meterlink-cli simulate --usb SOCKET --meter MODEL [--bridge cp2110|ch9329]\n"
+           "                                [--scenario FILE]\n"
            "Plays the meter's USB cable on the Unix-domain socket SOCKET, prints SOCKET on\n"
            "the first line once it listens, and runs until interrupted (SIGINT or SIGTERM).\n"
            "Start the program with METERLINK_HID=sim:SOCKET to use it.\n"
@@ -50,7 +53,12 @@ void usbUsage(std::ostream& out) {
            "  --report-ms N   milliseconds between input reports (default 10, 1..1000)\n"
            "\n"
            "The meter's bytes flow only after the feature report for 2400 baud\n"
-           "(00 60 09 00 00 03 00 00 00 00); any other speed stops them.\n";
+           "(00 60 09 00 00 03 00 00 00 00); any other speed stops them.\n"
+           "\n"
+           "With --meter, a model on the UT-D09 cable: that cable's bridge with the meter\n"
+           "behind it, answering polls and commands (see simulate --usb --meter M --help).\n"
+           "  --meter MODEL   a model on the UT-D09 cable (UT61E+, UT61D+, ...)\n"
+           "  --bridge B      cp2110 (default) or ch9329\n";
 }
 
 struct Options {
@@ -320,6 +328,15 @@ private:
 }  // namespace
 
 int runUsbSimulate(int argc, char** argv) {
+    // A model on the UT-D09 cable plays that cable and its polled meter.
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--meter") != 0 || std::strncmp(argv[i + 1], "--", 2) == 0) continue;
+        const meterlink::MeterModel* meter = meterlink::findMeter(argv[i + 1]);
+        if (meter && meter->cable == meterlink::Cable::UtD09) return runBridgeSimulate(argc, argv, *meter);
+        std::cerr << "meterlink-cli simulate: --usb --meter takes a model on the UT-D09 cable, not '" << argv[i + 1]
+                  << "'\n";
+        return 2;
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             usbUsage(std::cout);

@@ -4,6 +4,8 @@
 #include "fs9721_decoder.h"
 #include "fs9922_decoder.h"
 #include "metex14_decoder.h"
+#include "unit_abcd_frame.h"
+#include "unit_abcd_tables.h"
 
 #include <algorithm>
 
@@ -248,6 +250,76 @@ FamilyFrame metex14(const MeterModel& model, const DisplaySpec& s) {
     return out;
 }
 
+// The mode of each function, and its milli or micro twin.
+struct AbCdFunction {
+    F function;
+    std::uint8_t mode;
+    std::uint8_t milliMode;
+    std::uint8_t microMode;
+};
+constexpr AbCdFunction kAbCdFunctions[] = {
+    {F::ACV, 0x00, 0x01, 0xFF}, {F::DCV, 0x02, 0x03, 0xFF},      {F::Frequency, 0x04, 0xFF, 0xFF},
+    {F::DutyCycle, 0x05, 0xFF, 0xFF}, {F::Ohm, 0x06, 0xFF, 0xFF}, {F::Continuity, 0x07, 0xFF, 0xFF},
+    {F::Diode, 0x08, 0xFF, 0xFF}, {F::Capacitance, 0x09, 0x09, 0x09}, {F::TempC, 0x0A, 0xFF, 0xFF},
+    {F::TempF, 0x0B, 0xFF, 0xFF}, {F::DCA, 0x10, 0x0E, 0x0C},      {F::ACA, 0x11, 0x0F, 0x0D},
+};
+
+FamilyFrame unitAbCd(const MeterModel& model, const DisplaySpec& s) {
+    FamilyFrame out;
+    const char* unit = familyUnitText(s);
+    if (!unit) return out;
+    std::uint8_t code = 0xFF;
+    for (const AbCdFunction& f : kAbCdFunctions)
+        if (f.function == s.function)
+            code = s.prefix == Pre::Milli ? f.milliMode : s.prefix == Pre::Micro ? f.microMode : f.mode;
+    const AbCdMode* mode = code == 0xFF ? nullptr : abCdMode(code);
+    if (!mode) return out;
+    int range = -1;
+    for (std::size_t r = 0; r < abCdRangeCount(*mode, model.fullCount) && range < 0; ++r)
+        if (std::string_view(mode->units[r]) == unit) range = static_cast<int>(r);
+    if (range < 0) return out;
+
+    // The display, right-aligned in seven characters: five-place meters
+    // show a four-digit count with a leading zero and the mark one place on.
+    const std::size_t places = model.fullCount > 9999 ? 5 : 4;
+    char text[kAbCdDisplayChars];
+    std::memset(text, ' ', sizeof text);
+    char value[kAbCdDisplayChars];
+    std::size_t n = 0;
+    if (s.count < 0) value[n++] = '-';
+    if (s.overload) {
+        value[n++] = 'O';
+        value[n++] = 'L';
+    } else {
+        char digits[5];
+        digitsOf(s.count, places, digits);
+        const std::size_t point = s.pointAfter == 0 ? 0 : static_cast<std::size_t>(s.pointAfter) + (places - 4);
+        for (std::size_t i = 0; i < places; ++i) {
+            value[n++] = digits[i];
+            if (point == i + 1) value[n++] = '.';
+        }
+    }
+    std::memcpy(text + sizeof text - n, value, n);
+
+    std::uint8_t* f = out.bytes.data();
+    f[0] = kAbCdFirst;
+    f[1] = kAbCdSecond;
+    f[2] = kAbCdAnswerLength;
+    f[kAbCdMode] = code;
+    f[kAbCdRange] = static_cast<std::uint8_t>('0' + range);
+    std::memcpy(f + kAbCdDisplay, text, sizeof text);
+    f[kAbCdBarHigh] = 0;
+    f[kAbCdBarLow] = 0;
+    f[kAbCdFlags1] = static_cast<std::uint8_t>(kAbCdFlagBase | (s.maximum ? kAbCdMax : 0) | (s.minimum ? kAbCdMin : 0) |
+                                               (s.hold ? kAbCdHold : 0) | (s.relative ? kAbCdRel : 0));
+    f[kAbCdFlags2] = static_cast<std::uint8_t>(kAbCdFlagBase | (s.autoRange ? 0 : kAbCdManual) |
+                                               (s.lowBattery ? kAbCdLowBattery : 0));
+    f[kAbCdFlags3] = static_cast<std::uint8_t>(kAbCdFlagBase | (dc(s.function) ? kAbCdDc : 0));
+    sealAbCdFrame(f, kAbCdAnswerBytes);
+    out.size = kAbCdAnswerBytes;
+    return out;
+}
+
 }  // namespace
 
 const char* familyFunctionText(const DisplaySpec& spec) { return textsFor(spec.function).function_text; }
@@ -269,7 +341,7 @@ FamilyFrame encodeFamilyFrame(const MeterModel& model, const DisplaySpec& spec) 
     case MeterProtocol::Metex14: return metex14(model, spec);
     case MeterProtocol::Es51922: return es519xx(spec, kEs51922Layout, model.fullCount);
     case MeterProtocol::Es51986: return es519xx(spec, kEs51986Layout, model.fullCount);
-    case MeterProtocol::UniTAbCd:
+    case MeterProtocol::UniTAbCd: return unitAbCd(model, spec);
     case MeterProtocol::Bm86x:
     case MeterProtocol::FlukeQm:
         break;

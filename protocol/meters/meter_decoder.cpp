@@ -4,6 +4,7 @@
 #include "fs9721_decoder.h"
 #include "fs9922_decoder.h"
 #include "metex14_decoder.h"
+#include "unit_abcd_decoder.h"
 
 #include <algorithm>
 
@@ -21,7 +22,7 @@ std::unique_ptr<MeterDecoder> makeDecoder(const MeterModel& model, std::string_v
     case MeterProtocol::Metex14: return std::make_unique<Metex14Decoder>(model, decimalSep);
     case MeterProtocol::Es51922: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51922Layout);
     case MeterProtocol::Es51986: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51986Layout);
-    case MeterProtocol::UniTAbCd:
+    case MeterProtocol::UniTAbCd: return std::make_unique<UnitAbCdDecoder>(model, decimalSep);
     case MeterProtocol::Bm86x:
     case MeterProtocol::FlukeQm:
         break;
