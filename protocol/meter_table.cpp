@@ -22,6 +22,10 @@ constexpr LineSettings k600_7N2{600, 7, Parity::None, 2, kHigh, kLow, "D", 1000}
 constexpr LineSettings k1200_7N2{1200, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
 constexpr LineSettings k2400_7N2{2400, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
 constexpr LineSettings k9600_7N2{9600, 7, Parity::None, 2, kHigh, kLow, "D", 1000};
+// Fluke's IR cables need no modem lines; the meter is asked for its display
+// twice a second, about as often as it updates it.
+constexpr LineSettings k9600_8N1_qm{9600, 8, Parity::None, 1, kHigh, kLow, "QM\r", 500};
+constexpr LineSettings k115200_8N1_qm{115200, 8, Parity::None, 1, kHigh, kLow, "QM\r", 500};
 
 // What each FS9721 maker put on the four free LCD symbols, by bit of the
 // last byte.
@@ -38,6 +42,8 @@ constexpr std::string_view kSrcSerialAndCable = "libsigrok serial-dmm and uni-t-
 constexpr std::string_view kSrcSerialAndNotes =
     "libsigrok serial-dmm model list; line settings confirmed by published user notes";
 constexpr std::string_view kSrcMakerSheet = "the maker's published communication protocol sheet";
+constexpr std::string_view kSrcFluke18x = "the maker's remote interface specification for the 187/189";
+constexpr std::string_view kSrcFluke28x = "the maker's remote interface specification for the 287/289";
 
 }  // namespace
 
@@ -47,6 +53,10 @@ const std::vector<MeterModel>& meterTable() {
         // The shipped profile: its caption and behaviour stay the program's default.
         {"", "KR20C", P::Fs9922, kShipped, 6000, 2400, "the shipped profile", kNoSymbols, 0, Cable::UtD04},
         {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
+        {"Fluke", "187", P::FlukeQm, k9600_8N1_qm, 50000, 0, kSrcFluke18x, kNoSymbols, kQmAnswerNamesCommand},
+        {"Fluke", "189", P::FlukeQm, k9600_8N1_qm, 50000, 0, kSrcFluke18x, kNoSymbols, kQmAnswerNamesCommand},
+        {"Fluke", "287", P::FlukeQm, k115200_8N1_qm, 50000, 0, kSrcFluke28x},
+        {"Fluke", "289", P::FlukeQm, k115200_8N1_qm, 50000, 0, kSrcFluke28x},
         {"MASTECH", "MAS345", P::Metex14, k600_7N2, 4000, 0, kSrcSerial},
         {"MASTECH", "MS8250B", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial},
         {"Metex", "M-3640D", P::Metex14, k1200_7N2, 4000, 0, kSrcSerial},
