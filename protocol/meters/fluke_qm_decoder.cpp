@@ -235,7 +235,7 @@ bool FlukeQmDecoder::decodeMeasurement(std::string_view value, std::string_view 
         // An attribute a later firmware added: the reading stands without it.
         if (attributeText.empty()) return false;
         for (char c : attributeText)
-            if (!(std::isupper(static_cast<unsigned char>(c)) || c == '_')) return false;
+            if (!((c >= 'A' && c <= 'Z') || c == '_')) return false;
         attribute = &kAttributes[0];
     }
 
