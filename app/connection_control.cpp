@@ -92,6 +92,11 @@ ConnectionControl::ConnectionControl(TSerialPortDriver& driver, QWidget* topBar)
     connect(&driver_, &TSerialPortDriver::portLostDetected, this,
             [this](const QString& reason) { emit portLost(QStringLiteral("Lost %1: %2").arg(portTitle(), reason)); },
             Qt::QueuedConnection);
+    // A polled meter gone quiet is told as a lost port; its readings simply
+    // come again when it answers.
+    connect(&driver_, &TSerialPortDriver::meterSilentDetected, this,
+            [this](const QString& reason) { emit portLost(QStringLiteral("Lost %1: %2").arg(portTitle(), reason)); },
+            Qt::QueuedConnection);
 }
 
 ConnectionControl::State ConnectionControl::state() const {

@@ -103,6 +103,7 @@ bool TSerialPortDriver::Connect() {
     lastError_.clear();
     connected_ = true;
     portLost_ = false;
+    resetAnswerWatch();
     ApplySettings();
     if (reading())
         startPolling();
@@ -121,6 +122,7 @@ void TSerialPortDriver::Disconnect() {
         port_->close();
     connected_ = false;
     portLost_ = false;
+    resetAnswerWatch();
 }
 
 bool TSerialPortDriver::Connected() const {
@@ -184,7 +186,14 @@ void TSerialPortDriver::PollTick() {
         return;
     const qint64 count = device_->read(reinterpret_cast<char*>(receiveBuffer_.data()),
                                      static_cast<qint64>(receiveBuffer_.size()));
-    if (count > 0 && onReceiveData_)
+    if (count <= 0)
+        return;
+    awaitingAnswer_ = false;
+    if (silent_) {
+        silent_ = false;
+        emit meterAnswers();
+    }
+    if (onReceiveData_)
         onReceiveData_(this, receiveBuffer_.data(), static_cast<int>(count));
 }
 
@@ -350,7 +359,23 @@ void TSerialPortDriver::sendPollCommand() {
     // write() only queues: the bytes leave as the line takes them. A meter
     // that stops answering must not make the queue grow, so a command still
     // waiting from the last tick is not queued again.
-    if (!reading() || device_->bytesToWrite() > 0)
+    if (!reading())
+        return;
+    if (!awaitingAnswer_) {
+        awaitingAnswer_ = true;
+        sinceUnanswered_.start();
+    } else if (!silent_ && sinceUnanswered_.elapsed() >= std::max(answerTimeoutMs_, 2 * pollCommandMs_)) {
+        silent_ = true;
+        emit meterSilentDetected(
+            QStringLiteral("the meter does not answer (nothing for %1 s); is it on and its cable attached?")
+                .arg(QString::number(sinceUnanswered_.elapsed() / 1000.0, 'f', 1)));
+    }
+    if (device_->bytesToWrite() > 0)
         return;
     device_->write(pollCommand_);
+}
+
+void TSerialPortDriver::resetAnswerWatch() {
+    awaitingAnswer_ = false;
+    silent_ = false;
 }

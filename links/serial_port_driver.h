@@ -6,6 +6,7 @@
 // named "tcp://HOST:PORT" is a serial port served over the network: the same
 // driver reads it from a TCP connection, and the server sets the line.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -107,10 +108,20 @@ public:
     const QByteArray& pollCommand() const { return pollCommand_; }
     int pollCommandInterval() const { return pollCommandMs_; }
     void setOnReceiveData(TComPortReceiveDataEvent handler) { onReceiveData_ = std::move(handler); }
+    // A meter asked for its readings that sends nothing back for this long
+    // (or two poll periods, if longer) is reported as not answering.
+    static constexpr int kAnswerTimeoutMs = 3000;
+    void setAnswerTimeout(int ms) { answerTimeoutMs_ = ms; }
+    // True from meterSilent until the meter sends again.
+    bool meterSilent() const { return silent_; }
 
 signals:
     // Emitted once when an open port is lost (see portLost()).
     void portLostDetected(const QString& reason);
+    // The meter stopped answering the poll command; the port stays open and
+    // the polls go on. meterAnswers follows its first bytes after that.
+    void meterSilentDetected(const QString& reason);
+    void meterAnswers();
 
 private:
     void PollTick();
@@ -124,6 +135,7 @@ private:
     bool reading() const { return connected_ && !portLost_; }
     void startPolling();
     void sendPollCommand();
+    void resetAnswerWatch();
 
     // Declared before the buffer, which is sized from inBufSize_.
     TComPortNumber comPort_ = pnCOM2;
@@ -155,4 +167,9 @@ private:
     QString lastError_;
     bool connected_ = false;
     bool portLost_ = false;
+    // A poll was sent and nothing has arrived since; when the first such poll went.
+    bool awaitingAnswer_ = false;
+    QElapsedTimer sinceUnanswered_;
+    bool silent_ = false;
+    int answerTimeoutMs_ = kAnswerTimeoutMs;
 };

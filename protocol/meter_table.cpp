@@ -29,6 +29,10 @@ constexpr LineSettings k9600_7N2{9600, 7, Parity::None, 2, kHigh, kLow, "D", 100
 // The AB CD family answers its measurement request; the LCD changes about
 // three times a second, so it is asked twice as often.
 constexpr LineSettings k9600_8N1_abCd{9600, 8, Parity::None, 1, kAsIs, kAsIs, kAbCdPoll, 150};
+// Fluke's IR cables need no modem lines; the meter is asked for its display
+// twice a second, about as often as it updates it.
+constexpr LineSettings k9600_8N1_qm{9600, 8, Parity::None, 1, kHigh, kLow, "QM\r", 500};
+constexpr LineSettings k115200_8N1_qm{115200, 8, Parity::None, 1, kHigh, kLow, "QM\r", 500};
 
 // What each FS9721 maker put on the four free LCD symbols, by bit of the
 // last byte.
@@ -57,6 +61,8 @@ constexpr std::string_view kSrcModelListChipLine =
     "public serial multimeter model list; line settings from the chip's datasheet (19230 7O1)";
 constexpr std::string_view kSrcGdm397 =
     "public serial multimeter model lists and device notes: FS9922-DMM4, 2400 8N1, 4000 counts";
+constexpr std::string_view kSrcFluke18x = "the maker's remote interface specification for the 187/189";
+constexpr std::string_view kSrcFluke28x = "the maker's remote interface specification for the 287/289";
 
 }  // namespace
 
@@ -72,6 +78,10 @@ const std::vector<MeterModel>& meterTable() {
         {"Digitek", "DT-9062", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
         {"Digitek", "DT4000ZC", P::Fs9721, k2400_8N1, 4000, 0, kSrcSerial, kCelsiusAtBit2},
         {"Digitek", "INO2513", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
+        {"Fluke", "187", P::FlukeQm, k9600_8N1_qm, 50000, 0, kSrcFluke18x, kNoSymbols, kQmAnswerNamesCommand},
+        {"Fluke", "189", P::FlukeQm, k9600_8N1_qm, 50000, 0, kSrcFluke18x, kNoSymbols, kQmAnswerNamesCommand},
+        {"Fluke", "287", P::FlukeQm, k115200_8N1_qm, 50000, 0, kSrcFluke28x},
+        {"Fluke", "289", P::FlukeQm, k115200_8N1_qm, 50000, 0, kSrcFluke28x},
         {"GW Instek", "GDM-397", P::Fs9922, k2400_8N1, 4000, 0, kSrcGdm397},
         {"HoldPeak", "HP-90EPC", P::Fs9721, k2400_8N1, 4000, 0, kSrcModelList},
         {"Iso-Tech", "IDM 73", P::Es51986, k19200_7O1, 6000, 0, kSrcModelList},

@@ -61,6 +61,9 @@ enum ModelSwitch : unsigned {
     // ES51986: the judge bit on the frequency function means revolutions per
     // minute, not a reading in hertz like any other.
     kEsJudgeBitIsRpm = 1u << 3,
+    // Fluke QM: the answer repeats the command's name ("QM,+1.2345E+0 VDC")
+    // instead of the four fields value, unit, state, attribute.
+    kQmAnswerNamesCommand = 1u << 4,
 };
 
 struct MeterModel {

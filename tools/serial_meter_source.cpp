@@ -14,6 +14,10 @@ SerialMeterSource::SerialMeterSource(meterlink::LogSession& session, const QStri
         session.feed(bytes, static_cast<std::size_t>(size));
     });
     connect(&driver_, &TSerialPortDriver::portLostDetected, this, &SerialMeterSource::portLost);
+    // A polled meter that stops answering is lost to the log as a port is,
+    // but the port stays open and asked: its next answer brings it back.
+    connect(&driver_, &TSerialPortDriver::meterSilentDetected, this, &MeterSource::lost);
+    connect(&driver_, &TSerialPortDriver::meterAnswers, this, &MeterSource::returned);
     retry_.setInterval(kRetryMs);
     connect(&retry_, &QTimer::timeout, this, &SerialMeterSource::reopen);
 }

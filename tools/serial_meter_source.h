@@ -23,7 +23,7 @@ public:
 
     bool open(QString& error) override;
     QString name() const override { return driver_.portPath(); }
-    bool linked() const override { return driver_.Connected() && !driver_.portLost(); }
+    bool linked() const override { return driver_.Connected() && !driver_.portLost() && !driver_.meterSilent(); }
 
 private:
     void portLost(const QString& reason);

@@ -8,6 +8,7 @@
 #include "protocol/frame_builder.h"
 #include "protocol/meters/family_frame_builder.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -46,7 +47,9 @@ void simulateUsage(std::ostream& out) {
            "\n"
            "  --meter MODEL   play that meter: its protocol's frames at its line settings\n"
            "                  (default the shipped meter; meterlink-cli meters lists them).\n"
-           "                  Readings the meter cannot show are skipped.\n"
+           "                  Readings the meter cannot show are skipped. A meter that\n"
+           "                  speaks only when asked (Fluke) answers each request instead,\n"
+           "                  and --rate does not apply; --count counts its answers.\n"
            "  --rate N        frames per second (default 3, the meter's pace)\n"
            "  --count N       stop after N frames (giving a reader up to 2 s to take them)\n"
            "  --scenario FILE play the readings of FILE, one frame per line, looped,\n"
@@ -95,7 +98,7 @@ struct Options {
 speed_t speedFor(int baud) {
     struct Speed { int baud; speed_t code; };
     static constexpr Speed kSpeeds[] = {{600, B600}, {1200, B1200}, {2400, B2400}, {4800, B4800},
-                                        {9600, B9600}, {19200, B19200}};
+                                        {9600, B9600}, {19200, B19200}, {115200, B115200}};
     for (const Speed& s : kSpeeds)
         if (s.baud == baud) return s.code;
     return B2400;
@@ -179,6 +182,13 @@ public:
         }
     }
 
+    // What a reader has sent since the last call (a polled meter's requests).
+    void takeRequests(std::string& into) {
+        char buf[64];
+        ssize_t n;
+        while ((n = ::read(master_, buf, sizeof buf)) > 0) into.append(buf, static_cast<std::size_t>(n));
+    }
+
     // Bytes written but not yet taken by a reader of the port side.
     int unread() const {
         int n = 0;
@@ -232,6 +242,56 @@ private:
     int expected_ = 0;
 };
 
+// A meter that speaks only when asked: each request line (ended by CR) is
+// answered as the meter answers it, "QM" with the scenario's next reading.
+int answerPolls(const Options& options, PtyPair& pty, meterlink::ScenarioPlayer& player,
+                const meterlink::StopSignals& signals) {
+    const meterlink::MeterModel& m = *options.meter;
+    const bool named = m.has(meterlink::kQmAnswerNamesCommand);
+    std::string identity = named ? "0\rID,FLUKE " : "0\rFLUKE ";
+    identity.append(m.model);
+    identity += ",V1.00,0000000001\r";
+    std::string requests;
+    long long answered = 0;
+    while (!signals.stopped()) {
+        pty.takeRequests(requests);
+        std::size_t cr;
+        while ((cr = requests.find('\r')) != std::string::npos) {
+            std::string command = requests.substr(0, cr);
+            requests.erase(0, cr + 1);
+            command.erase(0, command.find_first_not_of("\n "));
+            for (char& c : command) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (command == "QM") {
+                meterlink::FamilyFrame frame;
+                for (std::size_t tries = 0; frame.size == 0 && tries < 1000; ++tries)
+                    frame = meterlink::encodeFamilyFrame(m, player.nextSpec());
+                if (frame.size == 0) {
+                    std::cerr << "meterlink-cli simulate: " << meterlink::meterName(m)
+                              << " can show none of the scenario's readings\n";
+                    return 2;
+                }
+                pty.send(frame.bytes.data(), frame.size);
+                ++answered;
+            } else if (command == "ID") {
+                pty.send(reinterpret_cast<const std::uint8_t*>(identity.data()), identity.size());
+            } else if (!command.empty()) {
+                const std::uint8_t syntaxError[] = {'1', '\r'};
+                pty.send(syntaxError, sizeof syntaxError);
+            }
+            if (options.count > 0 && answered >= options.count) {
+                const timespec giveUp = meterlink::addNanoseconds(meterlink::monotonicNow(), 2000000000LL);
+                do {
+                    if (!signals.sleepFor(10000000LL)) break;
+                } while (pty.unread() > 0 && meterlink::nanosecondsUntil(giveUp) > 0);
+                return 0;
+            }
+        }
+        if (requests.size() > 256) requests.clear();   // no meter takes such a line
+        if (!signals.sleepFor(2000000LL)) break;
+    }
+    return 0;
+}
+
 int simulate(const Options& options) {
     std::vector<meterlink::ScenarioStep> steps;
     if (options.scenario.empty()) {
@@ -252,6 +312,11 @@ int simulate(const Options& options) {
         return 1;
     }
     std::cout << pty.path() << std::endl;   // flushed: a script waits for this line
+
+    if (options.meter->protocol == meterlink::MeterProtocol::FlukeQm) {
+        meterlink::ScenarioPlayer polled(std::move(steps));
+        return answerPolls(options, pty, polled, signals);
+    }
 
     // A reader that is there from the start gets the first frame too: the
     // program only accepts a frame that follows an LF.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -320,6 +321,72 @@ FamilyFrame unitAbCd(const MeterModel& model, const DisplaySpec& s) {
     return out;
 }
 
+// The Fluke answer to "QM" with its acknowledgement: the value in the base
+// unit with the digits the display shows, so the decoder finds the same
+// prefix and decimal mark.
+FamilyFrame flukeQm(const MeterModel& model, const DisplaySpec& s) {
+    struct Wire { F function; const char* unit; const char* attribute; unsigned prefixes; };
+    // prefixes: bit per UnitPrefix the meter shows that unit with
+    constexpr unsigned kNone = 1u << static_cast<int>(Pre::None), kNano = 1u << static_cast<int>(Pre::Nano),
+                       kMicro = 1u << static_cast<int>(Pre::Micro), kMilli = 1u << static_cast<int>(Pre::Milli),
+                       kKilo = 1u << static_cast<int>(Pre::Kilo), kMega = 1u << static_cast<int>(Pre::Mega);
+    static constexpr Wire kWire[] = {
+        {F::DCV, "VDC", "NONE", kNone | kMilli},       {F::ACV, "VAC", "NONE", kNone | kMilli},
+        {F::DCA, "ADC", "NONE", kNone | kMilli | kMicro}, {F::ACA, "AAC", "NONE", kNone | kMilli | kMicro},
+        {F::Ohm, "OHM", "NONE", kNone | kKilo | kMega}, {F::Continuity, "OHM", "SHORT_CIRCUIT", kNone},
+        {F::Diode, "VDC", "GOOD_DIODE", kNone | kMilli}, {F::Capacitance, "F", "NONE", kNano | kMicro | kMilli},
+        {F::TempC, "CEL", "NONE", kNone},              {F::TempF, "FAR", "NONE", kNone},
+        {F::Frequency, "Hz", "NONE", kNone | kKilo | kMega}, {F::DutyCycle, "PCT", "NONE", kNone},
+    };
+    static constexpr int kPower[] = {0, -9, -6, -3, 3, 6};   // by UnitPrefix
+    const Wire* w = nullptr;
+    for (const Wire& x : kWire)
+        if (x.function == s.function) w = &x;
+    const unsigned prefix = 1u << static_cast<int>(s.prefix);
+    if (!w || !(w->prefixes & prefix)) return {};
+    // The 18x answer has no attribute: a diode or continuity test reads as
+    // the volts or ohms it measures.
+    if (model.has(kQmAnswerNamesCommand) && std::strcmp(w->attribute, "NONE") != 0) return {};
+    bool largerPrefix = false;
+    for (int p = 0; p < 6; ++p)
+        if ((w->prefixes & (1u << p)) && kPower[p] > kPower[static_cast<int>(s.prefix)]) largerPrefix = true;
+
+    char value[24];
+    std::size_t n = 0;
+    if (s.overload) {
+        // The 28x sends a value no range holds; the 18x form says "OL".
+        const char* over = model.has(kQmAnswerNamesCommand) ? (s.count < 0 ? "-OL" : "OL") : "9.99999999E+37";
+        n = std::strlen(over);
+        std::memcpy(value, over, n);
+    } else {
+        char digits[4];
+        digitsOf(s.count, 4, digits);
+        const std::size_t before = s.pointAfter >= 1 && s.pointAfter <= 3 ? static_cast<std::size_t>(s.pointAfter) : 4;
+        std::size_t first = 0;
+        while (first + 1 < before && digits[first] == '0') ++first;
+        // A fourth digit before the mark belongs to the next prefix, where
+        // the unit has one.
+        if (before - first > 3 && largerPrefix) return {};
+        value[n++] = s.count < 0 ? '-' : '+';
+        for (std::size_t i = first; i < 4; ++i) {
+            if (i == before) value[n++] = '.';
+            value[n++] = digits[i];
+        }
+        n += static_cast<std::size_t>(std::snprintf(value + n, sizeof value - n, "E%+d", kPower[static_cast<int>(s.prefix)]));
+    }
+    const char* state = !s.overload ? "NORMAL" : s.count < 0 ? "OL_MINUS" : "OL";
+    char text[kMaxFamilyFrameBytes + 1];
+    const int size = model.has(kQmAnswerNamesCommand)
+                         ? std::snprintf(text, sizeof text, "0\rQM,%.*s %s\r", static_cast<int>(n), value, w->unit)
+                         : std::snprintf(text, sizeof text, "0\r%.*s,%s,%s,%s\r", static_cast<int>(n), value, w->unit,
+                                         state, w->attribute);
+    FamilyFrame out;
+    if (size <= 0 || static_cast<std::size_t>(size) > kMaxFamilyFrameBytes) return out;
+    std::memcpy(out.bytes.data(), text, static_cast<std::size_t>(size));
+    out.size = static_cast<std::size_t>(size);
+    return out;
+}
+
 }  // namespace
 
 const char* familyFunctionText(const DisplaySpec& spec) { return textsFor(spec.function).function_text; }
@@ -343,8 +410,8 @@ FamilyFrame encodeFamilyFrame(const MeterModel& model, const DisplaySpec& spec) 
     case MeterProtocol::Es51986: return es519xx(spec, kEs51986Layout, model.fullCount);
     case MeterProtocol::UniTAbCd: return unitAbCd(model, spec);
     case MeterProtocol::Bm86x:
-    case MeterProtocol::FlukeQm:
         break;
+    case MeterProtocol::FlukeQm: return flukeQm(model, spec);
     }
     return {};
 }

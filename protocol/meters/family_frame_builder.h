@@ -12,8 +12,9 @@
 
 namespace meterlink {
 
-// Room for a frame sent twice (ES51986: 2 x 11 bytes).
-constexpr std::size_t kMaxFamilyFrameBytes = 32;
+// Room for a frame sent twice (ES51986: 2 x 11 bytes) and for a text
+// answer with its acknowledgement line.
+constexpr std::size_t kMaxFamilyFrameBytes = 64;
 struct FamilyFrame {
     std::array<std::uint8_t, kMaxFamilyFrameBytes> bytes{};
     std::size_t size = 0;   // 0: the model cannot show this reading

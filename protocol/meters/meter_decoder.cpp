@@ -1,6 +1,7 @@
 #include "meter_decoder.h"
 
 #include "es519xx_decoder.h"
+#include "fluke_qm_decoder.h"
 #include "fs9721_decoder.h"
 #include "fs9922_decoder.h"
 #include "metex14_decoder.h"
@@ -24,8 +25,8 @@ std::unique_ptr<MeterDecoder> makeDecoder(const MeterModel& model, std::string_v
     case MeterProtocol::Es51986: return std::make_unique<Es519xxDecoder>(model, decimalSep, kEs51986Layout);
     case MeterProtocol::UniTAbCd: return std::make_unique<UnitAbCdDecoder>(model, decimalSep);
     case MeterProtocol::Bm86x:
-    case MeterProtocol::FlukeQm:
         break;
+    case MeterProtocol::FlukeQm: return std::make_unique<FlukeQmDecoder>(model, decimalSep);
     }
     return nullptr;
 }

@@ -3,6 +3,7 @@
 // slave by its path, the test plays the meter on the master.
 
 #include <pty.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,6 +41,19 @@ public:
             size -= static_cast<std::size_t>(n);
         }
         return true;
+    }
+
+    // What the program has sent to the meter so far, without waiting.
+    std::string readSent() {
+        std::string bytes;
+        char buf[256];
+        for (;;) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 0) != 1) return bytes;
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n <= 0) return bytes;
+            bytes.append(buf, static_cast<std::size_t>(n));
+        }
     }
 
     // The far side goes away, as when a cable is pulled.

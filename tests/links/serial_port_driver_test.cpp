@@ -511,3 +511,43 @@ TEST(SerialPortDriver, BooleanLinePropertiesMapToHighAndLow) {
     d.setEnableRTSOnOpen(true);
     EXPECT_EQ(d.RtsOnOpen(), TSerialPortDriver::llHigh);
 }
+
+// A polled meter that stops answering is reported once, the polls go on, and
+// its next answer ends the silence. Bytes arriving in time keep it quiet.
+TEST(SerialPortDriver, PolledMeterThatStopsAnsweringIsReportedAndItsReturnToo) {
+    Bench b(10);
+    b.driver.setPollCommand("QM\r", 20);
+    b.driver.setAnswerTimeout(200);
+    QStringList silences;
+    int returns = 0;
+    QObject::connect(&b.driver, &TSerialPortDriver::meterSilentDetected, [&](const QString& r) { silences << r; });
+    QObject::connect(&b.driver, &TSerialPortDriver::meterAnswers, [&] { ++returns; });
+    ASSERT_TRUE(b.driver.Connect());
+
+    // Answering each request: never silent.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 400) {
+        if (!b.pty.readSent().isEmpty()) b.pty.write("0\r");
+        QTest::qWait(5);
+    }
+    EXPECT_TRUE(silences.isEmpty());
+    EXPECT_FALSE(b.driver.meterSilent());
+
+    // Silent: reported once, however long it lasts, and still asked.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !silences.isEmpty(); }, kWaitMs));
+    QTest::qWait(300);
+    EXPECT_EQ(silences.size(), 1);
+    EXPECT_TRUE(silences.front().contains("does not answer")) << silences.front().toStdString();
+    EXPECT_TRUE(b.driver.meterSilent());
+    EXPECT_TRUE(b.driver.Connected());
+    b.pty.readSent();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.pty.readSent().contains("QM\r"); }, kWaitMs));
+
+    // Answering again: back, with the bytes delivered.
+    const auto before = b.received().size();
+    b.pty.write("0\r");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return returns == 1; }, kWaitMs));
+    EXPECT_FALSE(b.driver.meterSilent());
+    EXPECT_EQ(b.received().size(), before + 2);
+}

@@ -346,7 +346,7 @@ TEST_P(LogCommandMeters, FamiliesAreLoggedWithTheirMeter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, LogCommandMeters,
-                         ::testing::Values("KR20C", "UT60E", "M-3640D", "UT61E", "UT60G"),
+                         ::testing::Values("KR20C", "UT60E", "M-3640D", "UT61E", "UT60G", "187", "289"),
                          [](const auto& param) {
                              std::string name = param.param;
                              for (char& c : name)

@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -86,8 +87,8 @@ public:
         return line;
     }
 
-    bool openPort(const std::string& path) {
-        port_ = ::open(path.c_str(), O_RDONLY | O_NOCTTY);
+    bool openPort(const std::string& path, int mode = O_RDONLY) {
+        port_ = ::open(path.c_str(), mode | O_NOCTTY);
         return port_ >= 0;
     }
 
@@ -116,6 +117,23 @@ public:
         }
         rejectedFrames = assembler.rejectedCount();
         return frames;
+    }
+
+    // Sends bytes to the simulated meter, as a reader's requests.
+    bool writePort(const std::string& bytes) {
+        return ::write(port_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+
+    // Reads from the port until `lines` CRs have come (or the guard runs out).
+    std::string readLines(std::size_t lines) {
+        std::string bytes;
+        char buf[256];
+        while (static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r')) < lines && waitReadable(port_)) {
+            const ssize_t n = ::read(port_, buf, sizeof buf);
+            if (n <= 0) break;
+            bytes.append(buf, static_cast<std::size_t>(n));
+        }
+        return bytes;
     }
 
     // Bytes waiting on the opened port.
@@ -423,5 +441,43 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, MeterRoundTrip, testing::Values(
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return n;
     });
+
+// A polled meter answers each request as the meter does, only when asked;
+// what it answered reads back through decode --meter.
+TEST(SimulateCommand, PolledMeterAnswersEachRequestAndDecodeReadsTheAnswers) {
+    const std::string file = writeTempFile("polled.txt", "DCV 1.234\nOHM k 12.34\nOHM M OL\n");
+    Simulator sim({"--meter", "Fluke 289", "--count", "3", "--scenario", file});
+    ASSERT_TRUE(sim.started());
+    ASSERT_TRUE(sim.openPort(sim.readLine(), O_RDWR));
+    // Unasked, it says nothing.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(sim.portQueuedBytes(), 0);
+
+    ASSERT_TRUE(sim.writePort("ID\r"));
+    const std::string id = sim.readLines(2);
+    EXPECT_EQ(id, "0\rFLUKE 289,V1.00,0000000001\r");
+    ASSERT_TRUE(sim.writePort("XY\r"));
+    EXPECT_EQ(sim.readLines(1), "1\r");
+    std::string answers;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(sim.writePort("QM\r"));
+        answers += sim.readLines(2);
+    }
+    EXPECT_EQ(sim.waitExit(), 0);
+
+    const std::string rawFile = writeTempFile("polled.bin", id + answers);
+    const std::string command = std::string(METERLINK_CLI) + " decode --meter 289 " + rawFile + " 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[512];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    EXPECT_EQ(::pclose(pipe), 0);
+    const std::vector<std::string> rows = splitLines(out);
+    ASSERT_EQ(rows.size(), 3u) << out;
+    EXPECT_EQ(rows[0].substr(0, rows[0].find("\tMANU")), "1.234\tDC\tV");
+    EXPECT_EQ(rows[1].substr(0, rows[1].find("\tMANU")), "12.34\tOHM\tk*");
+    EXPECT_EQ(rows[2].substr(0, rows[2].find("\tMANU")), "0L\tOHM\tM*");
+}
 
 }  // namespace
