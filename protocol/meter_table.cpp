@@ -44,10 +44,10 @@ constexpr UserSymbols kFahrenheitAtBit1CelsiusAtBit2{U::None, U::Fahrenheit, U::
 constexpr UserSymbols kMaxAtBit0CelsiusAtBit1MinAtBit3{U::Max, U::Celsius, U::None, U::Min};
 constexpr UserSymbols kNoSymbols{};
 
-constexpr std::string_view kSrcSerial = "libsigrok serial-dmm model list";
-constexpr std::string_view kSrcSerialAndCable = "libsigrok serial-dmm and uni-t-dmm (UT-D04 cable) model lists";
+constexpr std::string_view kSrcSerial = "public serial multimeter model list";
+constexpr std::string_view kSrcSerialAndCable = "public serial multimeter and UT-D04 cable model lists";
 constexpr std::string_view kSrcSerialAndNotes =
-    "libsigrok serial-dmm model list; line settings confirmed by published user notes";
+    "public serial multimeter model list; line settings confirmed by published user notes";
 constexpr std::string_view kSrcAbCdNotes =
     "published wire notes of the UT61E+ on its UT-D09 cable (CP2110 set-up, request, answer, buttons); "
     "the meter's manual for counts and ranges";
