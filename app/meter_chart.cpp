@@ -112,8 +112,22 @@ void MeterChart::scheduleSync() {
     QMetaObject::invokeMethod(this, &MeterChart::sync, Qt::QueuedConnection);
 }
 
+QValueAxis* MeterChart::valueAxis() const {
+    const_cast<MeterChart*>(this)->applyRange();
+    return valueAxis_;
+}
+
+void MeterChart::applyRange() {
+    if (!rangePending_) return;
+    rangePending_ = false;
+    if (valueAxis_->min() != pendingMin_ || valueAxis_->max() != pendingMax_)
+        valueAxis_->setRange(pendingMin_, pendingMax_);
+}
+
 void MeterChart::sync() {
     syncPending_ = false;
+    applyRange();
+    if (!pager_) return;
     const double minimum = pager_->windowMinimum();
     const double maximum = pager_->windowMaximum();
     const bool moved = recordAxis_->min() != minimum || recordAxis_->max() != maximum;
@@ -168,13 +182,20 @@ void MeterChart::showSeries(int index) {
 }
 
 void MeterChart::setValueRange(double minimum, double maximum) {
-    // Every frame sets the range; only a real change should re-lay the chart out.
-    if (valueAxis_->min() == minimum && valueAxis_->max() == maximum)
-        return;
-    valueAxis_->setRange(minimum, maximum);
+    // Every frame sets the range; only a real change should re-lay the chart
+    // out, and only once the frame's point is there too: applied at once, the
+    // new range and the new point were laid out and painted one after the other.
+    const bool same = rangePending_ ? pendingMin_ == minimum && pendingMax_ == maximum
+                                    : valueAxis_->min() == minimum && valueAxis_->max() == maximum;
+    if (same) return;
+    rangePending_ = true;
+    pendingMin_ = minimum;
+    pendingMax_ = maximum;
+    scheduleSync();
 }
 
 QImage MeterChart::picture() {
+    if (syncPending_) sync();
     QImage image(size(), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);

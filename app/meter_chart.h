@@ -25,7 +25,8 @@ public:
     void setPager(meterlink::TChartControl* pager);
 
     QValueAxis* recordAxis() const { return recordAxis_; }
-    QValueAxis* valueAxis() const { return valueAxis_; }
+    // The value axis, with a range set since taken in first.
+    QValueAxis* valueAxis() const;
     // In list order: 0 the area series, 1 the line series.
     QAbstractSeries* series(int index) const;
     int seriesCount() const { return 2; }
@@ -41,11 +42,14 @@ public:
     QComboBox* ComboBox1() const { return ComboBox1_; }
 
     void showSeries(int index);
+    // Taken in with the next points (see sync): a frame that changes the
+    // range and logs a point lays the chart out and paints it once.
     void setValueRange(double minimum, double maximum);
     // The chart drawn at its on-screen size on a white background.
     QImage picture();
 
 private:
+    void applyRange();
     void scheduleSync();
     QLineSeries* line(int index) const;
 
@@ -58,6 +62,9 @@ private:
     QComboBox* ComboBox1_ = nullptr;
     int shown_ = 0;
     bool syncPending_ = false;
+    // The value range set but not yet handed to the axis.
+    bool rangePending_ = false;
+    double pendingMin_ = 0, pendingMax_ = 0;
     // X range of the points handed over: [firstX_, lastX_], empty when first > last.
     std::size_t firstX_ = 1;
     std::size_t lastX_ = 0;

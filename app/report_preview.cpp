@@ -3,8 +3,10 @@
 #include "recording/report_layout.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
@@ -14,6 +16,8 @@
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QString>
+
+#include <optional>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -73,6 +77,39 @@ void returnFreedMemory() {
 #endif
 }
 
+// The first page's figures take a pass over the whole log: seconds for
+// millions of rows. They are worked out once per preview, in slices short
+// enough that the window keeps handling its events (readings go on being
+// logged), under a progress dialog whose Cancel gives up. Nothing when
+// cancelled or when the log lost rows meanwhile.
+std::optional<meterlink::ReportSummary> firstPageFigures(const meterlink::RecordTable& table, int rows,
+                                                         const QString& decimalSep, QWidget* window) {
+    meterlink::ReportSummaryBuilder builder(table, static_cast<std::size_t>(rows), decimalSep,
+                                            meterlink::ReportLayout::kChartColumns);
+    QProgressDialog progress(QStringLiteral("Working out the report's first page..."), QStringLiteral("Cancel"), 0,
+                             rows, window);
+    progress.setObjectName(QStringLiteral("ReportFiguresProgress"));
+    progress.setWindowTitle(QStringLiteral("Print Preview"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    constexpr qint64 kSliceMs = 40;
+    constexpr std::size_t kRowsAtOnce = 8192;
+    QElapsedTimer slice;
+    slice.start();
+    while (true) {
+        const bool done = builder.step(kRowsAtOnce);
+        if (done) break;
+        if (slice.elapsed() < kSliceMs) continue;
+        progress.setValue(static_cast<int>(builder.rowsDone()));
+        QApplication::processEvents();
+        if (progress.wasCanceled() || table.rowCount() < rows) return std::nullopt;
+        slice.restart();
+    }
+    return builder.result();
+}
+
 }  // namespace
 
 QString questionText(int pages) {
@@ -81,6 +118,9 @@ QString questionText(int pages) {
 
 void show(const meterlink::RecordTable& table, QWidget* window, meterlink::ReportDetails& details) {
     {
+        // The report holds the rows there are now; rows logged while the
+        // preview is open are not in it.
+        const int rows = table.rowCount();
         // The printer holds the previewed pages: it goes before the memory is handed back.
         QPrinter printer(QPrinter::HighResolution);
         meterlink::ReportLayout::setUpPrinter(printer);
@@ -89,8 +129,16 @@ void show(const meterlink::RecordTable& table, QWidget* window, meterlink::Repor
         meterlink::ReportDetails counting = details;
         counting.plain = true;
         int pages = meterlink::ReportLayout(table, counting).pageCount(height) +
-                    (details.plain || table.rowCount() == 0 ? 0 : 1);
+                    (details.plain || rows == 0 ? 0 : 1);
         if (pages > kAskAbovePages && !askToPreview(pages, window)) return;
+        // Worked out once, when first wanted: each change of the fields lays
+        // the pages out again from the same figures.
+        std::optional<meterlink::ReportSummary> figures;
+        const auto wantFigures = [&] {
+            if (!figures) figures = firstPageFigures(table, rows, details.decimalSep, window);
+            return figures.has_value();
+        };
+        if (!details.plain && rows > 0 && !wantFigures()) return;
         QPrintPreviewDialog preview(&printer, window);
         preview.setObjectName(QStringLiteral("PrintPreview"));
         preview.setWindowTitle(QStringLiteral("Print Preview"));
@@ -101,7 +149,11 @@ void show(const meterlink::RecordTable& table, QWidget* window, meterlink::Repor
             // meanwhile must not start a second layout into the same printer.
             if (layingOut) return;
             layingOut = true;
-            const meterlink::ReportLayout layout(table, details);
+            meterlink::ReportDetails shown = details;
+            // Figures given up on: the table pages alone.
+            if (!shown.plain && rows > 0 && !wantFigures()) shown.plain = true;
+            const meterlink::ReportLayout layout(table, rows, shown,
+                                                 figures ? *figures : meterlink::ReportSummary());
             pages = layout.pageCount(height);
             QProgressDialog progress(QStringLiteral("Laying out the report's pages..."), QStringLiteral("Cancel"), 0,
                                      pages, window);

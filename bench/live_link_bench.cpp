@@ -3,13 +3,16 @@
 //      time; the time from the write's return to the LCD panel showing the new
 //      digits is taken for each.
 //   2. CPU: the meter's stream (3 frames a second) runs for a while; the
-//      process's CPU time over the wall time is its share of one core.
+//      process's CPU time over the wall time is its share of one core, and
+//      its resident memory at the end.
 // Prints the figures beside their targets with PASS or FAIL and exits 0
 // either way: these are measurements, not tests. bench/live-link runs it.
 
+#include "app/analysis/analysis_launcher.h"
 #include "app/lcd_panel.h"
 #include "app/tfcomm.h"
 #include "logged_readings.h"
+#include "resident_bytes.h"
 #include "protocol/frame_builder.h"
 
 #include <QAbstractButton>
@@ -50,17 +53,24 @@ struct Options {
     QString simulator;   // meterlink-cli to stream from; empty: write frames here
     long prefill = 0;    // rows logged before the link opens
     bool logging = true;
+    QString scenario;    // readings the simulator plays; empty: its tour
+    bool analysis = false;   // the analysis window open on the log
 };
 
 void usage(FILE* out) {
-    std::fputs("usage: live_link_bench [--frames N] [--seconds S] [--simulator PATH] [--prefill N] [--no-logging]\n"
+    std::fputs("usage: live_link_bench [--frames N] [--seconds S] [--simulator PATH] [--scenario FILE]\n"
+               "                       [--prefill N] [--no-logging] [--analysis]\n"
                "  --frames N        frames timed for the latency (default 50)\n"
                "  --seconds S       length of the CPU run (default 60)\n"
                "  --simulator PATH  meterlink-cli, whose simulator streams during the CPU\n"
                "                    run; without it the frames are written from here\n"
                "  --prefill N       log N rows before the link opens (every frame is\n"
                "                    logged, as with \"Repeat\" ticked)\n"
-               "  --no-logging      log nothing: the live link alone\n",
+               "  --scenario FILE   the readings the simulator plays (meterlink-cli simulate\n"
+               "                    --scenario): one line for a steady reading, lines of\n"
+               "                    other ranges for a stream that changes range\n"
+               "  --no-logging      log nothing: the live link alone\n"
+               "  --analysis        with the analysis window open on the log\n",
                out);
 }
 
@@ -69,6 +79,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
         const std::string arg = argv[i];
         if (arg == "--no-logging") {
             o.logging = false;
+            continue;
+        }
+        if (arg == "--analysis") {
+            o.analysis = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -84,6 +98,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.seconds = v;
         } else if (arg == "--simulator") {
             o.simulator = QString::fromLocal8Bit(value);
+        } else if (arg == "--scenario") {
+            o.scenario = QString::fromLocal8Bit(value);
         } else if (arg == "--prefill") {
             const long v = std::strtol(value, &end, 10);
             if (*end != '\0' || v < 0 || v > meterlink::RecordLogger::kLimitless) return false;
@@ -286,7 +302,9 @@ private:
     // Moves COM 1 over to the simulator's port: disconnect, repoint, connect.
     bool switchToSimulator() {
         simulator_.setProgram(options_.simulator);
-        simulator_.setArguments({QStringLiteral("simulate")});
+        QStringList arguments{QStringLiteral("simulate")};
+        if (!options_.scenario.isEmpty()) arguments << QStringLiteral("--scenario") << options_.scenario;
+        simulator_.setArguments(arguments);
         simulator_.start();
         if (!simulator_.waitForStarted(5000) || !simulator_.waitForReadyRead(5000)) {
             std::printf("CPU run: the simulator did not start (%s)\n", qPrintable(options_.simulator));
@@ -320,6 +338,7 @@ private:
         // Logging every frame may cost up to 1%; the link alone, half that.
         const double target = options_.logging ? 1.0 : 0.5;
         std::printf("  target: under %.1f%% of one core  %s\n", target, verdict(share < target));
+        std::printf("Resident memory at the end: %.1f MiB\n", static_cast<double>(residentBytes()) / (1024.0 * 1024.0));
         std::fflush(stdout);
         QApplication::exit(0);
     }
@@ -401,6 +420,16 @@ int main(int argc, char** argv) {
         std::printf("could not open %s as %s: %s\n", meter.path().c_str(), portVariable(window).constData(),
                     qPrintable(window.COMM2().lastError()));
         return 0;
+    }
+
+    if (options.analysis) {
+        auto* launcher = window.findChild<meterlink::analysis::AnalysisLauncher*>();
+        if (!launcher) {
+            std::printf("the window lacks its analysis launcher\n");
+            return 0;
+        }
+        launcher->open();
+        std::printf("The analysis window is open on the log\n");
     }
 
     LiveLinkBench bench(options, meter, window, *lcd, *comCon);

@@ -92,9 +92,6 @@ ReportDetails plainDetails() {
     return d;
 }
 
-// Columns of the first page's chart: about one per half millimetre.
-constexpr int kChartColumns = 360;
-
 }  // namespace
 
 ReportLayout::ReportLayout(const RecordTable& table) : ReportLayout(table, plainDetails()) {}
@@ -104,6 +101,12 @@ ReportLayout::ReportLayout(const RecordTable& table, const ReportDetails& detail
     if (!details_.printed.isValid()) details_.printed = QDateTime::currentDateTime();
     if (!details_.plain)
         summary_ = ReportSummary::of(table, static_cast<std::size_t>(rows_), details_.decimalSep, kChartColumns);
+}
+
+ReportLayout::ReportLayout(const RecordTable& table, int rows, const ReportDetails& details,
+                           const ReportSummary& summary)
+    : table_(table), rows_(std::min(rows, table.rowCount())), details_(details), summary_(summary) {
+    if (!details_.printed.isValid()) details_.printed = QDateTime::currentDateTime();
 }
 
 QPageLayout ReportLayout::pageLayout() {

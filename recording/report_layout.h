@@ -29,6 +29,13 @@ public:
     // The plain report: the table pages alone.
     explicit ReportLayout(const RecordTable& table);
     ReportLayout(const RecordTable& table, const ReportDetails& details);
+    // The first `rows` rows, with the first page's figures worked out
+    // before (ReportSummaryBuilder): a preview lays the report out again at
+    // each change of its fields without another pass over the log.
+    ReportLayout(const RecordTable& table, int rows, const ReportDetails& details, const ReportSummary& summary);
+
+    // Columns of the first page's chart: about one per half millimetre.
+    static constexpr int kChartColumns = 360;
 
     // A4 portrait, margins of 10 mm all round.
     static QPageLayout pageLayout();

@@ -196,15 +196,46 @@ QString ReportSummary::overall() const {
     return {};
 }
 
-ReportSummary ReportSummary::of(const RecordTable& table, std::size_t rows, const QString& decimalSep,
-                                int chartColumns) {
+struct ReportSummaryBuilder::State {
+    State(const RecordTable& table, const QString& decimalSep)
+        : points(table, decimalSep.toStdString()), stats(points), dec(stats) {}
+    RecordTablePoints points;
+    LogStatistics stats;
+    Decimation dec;
+    bool synced = false;
+};
+
+ReportSummaryBuilder::ReportSummaryBuilder(const RecordTable& table, std::size_t rows, const QString& decimalSep,
+                                           int chartColumns)
+    : table_(table),
+      rows_(std::min(rows, static_cast<std::size_t>(table.rowCount()))),
+      chartColumns_(chartColumns),
+      state_(std::make_unique<State>(table, decimalSep)) {}
+
+ReportSummaryBuilder::~ReportSummaryBuilder() = default;
+
+std::size_t ReportSummaryBuilder::rowsDone() const { return state_->dec.rowCount(); }
+
+bool ReportSummaryBuilder::step(std::size_t maxRows) {
+    State& st = *state_;
+    if (!st.synced) {
+        st.points.sync();
+        st.synced = true;
+    }
+    // The statistics go ahead, the decimation reads their summaries behind them.
+    const std::size_t left = rows_ - std::min(rows_, st.stats.rowCount());
+    st.stats.catchUp(std::min(maxRows, left));
+    st.dec.catchUp(maxRows);
+    return st.stats.rowCount() >= rows_ && st.dec.rowCount() >= st.stats.rowCount();
+}
+
+ReportSummary ReportSummaryBuilder::result() {
+    while (!step(SIZE_MAX)) {
+    }
+    const LogStatistics& stats = state_->stats;
+    const Decimation& dec = state_->dec;
+    const RecordTablePoints& points = state_->points;
     ReportSummary s;
-    RecordTablePoints points(table, decimalSep.toStdString());
-    points.sync();
-    LogStatistics stats(points);
-    stats.catchUp(rows);
-    Decimation dec(stats);
-    dec.catchUp();
     s.units = stats.all();
     s.rows = stats.rowCount();
     if (s.rows == 0) return s;
@@ -223,15 +254,15 @@ ReportSummary ReportSummary::of(const RecordTable& table, std::size_t rows, cons
     s.allTimesPlaced = placed == s.rows;
     s.start = points.point(0).time();
     s.end = points.point(s.rows - 1).time();
-    s.startText = table.text(0, RecordTable::Time);
-    s.endText = table.text(static_cast<int>(s.rows - 1), RecordTable::Time);
+    s.startText = table_.text(0, RecordTable::Time);
+    s.endText = table_.text(static_cast<int>(s.rows - 1), RecordTable::Time);
     // Columns by time, unless the clock ran backwards: then by rows.
     const std::vector<Column> cols = s.end.utcMs > s.start.utcMs && !s.allTimesPlaced
-                                         ? dec.byTime(s.chartUnit, s.start.utcMs, s.end.utcMs + 1, chartColumns)
-                                         : dec.byRows(s.chartUnit, 0, s.rows, chartColumns);
+                                         ? dec.byTime(s.chartUnit, s.start.utcMs, s.end.utcMs + 1, chartColumns_)
+                                         : dec.byRows(s.chartUnit, 0, s.rows, chartColumns_);
     bool any = false;
     for (const Column& c : cols) {
-        ChartColumn out;
+        ReportSummary::ChartColumn out;
         out.fail = c.fail > 0;
         if (c.numbers > 0) {
             out.any = true;
@@ -244,6 +275,11 @@ ReportSummary ReportSummary::of(const RecordTable& table, std::size_t rows, cons
         s.chart.push_back(out);
     }
     return s;
+}
+
+ReportSummary ReportSummary::of(const RecordTable& table, std::size_t rows, const QString& decimalSep,
+                                int chartColumns) {
+    return ReportSummaryBuilder(table, rows, decimalSep, chartColumns).result();
 }
 
 void paintSummaryPage(QPainter& painter, const ReportSummary& s, const ReportDetails& d, double printableHeightMm,

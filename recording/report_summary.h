@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -53,6 +54,37 @@ struct ReportSummary {
     static ReportSummary of(const RecordTable& table, std::size_t rows, const QString& decimalSep, int chartColumns);
     // "PASS" only when no row failed, "FAIL" when one did; empty when none was judged.
     QString overall() const;
+};
+
+// The same figures taken in a slice of rows at a time, so that a window can
+// work them out for a log of millions of rows without holding up its events:
+//
+//   ReportSummaryBuilder b(table, rows, ".", 360);
+//   while (!b.step(100'000)) processEvents();
+//   ReportSummary s = b.result();
+//
+// The table must keep its first `rows` rows meanwhile; rows appended after
+// them are left out.
+class ReportSummaryBuilder {
+public:
+    ReportSummaryBuilder(const RecordTable& table, std::size_t rows, const QString& decimalSep, int chartColumns);
+    ~ReportSummaryBuilder();
+    ReportSummaryBuilder(const ReportSummaryBuilder&) = delete;
+    ReportSummaryBuilder& operator=(const ReportSummaryBuilder&) = delete;
+
+    // Takes in up to maxRows more rows; true once every row is in.
+    bool step(std::size_t maxRows);
+    std::size_t rows() const { return rows_; }
+    std::size_t rowsDone() const;
+    // The figures; every row is taken in first if step() has not done so.
+    ReportSummary result();
+
+private:
+    struct State;
+    const RecordTable& table_;
+    std::size_t rows_;
+    int chartColumns_;
+    std::unique_ptr<State> state_;
 };
 
 // Paints the first page into the printable area, printableHeightMm high.

@@ -19,19 +19,23 @@
 #include <cstring>
 #include <utility>
 
+#include <QComboBox>
+
 #include "app/analysis/analysis_chart.h"
 #include "app/analysis/analysis_launcher.h"
 
 namespace {
 
 void usage(FILE* out) {
-    std::fputs("usage: meterlink-snapshot [--usb] [--high X] [--low Y] [--enlarge-chart] [--analysis] SECONDS PNG\n"
+    std::fputs("usage: meterlink-snapshot [--usb] [--high X] [--low Y] [--enlarge-chart] [--analysis]\n"
+               "                          [--beside FILE] SECONDS PNG\n"
                "Shows the main window, connects COM 1 (set METERLINK_COM1 to the port's path),\n"
                "waits SECONDS and writes a picture of the window to PNG. With --usb it\n"
                "connects the USB cable instead (METERLINK_HID=sim:SOCKET for the simulated one).\n"
                "--high and --low type the limits in; --enlarge-chart enlarges the chart to the\n"
                "whole window before the picture is taken; --analysis pictures the analysis\n"
-               "window instead, with its cursors at a third and two thirds of the view.\n",
+               "window instead, with its cursors at a third and two thirds of the view;\n"
+               "--beside FILE also opens the saved log FILE there, lined up by its start.\n",
                out);
 }
 
@@ -45,6 +49,7 @@ int main(int argc, char** argv) {
     bool usb = false;
     bool enlargeChart = false;
     bool analysis = false;
+    QString beside;
     const char* highLimit = nullptr;
     const char* lowLimit = nullptr;
     while (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
@@ -55,6 +60,11 @@ int main(int argc, char** argv) {
             enlargeChart = true;
         } else if (std::strcmp(option, "--analysis") == 0) {
             analysis = true;
+        } else if (std::strcmp(option, "--beside") == 0 && argc > 2) {
+            analysis = true;
+            beside = QString::fromLocal8Bit(argv[2]);
+            --argc;
+            ++argv;
         } else if ((std::strcmp(option, "--high") == 0 || std::strcmp(option, "--low") == 0) && argc > 2) {
             (option[2] == 'h' ? highLimit : lowLimit) = argv[2];
             --argc;
@@ -99,7 +109,19 @@ int main(int argc, char** argv) {
     }
     QTimer::singleShot(0, button, [button] { button->click(); });
     if (enlargeChart) QTimer::singleShot(0, &window, [&window] { window.TbFdClick(); });
-    if (analysis) QTimer::singleShot(0, &window, [&window] { window.analysis().open()->resize(1000, 560); });
+    if (analysis)
+        QTimer::singleShot(0, &window, [&window, &beside] {
+            auto* view = window.analysis().open();
+            view->resize(1000, 560);
+            if (beside.isEmpty()) return;
+            view->alignChoice()->setCurrentIndex(1);   // by start: today's run against the saved one
+            QObject::connect(view, &meterlink::analysis::AnalysisWindow::failed, view,
+                             [](const QString& file, const QString& reason) {
+                                 std::fprintf(stderr, "meterlink-snapshot: could not open %s: %s\n", qPrintable(file),
+                                              qPrintable(reason));
+                             });
+            view->openLog(beside);
+        });
 
     int result = 1;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &window, [&] {

@@ -45,6 +45,27 @@ constexpr int kLiveTextsMs = 3000;
 const QColor kTraceColours[] = {QColor(0, 70, 200),  QColor(230, 120, 0), QColor(0, 150, 70),
                                 QColor(160, 40, 170), QColor(140, 90, 40), QColor(0, 150, 160)};
 
+// The statistics panel: rich text that changes every few seconds while rows
+// come in. A plain word-wrapped label works its size hints out afresh at each
+// change, laying the text out half a dozen times over for a scroll area that
+// needs only its height at the panel's width. Its hints are kept from the
+// first text instead: the splitter reads them once, when it first shows.
+class StatisticsLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override {
+        if (!hint_.isValid()) hint_ = QLabel::sizeHint();
+        return hint_;
+    }
+    QSize minimumSizeHint() const override {
+        if (!minimumHint_.isValid()) minimumHint_ = QLabel::minimumSizeHint();
+        return minimumHint_;
+    }
+
+private:
+    mutable QSize hint_, minimumHint_;
+};
+
 QString symbolOf(BaseUnit unit) {
     const std::string_view s = baseUnitSymbol(unit);
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -150,7 +171,7 @@ AnalysisWindow::AnalysisWindow(const RecordTable& live, const QString& decimalSe
     bar->addWidget(open);
     bar->addWidget(save);
 
-    statistics_ = new QLabel(this);
+    statistics_ = new StatisticsLabel(this);
     statistics_->setObjectName(QStringLiteral("AnalysisStatistics"));
     statistics_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     statistics_->setTextFormat(Qt::RichText);
@@ -232,10 +253,15 @@ void AnalysisWindow::liveRowsAppended() {
 void AnalysisWindow::catchUpSlice() {
     bool done = true;
     const bool wasEmpty = traces_[0]->rowCount() == 0;
-    for (auto& trace : traces_) done = trace->catchUp(kSliceRows) && done;
+    bool started = false;   // a log took in its first rows: it has a start to line up by
+    for (auto& trace : traces_) {
+        const bool empty = trace->rowCount() == 0;
+        done = trace->catchUp(kSliceRows) && done;
+        started = started || (empty && trace->rowCount() > 0);
+    }
     if (!done) catchUp_->start(0);
+    if (started) applyAlignment();
     if (wasEmpty && traces_[0]->rowCount() > 0) {
-        applyAlignment();
         chart_->showAll();
     } else {
         chart_->rowsArrived();

@@ -327,6 +327,29 @@ TEST_F(DataFileCommandsTest, PrintShowsTheReportInAPreviewAndNoPagesForAnEmptyLo
     }
 }
 
+TEST_F(DataFileCommandsTest, ThePreviewKeepsTheRowsItOpenedWithWhenItsFieldsLayItOutAgain) {
+    // 40 rows: the first page and two table pages. The first page's figures
+    // are worked out once, for the rows there were when the preview opened;
+    // laying the pages out again after a field changed must not take in the
+    // rows logged meanwhile (table pages that the first page does not count).
+    for (int i = 2; i <= 41; ++i) table.append(tableRow(i, "14:03:23", "DC", "1.234", "V", "pass"));
+    ModalSteps steps{[&](QWidget* modal) {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(modal);
+        ASSERT_NE(preview, nullptr) << modal->metaObject()->className();
+        auto* pagesShown = preview->findChild<QPrintPreviewWidget*>();
+        EXPECT_TRUE(waitFor([&] { return pagesShown->pageCount() == 3; })) << pagesShown->pageCount();
+        for (int i = 42; i <= 121; ++i) table.append(tableRow(i, "14:03:24", "DC", "9.876", "V", "Fail"));
+        auto* title = preview->findChild<QLineEdit*>(QStringLiteral("ReportTitle"));
+        ASSERT_NE(title, nullptr);
+        title->setText(QStringLiteral("Bench 4"));
+        emit title->editingFinished();
+        QTest::qWait(200);
+        EXPECT_EQ(pagesShown->pageCount(), 3);
+        preview->reject();
+    }};
+    commands.BtPrintClick();
+}
+
 TEST_F(DataFileCommandsTest, AReportOfOverAThousandPagesAsksFirstLaysOutUnderProgressAndGivesItsMemoryBack) {
     const double height = meterlink::ReportLayout::pageLayout().paintRect(QPageLayout::Millimeter).height();
     const int perPage = meterlink::ReportLayout::rowsPerPage(height);

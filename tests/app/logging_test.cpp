@@ -34,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 using meterlink::RecordTable;
@@ -419,6 +420,32 @@ TEST(MeterChartView, AReadingIsDrawnInTheSamePaintAsTheRestOfTheWindow) {
     EXPECT_EQ(chart->shownPointCount(), 4);
     EXPECT_EQ(chartPaints, 3);
     EXPECT_EQ(windowPaints, 3) << "the chart took a paint of its own after the rest of the window";
+}
+
+TEST(MeterChartView, AFrameThatChangesTheRangeIsPaintedOnceWithItsPoint) {
+    QWidget window;
+    window.resize(420, 360);
+    auto* chart = new MeterChart(&window);
+    chart->setGeometry(5, 5, 400, 340);
+    meterlink::TChartControl pager(100);
+    chart->setPager(&pager);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    pager.AddValue(1.0);
+    QTest::qWait(50);
+
+    int chartPaints = 0;
+    EventCounter chartCounter(*chart->viewport(), QEvent::Paint, chartPaints);
+    // A meter stepping through its ranges: each frame a new range and a point.
+    const double ranges[] = {6, 60, 600, 6, 60, 600};
+    for (double range : ranges) {
+        chart->setValueRange(-range, range);
+        pager.AddValue(range / 5);
+        QTest::qWait(50);
+    }
+    EXPECT_EQ(chartPaints, 6);
+    EXPECT_EQ(chart->valueAxis()->max(), 600);
+    EXPECT_EQ(chart->shownPointCount(), 7);   // the first value and the six
 }
 
 TEST(RecordGridView, WhatFollowingLeavesOnScreenIsWhatAFullPaintDraws) {

@@ -364,6 +364,19 @@ TEST(AnalysisWindow, logs_side_by_side_align_by_clock_or_by_start) {
     saveScreenshot(w.window.grab(), "analysis-side-by-side.png");
 }
 
+TEST(AnalysisWindow, a_log_added_while_lined_up_by_start_is_lined_up_too) {
+    WindowOnLog w(600);
+    w.window.alignChoice()->setCurrentIndex(1);
+    auto yesterday = std::make_unique<RecordTable>();
+    synthetic::fill(*yesterday, 400, 1000, [](int) {
+        return synthetic::Reading{synthetic::volts(4.9), "V", "pass", {}};
+    }, kStartMs - 86'400'000 + 120'000);
+    w.window.addLog(std::move(yesterday), QStringLiteral("yesterday.csv"));
+    // Taken in as the window's own slices take it, not by catchUpNow.
+    ASSERT_TRUE(waitFor([&] { return w.window.trace(1).rowCount() == 400; }));
+    EXPECT_DOUBLE_EQ(w.window.trace(1).shiftMs(), 86'400'000 - 120'000);
+}
+
 TEST(AnalysisWindow, opens_a_saved_log_in_the_background) {
     WindowOnLog w(100);
     QTemporaryDir dir;
