@@ -756,9 +756,9 @@ void TFCOMM::bridgeConClick() {
         return;
     }
     bridge_ = std::make_unique<BridgeMeterLink>(hid_, *meter_);
-    bridge_->setBytesHandler([this](const std::uint8_t* data, std::size_t size) {
+    bridge_->setBytesHandler([this](const std::uint8_t* bytes, std::size_t size) {
         meterBytesArrived(size);
-        if (meterDecoder_) meterDecoder_->feed(data, size);
+        if (meterDecoder_) meterDecoder_->feed(bytes, size);
     });
     connect(bridge_.get(), &BridgeMeterLink::lost, this, [this](const QString& reason) {
         showLinkError(reason.left(1).toUpper() + reason.mid(1) + QLatin1Char('.'));

@@ -368,7 +368,7 @@ void TSerialPortDriver::sendPollCommand() {
         silent_ = true;
         emit meterSilentDetected(
             QStringLiteral("the meter does not answer (nothing for %1 s); is it on and its cable attached?")
-                .arg(QString::number(sinceUnanswered_.elapsed() / 1000.0, 'f', 1)));
+                .arg(QString::number(static_cast<double>(sinceUnanswered_.elapsed()) / 1000.0, 'f', 1)));
     }
     if (device_->bytesToWrite() > 0)
         return;

@@ -374,7 +374,7 @@ void AnalysisChart::paintChart(QPainter& p, const QRect& area, const QRect& expo
         p.drawText(QRectF(area.left(), map.y(v) - fm.height() / 2.0, plot.left() - area.left() - 6, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, vt.label(v));
     if (all || exposed.bottom() > plot.bottom())
-        for (int i = 0; i < tt.times.size(); ++i)
+        for (std::size_t i = 0; i < tt.times.size(); ++i)
             p.drawText(QRectF(map.x(tt.times[i]) - 80, plot.bottom() + 4, 160, 2 * fm.height() + 4),
                    Qt::AlignHCenter | Qt::AlignTop, tt.labels[i]);
     p.drawText(QRectF(area.left() + 2, area.top() + 2, plot.left() - area.left(), fm.height() + 4),

@@ -21,7 +21,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
@@ -59,8 +58,6 @@ const MeterModel& rowOf(MeterProtocol protocol, bool overNineNineNineNine = fals
 class MeterChoiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Never the user's own settings.
-        QStandardPaths::setTestModeEnabled(true);
         QSettings().remove(QString::fromLatin1(meter_setting::kKey));
         ASSERT_TRUE(pty.ok());
         qputenv("METERLINK_COM1", QByteArray::fromStdString(pty.path()));

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +25,6 @@ namespace {
 class PolledMeterWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QStandardPaths::setTestModeEnabled(true);
         QSettings().remove(QString::fromLatin1(meter_setting::kKey));
         ASSERT_TRUE(pty.ok());
         qputenv("METERLINK_COM1", QByteArray::fromStdString(pty.path()));

@@ -426,7 +426,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"7N2", TSerialPortDriver::db7BITS, TSerialPortDriver::ptNONE, TSerialPortDriver::sb2BITS, QSerialPort::TwoStop},
                       LineCase{"7O1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptODD, TSerialPortDriver::sb1BITS, QSerialPort::OneStop},
                       LineCase{"7E1", TSerialPortDriver::db7BITS, TSerialPortDriver::ptEVEN, TSerialPortDriver::sb1BITS, QSerialPort::OneStop}),
-    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LineCase>& c) { return std::string(c.param.name); });
 
 TEST(SerialPortDriver, PollCommandIsSentAtOnceThenEveryIntervalUntilDisconnect) {
     Bench b(kNoTicks);

@@ -206,8 +206,9 @@ TEST_F(LogCommand, TextRowsKeepADecimalSeparatorTheirEncodingHolds) {
             const QString value = fields(row)[3];
             EXPECT_FALSE(value.contains(QLatin1Char('?'))) << c.locale << ": " << qPrintable(row);
             // An overload ("0L") has no decimal mark to show.
-            if (!value.contains(QLatin1Char('L')))
+            if (!value.contains(QLatin1Char('L'))) {
                 EXPECT_TRUE(value.contains(c.separator)) << c.locale << ": " << qPrintable(row);
+            }
         }
         EXPECT_FALSE(readFile(out).contains('?')) << c.locale;
     }
