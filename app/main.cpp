@@ -1,3 +1,4 @@
+#include "bench_windows.h"
 #include "link_pictures.h"
 #include "meter_setting.h"
 #include "old_storage.h"
@@ -66,16 +67,36 @@ int main(int argc, char** argv) {
         }
     }
 
-    TFCOMM window;
-    // The shipped meter is what the window is built for.
-    if (meter != &meterlink::defaultMeter()) window.chooseMeter(*meter, false);
-    window.setWindowIcon(QIcon(applicationIcon()));
-    window.adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
-                                               screen->availableGeometry()));
-    window.show();
-    // Asked over the window, once it is up.
-    QTimer::singleShot(0, &window, [&window] { window.offerRecovery(); });
+    // A window per --port; else the bench kept from the last run; else one window.
+    QString why;
+    std::vector<BenchWindows::Seat> seats = BenchWindows::seatsFromArguments(QCoreApplication::arguments(), why);
+    if (!why.isEmpty()) {
+        std::fprintf(stderr, "meterlink: %s\n", why.toLocal8Bit().constData());
+        return 2;
+    }
+    const bool connectPorts = !seats.empty();
+    if (seats.empty() && !parser.isSet(meterOption())) seats = BenchWindows::remembered();
+    if (seats.empty()) seats.push_back({meter, QString()});
+    // The first window's meter is also the one the Meter menu keeps.
+    if (!seats.front().meter) seats.front().meter = meter;
+
+    BenchWindows bench;
+    for (const auto& seat : seats) {
+        TFCOMM* window = bench.open(seat, connectPorts);
+        window->setWindowIcon(QIcon(applicationIcon()));
+        window->adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // Side by side, each a little further on, so none hides another.
+            const int n = bench.count() - 1;
+            QRect at = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(), screen->availableGeometry());
+            window->setGeometry(at.translated(n * 40, n * 40));
+        }
+    }
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &bench, [&bench] {
+        if (bench.count() > 0) bench.remember();
+    });
+    // Asked over the first window, once it is up.
+    TFCOMM* first = bench.window(0);
+    QTimer::singleShot(0, first, [first] { first->offerRecovery(); });
     return QApplication::exec();
 }

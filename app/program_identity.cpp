@@ -44,6 +44,11 @@ void describeCommandLine(QCommandLineParser& parser) {
                                         QStringLiteral("Start from the default settings, forgetting every setting "
                                                        "kept from earlier runs.")));
     parser.addOption(meterOption());
+    parser.addOption(QCommandLineOption(
+        QStringList{QStringLiteral("port")},
+        QStringLiteral("Open a window on the serial port DEVICE and connect it, reading the --meter given before it; "
+                       "each --port opens one more window (a bench of meters)."),
+        QStringLiteral("DEVICE")));
 }
 
 QCommandLineOption meterOption() {

@@ -3,6 +3,7 @@
 #include "recording/record_logger.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -67,6 +68,19 @@ RecordMenu::RecordMenu(QMenuBar* bar) : QObject(bar) {
 
     Record1_->addSeparator();
     analysis_ = Record1_->addAction(QStringLiteral("Analysis…"));
+
+    // A bench of meters: one window per meter, recorded together.
+    Record1_->addSeparator();
+    NewMeterWindow1_ = Record1_->addAction(QStringLiteral("New Meter Window"));
+    NewMeterWindow1_->setObjectName(QStringLiteral("NewMeterWindow1"));
+    NewMeterWindow1_->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    BenchRecording1_ = Record1_->addAction(QStringLiteral("Start Bench Recording"));
+    BenchRecording1_->setObjectName(QStringLiteral("BenchRecording1"));
+    BenchRecording1_->setCheckable(true);
+    SaveBench1_ = Record1_->addAction(QStringLiteral("Save Bench…"));
+    SaveBench1_->setObjectName(QStringLiteral("SaveBench1"));
+    BenchChannels1_ = Record1_->addAction(QStringLiteral("Bench Channels…"));
+    BenchChannels1_->setObjectName(QStringLiteral("BenchChannels1"));
 }
 
 QList<int> RecordMenu::confirmChoices() { return {1, 2, 3, 5}; }

@@ -40,6 +40,14 @@ public:
     // Checks the item of `frames` (off when there is none) and says so.
     void chooseConfirm(int frames);
 
+    // A bench of meters: another window, the recording of all windows on
+    // one clock (checked while it runs), and its long and wide files.
+    QAction* NewMeterWindow1() const { return NewMeterWindow1_; }
+    QAction* BenchRecording1() const { return BenchRecording1_; }
+    QAction* SaveBench1() const { return SaveBench1_; }
+    // The bench's channels window: calculated channels, alarms, SCPI server.
+    QAction* BenchChannels1() const { return BenchChannels1_; }
+
 signals:
     void limitChosen(std::int32_t limit);
     void confirmChosen(int frames);
@@ -54,4 +62,8 @@ private:
     QAction* StopRecording1_ = nullptr;
     QMenu* ConfirmReadings1_ = nullptr;
     QList<QAction*> confirms_;
+    QAction* NewMeterWindow1_ = nullptr;
+    QAction* BenchRecording1_ = nullptr;
+    QAction* SaveBench1_ = nullptr;
+    QAction* BenchChannels1_ = nullptr;
 };

@@ -586,6 +586,17 @@ void TFCOMM::INDataToTable() {
 }
 
 void TFCOMM::Timer3Timer() {
+    if (benchClocked_) return;   // the bench's clock samples
+    readLoggingSwitches();
+    logger_->Timer3Timer(currentReading());
+}
+
+void TFCOMM::setBenchClock(meterlink::RecordLogger::FullClock clock) {
+    benchClocked_ = static_cast<bool>(clock);
+    logger_->setFullClock(clock ? std::move(clock) : [] { return meterlink::FullTime::now(); });
+}
+
+void TFCOMM::benchTick() {
     readLoggingSwitches();
     logger_->Timer3Timer(currentReading());
 }

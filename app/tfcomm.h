@@ -142,6 +142,14 @@ public:
     // Whether the machine is a 64-bit x86 or Itanium one (the caption's suffix).
     static bool is64BitSystem();
 
+    // A bench's clock samples this window instead of its own timer, so the
+    // bench's windows log at the same instants with the same times; none:
+    // the window's own timer and clock again.
+    void setBenchClock(meterlink::RecordLogger::FullClock clock);
+    bool benchClocked() const { return benchClocked_; }
+    // One tick of the bench's clock: logs the latest reading, as Timer3 does.
+    void benchTick();
+
     // Handlers.
     void BitBtn1Click();
     void ConTimerTimer();
@@ -265,4 +273,5 @@ private:
     QMenu* meterMenu_ = nullptr;
     QTimer* ConTimer_ = nullptr;
     DataFileCommands* dataFiles_ = nullptr;
+    bool benchClocked_ = false;
 };

@@ -275,6 +275,15 @@ std::variant<Alarm, AlarmSpecError> parseAlarm(std::string_view text, const std:
     }
 }
 
+std::variant<AlarmCondition, AlarmSpecError> parseAlarmCondition(std::string_view text,
+                                                                 const std::vector<std::string>& knownChannels) {
+    try {
+        return parseCondition(text, knownChannels);
+    } catch (const Failure& failure) {
+        return failure.error;
+    }
+}
+
 AlarmMonitor::AlarmMonitor(std::vector<Alarm> alarms, double startTime) : alarms_(std::move(alarms)) {
     for (const auto& a : alarms_) trackers_.emplace_back(a.condition, startTime);
     last_.resize(alarms_.size());

@@ -39,6 +39,10 @@ struct AlarmSpecError {
 // condition may use (any case).
 std::variant<Alarm, AlarmSpecError> parseAlarm(std::string_view text, const std::vector<std::string>& knownChannels);
 
+// A condition alone, as a recording trigger takes it ("CH1 > 5 for 3s").
+std::variant<AlarmCondition, AlarmSpecError> parseAlarmCondition(std::string_view text,
+                                                                 const std::vector<std::string>& knownChannels);
+
 // Splits a command line into program and arguments the way a user types
 // them: blanks separate, single or double quotes group; nothing else is
 // special (no variables, globs or pipes, as no shell runs it).

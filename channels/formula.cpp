@@ -144,11 +144,12 @@ private:
         if (isNameStart(c)) {
             std::size_t start = pos_;
             while (pos_ < text_.size() && isNameChar(text_[pos_])) ++pos_;
-            std::string key = ChannelBoard::key(std::string(text_.substr(start, pos_ - start)));
+            const std::string name(text_.substr(start, pos_ - start));
+            std::string key = ChannelBoard::key(name);
             skipSpace();
             if (pos_ < text_.size() && text_[pos_] == '(') return call(key, at, depth);
             if (std::find(known_.begin(), known_.end(), key) == known_.end())
-                fail(at, "Unknown channel \"" + std::string(text_.substr(start, pos_ - start)) + "\"");
+                fail(at, "Unknown channel \"" + name + "\"");
             auto node = std::make_shared<FormulaNode>();
             node->kind = NodeKind::Channel;
             node->position = offset_ + at + 1;

@@ -1,6 +1,8 @@
 #include "log_bench.h"
 
 #include "protocol/si_value.h"
+#include "recording/export_fields.h"
+#include "recording/json_lines_writer.h"
 
 #include <QDateTime>
 
@@ -35,6 +37,26 @@ Decoded decode(const MeterReading& r, const std::string& sep, double time) {
 }
 
 }  // namespace
+
+std::string alarmEventJson(const Alarm& alarm, const AlarmEvent& event, const std::string& text) {
+    std::string out = "{\"timestamp\":\"";
+    appendIsoTime(out, FullTime::now());
+    out += "\",\"alarm\":";
+    appendJsonString(out, alarm.text);
+    out += ",\"channel\":";
+    appendJsonString(out, event.channel);
+    out += ",\"value\":";
+    if (event.hasValue && std::isfinite(event.value))
+        appendShortestDouble(out, event.value);
+    else
+        out += "null";
+    out += ",\"unit\":";
+    appendJsonString(out, event.unit);
+    out += ",\"text\":";
+    appendJsonString(out, text);
+    out += '}';
+    return out;
+}
 
 LogBench::LogBench(const BenchOptions& options, int intervalSeconds, std::optional<double> lowLimit,
                    std::optional<double> highLimit, std::string identity, Hooks hooks)
@@ -142,6 +164,9 @@ void LogBench::handle(const std::vector<AlarmEvent>& events) {
                 });
                 break;
             }
+            case AlarmActionKind::Mqtt:
+                if (hooks_.mqtt) hooks_.mqtt(QByteArray::fromStdString(alarmEventJson(alarm, e, action.text)));
+                break;
             default: break;   // refused when the options were read
             }
         }

@@ -20,12 +20,18 @@
 #include <optional>
 #include <string>
 
+// An alarm's MQTT event: {"timestamp":...,"alarm":TEXT,"channel":"CH1",
+// "value":5.61,"unit":"V","text":ACTION'S TEXT}.
+std::string alarmEventJson(const meterlink::Alarm& alarm, const meterlink::AlarmEvent& event,
+                           const std::string& text);
+
 class LogBench : public QObject {
 public:
     struct Hooks {
         std::function<void(const QString&)> notice;   // a line for standard error
         std::function<void(const QString&)> stop;     // end the run, saying why
         std::function<void()> sound;
+        std::function<void(const QByteArray&)> mqtt;   // an alarm event for PREFIX/alarm
     };
 
     // intervalSeconds: the sampling interval (0: every frame, taken as 1 s

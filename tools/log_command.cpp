@@ -4,6 +4,7 @@
 #include "log_command.h"
 
 #include "log_bench.h"
+#include "log_bench_run.h"
 #include "log_options.h"
 #include "log_out_file.h"
 #include "log_out_pattern.h"
@@ -206,6 +207,9 @@ private:
         hooks.stop = [this](const QString& why) { end(why); };
         hooks.sound = [] {
             if (::isatty(STDERR_FILENO) == 1) writeAll(STDERR_FILENO, "\a", 1);
+        };
+        hooks.mqtt = [this](const QByteArray& json) {
+            if (mqtt_) mqtt_->publishTo(QStringLiteral("alarm"), json);
         };
         const std::string model = meter.model.empty() ? std::string("meter") : std::string(meter.model);
         bench_ = std::make_unique<LogBench>(b, options_.rules.intervalSeconds, siLimit(options_.rules.lowLimit),
@@ -498,7 +502,13 @@ int runLog(int argc, char** argv) {
         return 2;
     case LogParse::Run: break;
     }
-    HeadlessLog log(options, meterlink::resolveModelProfile(meterlink::buildSwitches()));
+    const meterlink::ModelProfile profile = meterlink::resolveModelProfile(meterlink::buildSwitches());
+    if (options.benchRun()) {
+        BenchRun bench(options, profile, "MeterLink,bench,0," METERLINK_VERSION);
+        if (const auto failed = bench.start()) return *failed;
+        return QCoreApplication::exec();
+    }
+    HeadlessLog log(options, profile);
     if (const auto failed = log.start()) return *failed;
     return QCoreApplication::exec();
 }

@@ -8,6 +8,7 @@
 #include "protocol/meter_table.h"
 #include "protocol/reading_confirmation.h"
 #include "recording/data_files.h"
+#include "recording/recording_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -70,8 +71,19 @@ const char* logUsage() {
            "                         [--checkpoint S] [--duration T]\n"
            "                         [--mqtt URL [--mqtt-ca FILE] [--mqtt-queue N]]\n"
            "                         [--scpi [HOST:]PORT] [--calc NAME=FORMULA]... [--alarm A]...\n"
+           "       meterlink-cli log (--port DEVICE --port DEVICE... | --bench FILE) [--wide FILE]\n"
+           "                         [--start-at TIME | --start-when C] [--pre-trigger N]\n"
+           "                         [--stop-after T | --stop-rows N | --stop-when C] [...]\n"
            "Logs the meter without a window, by the window's rules, and prints each logged\n"
            "row on standard output (header first), each line ended by LF.\n"
+           "\n"
+           "Several --port options (each read as the --meter given before it) or a --bench\n"
+           "file make a bench: CH1, CH2, ... in order, logged on one clock (every\n"
+           "--interval, 1 s when not given) in long form, a record per channel and\n"
+           "instant (timestamp,channel,function,value,unit,display,range,verdict): CSV on\n"
+           "standard output (--format jsonl: JSON lines), --out .csv or .jsonl, and MQTT\n"
+           "PREFIX/CHANNEL/reading. A reading older than two intervals leaves its cell\n"
+           "empty. Recording triggers make a bench of one --port too.\n"
            "\n"
            "  --port DEVICE   a serial port (the meter's line settings, exclusive): a path, or a\n"
            "                  name under /dev such as ttyUSB0; tcp://HOST:PORT: a port\n"
@@ -91,7 +103,7 @@ const char* logUsage() {
            "                  the disk bounds the run (an XML --out, held in memory\n"
            "                  and rewritten whole, stops at 10000000 rows)\n"
            "  --interval S    log the latest reading every S seconds instead of every\n"
-           "                  frame\n"
+           "                  frame (a bench: its clock, 0.1 or more, default 1)\n"
            "  --no-repeat     skip a reading equal to the last logged one\n"
            "  --confirm N     log a reading only once N frames in a row agree on it, so\n"
            "                  that a frame damaged on a noisy line is not logged (1 to 10;\n"
@@ -128,6 +140,9 @@ const char* logUsage() {
 
 LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, LogOptions& o, std::string& error) {
     using Source = LogOptions::Source;
+    std::vector<BenchChannel> ports;
+    const meterlink::MeterModel* meterBefore = nullptr;   // the last --meter so far
+    const meterlink::MeterModel* firstMeter = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return LogParse::Help;
@@ -185,7 +200,7 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         const std::string value = argv[++i];
         std::int64_t seconds = 0;
         if (arg == "--port") {
-            if (o.source != Source::None) {
+            if (o.source == Source::Usb) {
                 error = "give one source: --port or --usb";
                 return LogParse::Error;
             }
@@ -194,13 +209,16 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
                 return LogParse::Error;
             }
             o.source = Source::Port;
-            o.port = devicePath(QString::fromLocal8Bit(value.c_str()));
+            // Several ports make a bench: each reads the meter named before it.
+            ports.push_back({devicePath(QString::fromLocal8Bit(value.c_str())), meterBefore});
         } else if (arg == "--meter") {
             const meterlink::MeterModel* meter = meterlink::findMeter(value);
             if (!meter) {
                 error = "no meter named '" + value + "'; 'meterlink-cli meters' lists them";
                 return LogParse::Error;
             }
+            if (!firstMeter) firstMeter = meter;
+            meterBefore = meter;
             o.rules.meter = meter;
         } else if (arg == "--high" || arg == "--low") {
             if (!validLimit(value, decimalSep)) {
@@ -222,10 +240,19 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
         } else if (arg == "--interval" || arg == "--checkpoint") {
             // Timer periods in milliseconds must fit an int.
             if (!parseSeconds(value, false, INT_MAX / 1000, seconds)) {
+                // A bench's clock may tick faster than once a second.
+                double fraction = 0;
+                const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), fraction);
+                if (arg == "--interval" && ec == std::errc() && end == value.data() + value.size() &&
+                    fraction >= 0.1 && fraction < 1) {
+                    o.bench.intervalSeconds = fraction;
+                    continue;
+                }
                 error = arg + " wants a whole number of seconds, at least 1";
                 return LogParse::Error;
             }
             (arg == "--interval" ? o.rules.intervalSeconds : o.checkpointSeconds) = static_cast<int>(seconds);
+            if (arg == "--interval") o.bench.intervalSeconds = static_cast<double>(seconds);
         } else if (arg == "--confirm") {
             std::int64_t frames = 0;
             if (!parseSeconds(value, false, meterlink::ReadingConfirmation::kMostFrames, frames)) {
@@ -253,12 +280,73 @@ LogParse parseLogOptions(int argc, char** argv, const std::string& decimalSep, L
             o.out = QFileInfo(QString::fromLocal8Bit(value.c_str())).absoluteFilePath();
         }
     }
+    if (!o.bench.benchFile.isEmpty()) {
+        if (o.source != Source::None) {
+            error = "give the meters either as --port options or in --bench FILE, not both";
+            return LogParse::Error;
+        }
+        std::vector<BenchFileMeter> listed;
+        if (!readBenchFile(o.bench.benchFile, listed, o.bench, error)) return LogParse::Error;
+        for (const auto& m : listed) {
+            const meterlink::MeterModel* meter = firstMeter;
+            if (!m.model.empty() && !(meter = meterlink::findMeter(m.model))) {
+                error = "--bench " + o.bench.benchFile.toLocal8Bit().toStdString() + ":" + std::to_string(m.line) +
+                        ": no meter named '" + m.model + "'; 'meterlink-cli meters' lists them";
+                return LogParse::Error;
+            }
+            ports.push_back({devicePath(QString::fromLocal8Bit(m.port.c_str())), meter});
+        }
+        o.source = Source::Port;
+    }
     if (o.source == Source::None) {
         error = "give a source: --port DEVICE or --usb";
         return LogParse::Error;
     }
+    // Ports named before any --meter read the first one given (--port P --meter M).
+    for (auto& p : ports)
+        if (!p.meter) p.meter = firstMeter;
+    if (!ports.empty()) {
+        o.port = ports.front().port;
+        if (ports.size() == 1) o.rules.meter = ports.front().meter;
+    }
+    if (ports.size() > 1 || !o.bench.benchFile.isEmpty() || o.bench.triggered()) {
+        if (o.source == Source::Usb) {
+            error = "a bench, and recording triggers, read meters on serial ports: give --port";
+            return LogParse::Error;
+        }
+        o.bench.channels = ports;
+        if (!checkDistinctPorts(o.bench.channels, error)) return LogParse::Error;
+    }
     if (!checkMqttOptions(o.mqtt, error)) return LogParse::Error;
-    if (!checkBenchOptions(o.bench, error)) return LogParse::Error;
+    if (!checkBenchOptions(o.bench, o.benchRun(), error)) return LogParse::Error;
+    for (const auto& alarm : o.bench.alarms)
+        for (const auto& action : alarm.actions)
+            if (action.kind == meterlink::AlarmActionKind::Mqtt && !o.mqtt.target) {
+                error = "--alarm '" + alarm.text + "': mqtt publishes to the broker of --mqtt URL; give it";
+                return LogParse::Error;
+            }
+    if (o.benchRun() && !o.rules.repeat) {
+        error = "--no-repeat: a bench writes every channel at every instant, equal or not";
+        return LogParse::Error;
+    }
+    if (o.bench.intervalSeconds > 0 && o.bench.intervalSeconds < 1 && !o.benchRun()) {
+        error = "--interval wants a whole number of seconds, at least 1 (a bench of meters takes 0.1 to 1)";
+        return LogParse::Error;
+    }
+    if (!o.bench.wideOut.isEmpty() && !o.benchRun()) {
+        error = "--wide writes a bench's channels side by side: give two or more --port options or --bench FILE";
+        return LogParse::Error;
+    }
+    if (o.benchRun() && !o.out.isEmpty()) {
+        if (!meterlink::RecordingFile::fits(o.out)) {
+            error = "--out: a bench writes its channels in long form, as CSV (.csv) or JSON lines (.jsonl)";
+            return LogParse::Error;
+        }
+        if (isOutPattern(o.out)) {
+            error = "--out: a bench writes one file; give a name without a date pattern";
+            return LogParse::Error;
+        }
+    }
     if (o.append && o.out.isEmpty()) {
         error = "--append continues an --out file; give --out FILE";
         return LogParse::Error;

@@ -26,6 +26,10 @@ struct LogOptions {
     std::int64_t durationSeconds = 0;   // 0: until stopped or full
     MqttOptions mqtt;
     BenchOptions bench;
+
+    // Several meters, a bench file or recording triggers: the meters are
+    // logged together on one clock, in long form.
+    bool benchRun() const { return !bench.channels.empty(); }
 };
 
 const char* logUsage();

@@ -215,6 +215,17 @@ void MqttPublisher::onPublish(int mid) {
 void MqttPublisher::publish(QByteArray json) {
     latest_ = json;
     stateSent_ = false;
+    enqueue(Row{std::move(json)});
+    publishState();
+}
+
+void MqttPublisher::publishTo(const QString& subtopic, QByteArray json) {
+    Row row{std::move(json)};
+    row.topic = (settings_.target.prefix + QLatin1Char('/') + subtopic).toUtf8();
+    enqueue(std::move(row));
+}
+
+void MqttPublisher::enqueue(Row row) {
     if (static_cast<int>(queue_.size()) >= settings_.queueLimit && handedOut_ < queue_.size()) {
         // The oldest row not yet with the library goes; the rest keep their order.
         queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(handedOut_));
@@ -223,9 +234,8 @@ void MqttPublisher::publish(QByteArray json) {
                                        "stream until the broker is back (the log keeps them)")
                             .arg(settings_.queueLimit));
     }
-    queue_.push_back(Row{std::move(json)});
+    queue_.push_back(std::move(row));
     pump();
-    publishState();
 }
 
 void MqttPublisher::pump() {
@@ -236,7 +246,8 @@ void MqttPublisher::pump() {
         int mid = 0;
         // Without a connection the library keeps the message and sends it once
         // connected again; only other errors mean it was not taken.
-        const int rc = mosquitto_publish(mosq_, &mid, topic.constData(), static_cast<int>(row.json.size()),
+        const QByteArray& to = row.topic.isEmpty() ? topic : row.topic;
+        const int rc = mosquitto_publish(mosq_, &mid, to.constData(), static_cast<int>(row.json.size()),
                                          row.json.constData(), 1, false);
         if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN) return;
         row.mid = mid;

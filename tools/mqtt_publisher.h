@@ -43,6 +43,9 @@ public:
     bool start(QString& why, int timeoutMs = 10000, const std::function<bool()>& stopAsked = {});
     // One row's JSON object, queued for PREFIX/reading and PREFIX/state.
     void publish(QByteArray json);
+    // A message for PREFIX/SUBTOPIC (a bench's channel, "CH2/reading"; an
+    // alarm event, "alarm"), queued in order with the rows; not retained.
+    void publishTo(const QString& subtopic, QByteArray json);
     // Says "offline", gives the queue up to graceMs to drain, and disconnects.
     void finish(int graceMs);
 
@@ -58,6 +61,7 @@ private:
         QByteArray json;
         int mid = -1;   // -1: not yet handed to the library
         bool acked = false;
+        QByteArray topic;   // empty: PREFIX/reading
     };
 
     // Run on this object's thread, from the library's callbacks.
@@ -67,6 +71,7 @@ private:
     void pump();
     void publishState();
     void publishStatus(const char* text);
+    void enqueue(Row row);
     void destroyClient();
 
     Settings settings_;

@@ -194,9 +194,10 @@ TEST_F(MainWindowTest, StartsWithTheDesignLayout) {
         items << a->text();
         if (a->isChecked()) checked << a->text();
     }
-    // The record limits, then recording to a file, confirming readings and the analysis window.
+    // The record limits, then recording to a file, confirming readings and the analysis window, then the bench.
     EXPECT_EQ(items, (QStringList{"1000", "5000", "10000", "50000", "100000", "limitless", "", "Record to File…",
-                                  "Stop Recording to File", "Confirm readings", "", "Analysis…"}));
+                                  "Stop Recording to File", "Confirm readings", "", "Analysis…", "",
+                                  "New Meter Window", "Start Bench Recording", "Save Bench…", "Bench Channels…"}));
     EXPECT_EQ(checked, QStringList{QStringLiteral("10000")});
     // "Analysis…" and the chart toolbar's button open one analysis window on the log.
     window->recordMenu()->analysisItem()->trigger();

@@ -87,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, FormulaErrors,
     ::testing::Values(
         ErrorCase{"unknown_channel", "P = CH1 * CH9", 11, "Unknown channel \"CH9\""},
+        ErrorCase{"unknown_channel_before_an_operator", "P = CH9 * 2", 5, "Unknown channel \"CH9\""},
         ErrorCase{"no_equals", "CH1 * CH2", 1, "NAME = FORMULA"},
         ErrorCase{"empty_name", " = CH1", 2, "The name"},
         ErrorCase{"name_is_a_channel", "ch2 = CH1", 1, "already a channel"},
