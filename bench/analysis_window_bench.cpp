@@ -52,7 +52,8 @@ void appendRow(RecordTable& table, int no, double volts, std::int64_t utcMs) {
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Logs 3 rows a second for `seconds`; the share of one core the process used.
@@ -73,7 +74,7 @@ double loggingLoad(RecordTable& table, int seconds) {
     wall.start();
     tick.start();
     loop.exec();
-    return (cpuSeconds() - cpu0) / (wall.elapsed() / 1000.0) * 100.0;
+    return (cpuSeconds() - cpu0) / (static_cast<double>(wall.elapsed()) / 1000.0) * 100.0;
 }
 
 }  // namespace
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
     window.resize(1280, 720);
     window.show();
     window.catchUpNow();
-    const double intake = took.elapsed();
+    const double intake = static_cast<double>(took.elapsed());
     QCoreApplication::processEvents();
 
     // Redraws after random zoom and pan steps, drawn into a picture the size
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
         QPainter p(&picture);
         chart.paintChart(p, picture.rect());
         p.end();
-        ms.push_back(t.nsecsElapsed() / 1e6);
+        ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
 

@@ -215,12 +215,15 @@ void MqttPublisher::onPublish(int mid) {
 void MqttPublisher::publish(QByteArray json) {
     latest_ = json;
     stateSent_ = false;
-    enqueue(Row{std::move(json)});
+    Row row;
+    row.json = std::move(json);
+    enqueue(std::move(row));
     publishState();
 }
 
 void MqttPublisher::publishTo(const QString& subtopic, QByteArray json) {
-    Row row{std::move(json)};
+    Row row;
+    row.json = std::move(json);
     row.topic = (settings_.target.prefix + QLatin1Char('/') + subtopic).toUtf8();
     enqueue(std::move(row));
 }
