@@ -18,9 +18,9 @@ void metersUsage(std::ostream& out) {
     out << "usage: meterlink-cli meters [--markdown]\n"
            "Lists the meters MeterLink reads, by maker: the MODEL name the other\n"
            "commands take, the protocol, the serial line settings, the poll command of\n"
-           "meters that send only when asked, the full-scale count, the baud of the\n"
-           "\"USB to Serial\" cable where the meter is sold with it, and where the\n"
-           "settings are documented.\n"
+           "meters that send only when asked, the full-scale count, the USB cable the\n"
+           "meter is sold with (for the \"USB to Serial\" cable, the baud it is set\n"
+           "to), and where the settings are documented.\n"
            "The first row is the default.\n"
            "  --markdown   print a Markdown table (the README's list is made with it)\n";
 }
@@ -28,10 +28,13 @@ void metersUsage(std::ostream& out) {
 std::string pollText(const MeterModel& m) {
     if (m.line.pollCommand.empty()) return "-";
     const std::string_view poll = m.line.pollCommand;
-    const bool text = std::all_of(poll.begin(), poll.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    // A text request may end in a carriage return, shown as C does.
+    const std::string_view body = poll.back() == '\r' ? poll.substr(0, poll.size() - 1) : poll;
+    const bool text =
+        !body.empty() && std::all_of(body.begin(), body.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
     std::string shown;
     if (text) {
-        shown = "\"" + std::string(poll) + "\"";
+        shown = "\"" + std::string(body) + (body.size() < poll.size() ? "\\r" : "") + "\"";
     } else {
         // A binary request is shown as its bytes, never written raw to a terminal or the README.
         static const char kHex[] = "0123456789ABCDEF";
@@ -45,21 +48,28 @@ std::string pollText(const MeterModel& m) {
     return shown + " every " + std::to_string(m.line.pollIntervalMs) + " ms";
 }
 
-std::string cableText(const MeterModel& m) { return m.cableBaud ? std::to_string(m.cableBaud) : "-"; }
+// The USB cable the meter is sold with; the "USB to Serial" cable with the
+// baud it must be set to.
+std::string cableText(const MeterModel& m) {
+    if (m.cable == meterlink::Cable::Serial) return "-";
+    std::string text(meterlink::cableName(m.cable));
+    if (m.cableBaud) text += " " + std::to_string(m.cableBaud);
+    return text;
+}
 
 std::string makerText(const MeterModel& m) { return m.maker.empty() ? "(default)" : std::string(m.maker); }
 
 void printText() {
     std::cout << std::left << std::setw(26) << "METER" << std::setw(15) << "PROTOCOL" << std::setw(11) << "LINE"
-              << std::setw(21) << "POLL" << std::setw(7) << "COUNT" << std::setw(7) << "CABLE" << "SOURCE\n";
+              << std::setw(31) << "POLL" << std::setw(7) << "COUNT" << std::setw(13) << "CABLE" << "SOURCE\n";
     for (const MeterModel& m : meterlink::meterTable())
         std::cout << std::setw(26) << meterlink::meterName(m) << std::setw(15) << meterlink::protocolName(m.protocol)
-                  << std::setw(11) << meterlink::lineText(m.line) << std::setw(21) << pollText(m) << std::setw(7)
-                  << m.fullCount << std::setw(7) << cableText(m) << m.source << '\n';
+                  << std::setw(11) << meterlink::lineText(m.line) << std::setw(31) << pollText(m) << std::setw(7)
+                  << m.fullCount << std::setw(13) << cableText(m) << m.source << '\n';
 }
 
 void printMarkdown() {
-    std::cout << "| Maker | Model | Protocol | Line | Asked with | Counts | USB cable baud | Source |\n"
+    std::cout << "| Maker | Model | Protocol | Line | Asked with | Counts | USB cable | Source |\n"
                  "|---|---|---|---|---|---|---|---|\n";
     for (const MeterModel& m : meterlink::meterTable())
         std::cout << "| " << makerText(m) << " | " << m.model << " | " << meterlink::protocolName(m.protocol) << " | "

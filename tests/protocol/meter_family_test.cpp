@@ -365,6 +365,8 @@ TEST(MeterTable, every_row_has_a_decoder_a_source_and_sane_line_settings) {
         EXPECT_TRUE(m.line.dataBits == 7 || m.line.dataBits == 8);
         EXPECT_EQ(m.line.pollCommand.empty(), m.line.pollIntervalMs == 0);
         EXPECT_EQ(findMeter(meterName(m)), &m) << "names are unique";
+        // The "USB to Serial" cable is the one cable set to a baud.
+        EXPECT_EQ(m.cableBaud > 0, m.cable == Cable::UtD04);
     }
 }
 
