@@ -136,7 +136,10 @@ void ConnectionControl::refreshPortHints() {
 
 QString ConnectionControl::portTitle() const {
     const auto port = driver_.ComPort();
-    return QStringLiteral("COM %1 (%2)").arg(static_cast<int>(port) + 1).arg(TSerialPortDriver::deviceName(port));
+    // A device named for this window (a bench window, a found meter) is the
+    // one opened, whatever COM n stands for.
+    const QString device = driver_.portPath().isEmpty() ? TSerialPortDriver::deviceName(port) : driver_.portPath();
+    return QStringLiteral("COM %1 (%2)").arg(static_cast<int>(port) + 1).arg(device);
 }
 
 bool ConnectionControl::openPort() {

@@ -188,6 +188,15 @@ TEST_F(ConnectionControlTest, APortThatCannotBeOpenedIsNotShownAsAConnection) {
     control.START1()->trigger();
     EXPECT_EQ(failures.count(), 2);
     EXPECT_EQ(look(), kAtStart);
+
+    // A device given to this window by path is the one the message names.
+    driver.setPortPath(QStringLiteral("/nonexistent/bench-meter-2"));
+    QTest::mouseClick(control.COMCon(), Qt::LeftButton);
+    ASSERT_EQ(failures.count(), 3);
+    EXPECT_TRUE(failures.at(2).at(0).toString().startsWith(
+        QStringLiteral("Could not open COM 1 (/nonexistent/bench-meter-2): ")))
+        << failures.at(2).at(0).toString().toStdString();
+    driver.setPortPath(QString());
 }
 
 }  // namespace
