@@ -1,5 +1,6 @@
 #include "bench_rows.h"
 
+#include "csv_writer.h"
 #include "export_fields.h"
 #include "json_lines_writer.h"
 
@@ -12,20 +13,6 @@
 namespace meterlink {
 
 namespace {
-
-// Quoted only when it must be: a comma, a quote or a line break inside.
-void appendCsvField(std::string& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
 
 void appendOptionalJsonString(std::string& out, std::string_view text) {
     if (text.empty())

@@ -2,12 +2,8 @@
 
 #include "export_fields.h"
 
-
 namespace meterlink {
 
-namespace {
-
-// Quoted only when it must be: a comma, a quote or a line break inside.
 void appendCsvField(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += text;
@@ -20,8 +16,6 @@ void appendCsvField(std::string& out, std::string_view text) {
     }
     out += '"';
 }
-
-}  // namespace
 
 void appendCsvHeader(std::string& out, std::string_view lineEnd) {
     out += "timestamp,no,function,value,unit,display,range,verdict,high_limit,low_limit";

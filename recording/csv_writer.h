@@ -12,6 +12,9 @@
 
 namespace meterlink {
 
+// One field, quoted only when it must be: a comma, a quote or a line break
+// inside.
+void appendCsvField(std::string& out, std::string_view text);
 void appendCsvHeader(std::string& out, std::string_view lineEnd);
 void appendCsvRecord(std::string& out, const RowView& row, std::string_view decimalSep, std::string_view lineEnd);
 
