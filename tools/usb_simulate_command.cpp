@@ -22,6 +22,7 @@
 #if defined(__unix__) || defined(__APPLE__)
 #define METERLINK_HAVE_UNIX_SOCKETS 1
 #include "frame_pacer.h"
+#include "sim_socket_listener.h"
 #include "links/sim_cable_wire.h"
 
 #include <fcntl.h>
@@ -179,33 +180,8 @@ public:
     }
 
     bool listen(std::string& error) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (options_.socket.size() >= sizeof address.sun_path) {
-            error = "socket path too long: " + options_.socket;
-            return false;
-        }
-        std::memcpy(address.sun_path, options_.socket.c_str(), options_.socket.size() + 1);
-        // A socket file left by a simulator that died is taken over; a live one is not.
-        const int probe = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        const bool inUse =
-            probe >= 0 && ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        if (probe >= 0) ::close(probe);
-        if (inUse) {
-            error = "another simulator listens on " + options_.socket;
-            return false;
-        }
-        ::unlink(options_.socket.c_str());
-        listener_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 8) != 0) {
-            error = options_.socket + ": " + std::strerror(errno);
-            if (listener_ >= 0) ::close(listener_);
-            listener_ = -1;
-            return false;
-        }
-        ::fcntl(listener_, F_SETFD, FD_CLOEXEC);
-        return true;
+        listener_ = listenOnSimSocket(options_.socket, error);
+        return listener_ >= 0;
     }
 
     int run(const meterlink::StopSignals& signals) {
