@@ -400,13 +400,7 @@ void BenchWindows::handle(const std::vector<meterlink::AlarmEvent>& events) {
             case Kind::StartLogging: setRecording(true); break;
             case Kind::StopLogging: setRecording(false); break;
             case Kind::Run: {
-                meterlink::CommandReading r;
-                r.channel = QString::fromStdString(e.channel);
-                r.hasValue = e.hasValue && std::isfinite(e.value);
-                r.value = e.value;
-                r.unit = QString::fromStdString(e.unit);
-                r.time = QDateTime::currentDateTimeUtc();
-                r.alarm = name;
+                const meterlink::CommandReading r = meterlink::commandReadingOf(e, name);
                 runner_.run(action.argv, r, [this](const meterlink::CommandOutcome& o) {
                     if (!o.error.isEmpty() && panel_)
                         panel_->showMessage(QStringLiteral("alarm command %1: %2").arg(o.argv.value(0), o.error));

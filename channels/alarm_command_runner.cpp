@@ -1,10 +1,13 @@
 #include "channels/alarm_command_runner.h"
 
+#include "channels/alarm.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace meterlink {
 
@@ -107,6 +110,17 @@ void AlarmCommandRunner::run(const std::vector<std::string>& argv, const Command
     raw->outcome.started = true;
     raw->timer.start(timeout_);
     raw->process.start(raw->outcome.argv.first(), raw->outcome.argv.mid(1), QIODevice::ReadOnly);
+}
+
+CommandReading commandReadingOf(const AlarmEvent& event, const QString& alarm) {
+    CommandReading r;
+    r.channel = QString::fromStdString(event.channel);
+    r.hasValue = event.hasValue && std::isfinite(event.value);
+    r.value = event.value;
+    r.unit = QString::fromStdString(event.unit);
+    r.time = QDateTime::currentDateTimeUtc();
+    r.alarm = alarm;
+    return r;
 }
 
 }  // namespace meterlink

@@ -29,6 +29,10 @@ struct CommandReading {
     QString alarm;  // the alarm as entered
 };
 
+struct AlarmEvent;
+// What a command is told of the reading that raised its alarm, at this moment.
+CommandReading commandReadingOf(const AlarmEvent& event, const QString& alarm);
+
 struct CommandOutcome {
     QStringList argv;
     bool started = false;

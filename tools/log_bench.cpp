@@ -151,13 +151,7 @@ void LogBench::handle(const std::vector<AlarmEvent>& events) {
             case AlarmActionKind::Message: hooks_.notice(QString::fromStdString(action.text)); break;
             case AlarmActionKind::StopLogging: hooks_.stop(QStringLiteral("stopped by alarm ") + name); break;
             case AlarmActionKind::Run: {
-                CommandReading r;
-                r.channel = QString::fromStdString(e.channel);
-                r.hasValue = e.hasValue && std::isfinite(e.value);
-                r.value = e.value;
-                r.unit = QString::fromStdString(e.unit);
-                r.time = QDateTime::currentDateTimeUtc();
-                r.alarm = name;
+                const CommandReading r = commandReadingOf(e, name);
                 runner_.run(action.argv, r, [this](const CommandOutcome& o) {
                     if (!o.error.isEmpty())
                         hooks_.notice(QStringLiteral("alarm command %1: %2").arg(o.argv.value(0), o.error));

@@ -456,13 +456,7 @@ void BenchRun::handle(const std::vector<AlarmEvent>& events) {
                                      QByteArray::fromStdString(alarmEventJson(alarm, e, action.text)));
                 break;
             case AlarmActionKind::Run: {
-                CommandReading r;
-                r.channel = QString::fromStdString(e.channel);
-                r.hasValue = e.hasValue && std::isfinite(e.value);
-                r.value = e.value;
-                r.unit = QString::fromStdString(e.unit);
-                r.time = QDateTime::currentDateTimeUtc();
-                r.alarm = name;
+                const CommandReading r = commandReadingOf(e, name);
                 runner_.run(action.argv, r, [this](const CommandOutcome& o) {
                     if (!o.error.isEmpty())
                         status_.event(QStringLiteral("alarm command %1: %2").arg(o.argv.value(0), o.error));
